@@ -1,0 +1,102 @@
+#include <algorithm>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/win/handles.h"
+
+namespace platform {
+
+std::string NativePath(const std::string& path) { return path; }
+
+bool FileExists(const std::string& path) {
+    return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD a = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<uint64_t> FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return std::nullopt;
+    std::string out;
+    char buf[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+        if (got == 0) break;
+        out.append(buf, got);
+    }
+    return out;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
+    const std::string tmp = path + ".tmp";
+    bool ok;
+    {
+        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (!file) return false;
+        ok = true;
+        size_t done = 0;
+        while (ok && done < data.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 20));
+            DWORD wrote = 0;
+            if (!WriteFile(file.get(), data.data() + done, chunk, &wrote, nullptr) || wrote == 0) ok = false;
+            done += wrote;
+        }
+        if (ok && !FlushFileBuffers(file.get())) ok = false;
+    }
+    if (ok && !MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) ok = false;
+    if (!ok) DeleteFileA(tmp.c_str());
+    return ok;
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool CreateDirectories(const std::string& path) {
+    if (path.empty()) return false;
+    for (size_t pos = 0; pos <= path.size(); ++pos) {
+        if (pos == path.size() || path[pos] == '\\' || path[pos] == '/') {
+            const std::string part = path.substr(0, pos);
+            // Skip drive roots ("C:") and the leading slashes of UNC names.
+            if (part.empty() || (part.size() == 2 && part[1] == ':') || part.back() == '\\') continue;
+            CreateDirectoryA(part.c_str(), nullptr);
+        }
+    }
+    return IsDirectory(path);
+}
+
+std::string ProgramPath() {
+    std::vector<char> buf(MAX_PATH);
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return std::string();
+        if (n < buf.size()) return std::string(buf.data(), n);
+        buf.resize(buf.size() * 2);
+    }
+}
+
+std::string ProgramFolder() {
+    const std::string p = ProgramPath();
+    const size_t pos = p.find_last_of('\\');
+    return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
+}
+
+void DebugOutput(std::string_view text) {
+    std::string s(text);
+    s += '\n';
+    OutputDebugStringA(s.c_str());
+}
+
+}  // namespace platform
