@@ -5,8 +5,12 @@
 // document order, and character data in one or more pieces; all texts are
 // converted to the ANSI code page (characters it lacks become '?').
 //
-// A handler callback that answers false stops the parse. A malformed document
-// stops the parse at the error; the events before it have been delivered.
+// A handler callback that answers false stops the parse; one that throws stops
+// it too, and the exception reaches the caller of the parse once the reader
+// has returned. A malformed document stops the parse at the error; the events
+// before it have been delivered. The host reader also refuses (as malformed)
+// documents that declare entities, so that no document can make it expand
+// text without bound.
 #pragma once
 
 #include <cstdint>

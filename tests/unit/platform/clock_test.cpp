@@ -71,10 +71,3 @@ TEST(HostClock, ZoneStateMatchesTheCLibrary) {
         EXPECT_EQ(vnxml::EffectiveBias(z), CLibraryBiasNow());
     }
 }
-
-TEST(HostClock, CurrentTimeIsTheSystemTime) {
-    const int64_t before = static_cast<int64_t>(time(nullptr));
-    const int64_t now = platform::CurrentTime();
-    EXPECT_GE(now, before);
-    EXPECT_LE(now, before + 5);
-}
