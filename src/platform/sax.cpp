@@ -1,0 +1,49 @@
+#include "platform/sax.h"
+
+namespace platform {
+
+std::string FileUrlOf(std::string_view path) {
+    std::string url = "file:///";
+    url.reserve(url.size() + path.size());
+    for (char c : path) url += (c == '\\') ? '/' : c;
+    return url;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+namespace {
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+}  // namespace
+
+std::string WithoutDeclaredEncoding(std::string_view text) {
+    if (text.size() < 6 || text.substr(0, 5) != "<?xml" || !IsXmlSpace(text[5])) return std::string(text);
+    const size_t end = text.find("?>");
+    if (end == std::string_view::npos) return std::string(text);
+    const std::string_view decl = text.substr(0, end);
+    size_t at = 5;
+    while ((at = decl.find("encoding", at)) != std::string_view::npos) {
+        // Only the pseudo-attribute itself: white space before it, '=' and a quoted value after.
+        if (!IsXmlSpace(decl[at - 1])) {
+            at += 8;
+            continue;
+        }
+        size_t p = at + 8;
+        while (p < decl.size() && IsXmlSpace(decl[p])) ++p;
+        if (p >= decl.size() || decl[p] != '=') break;
+        ++p;
+        while (p < decl.size() && IsXmlSpace(decl[p])) ++p;
+        if (p >= decl.size() || (decl[p] != '"' && decl[p] != '\'')) break;
+        const size_t close = decl.find(decl[p], p + 1);
+        if (close == std::string_view::npos) break;
+        size_t from = at;
+        while (from > 5 && IsXmlSpace(decl[from - 1])) --from;
+        std::string out(text.substr(0, from));
+        out += text.substr(close + 1);
+        return out;
+    }
+    return std::string(text);
+}
+
+}  // namespace platform

@@ -1,0 +1,16 @@
+// Definitions of the MSXML identifiers declared by <msxml2.h> but missing
+// from MinGW-w64's libuuid, from their documented values.
+#include "platform/win/msxml_guids.h"
+
+extern "C" {
+
+// SAXXMLReader {079AA557-4A18-424A-8EEE-E39F0A8D41B9}
+const CLSID CLSID_SAXXMLReader = {0x079aa557, 0x4a18, 0x424a, {0x8e, 0xee, 0xe3, 0x9f, 0x0a, 0x8d, 0x41, 0xb9}};
+// ISAXXMLReader {A4F96ED0-F829-476E-81C0-CDC7BD2A0802}
+const IID IID_ISAXXMLReader = {0xa4f96ed0, 0xf829, 0x476e, {0x81, 0xc0, 0xcd, 0xc7, 0xbd, 0x2a, 0x08, 0x02}};
+// ISAXContentHandler {1545CDFA-9E4E-4497-A8A4-2BF7D0112C44}
+const IID IID_ISAXContentHandler = {0x1545cdfa, 0x9e4e, 0x4497, {0xa8, 0xa4, 0x2b, 0xf7, 0xd0, 0x11, 0x2c, 0x44}};
+// ISAXErrorHandler {A60511C4-CCF5-479E-98A3-DC8DC545B7D0}
+const IID IID_ISAXErrorHandler = {0xa60511c4, 0xccf5, 0x479e, {0x98, 0xa3, 0xdc, 0x8d, 0xc5, 0x45, 0xb7, 0xd0}};
+
+}

@@ -1,0 +1,264 @@
+// One suite for both SAX readers: compiled into the host tests (expat) and
+// into the Windows tests (MSXML under Wine), so that a parser written against
+// the seam sees the same events on both. Included by one .cpp in each test
+// program.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#if defined(_WIN32)
+#include <process.h>
+#define VARNEL_GETPID _getpid
+#else
+#include <unistd.h>
+#define VARNEL_GETPID getpid
+#endif
+
+#include "platform/sax.h"
+
+namespace saxsuite {
+
+using platform::SaxAttributes;
+using platform::SaxResult;
+
+// Records the events as lines; consecutive pieces of character data are
+// joined, because readers are free to split text anywhere.
+class Recorder : public platform::ISaxHandler {
+public:
+    std::vector<std::string> events;
+    std::string stopAtStart, stopAtEnd, stopAtText;
+    bool throwAtStart = false;
+
+    bool StartElement(const std::string& name, const SaxAttributes& attributes) override {
+        std::string line = "S:" + name;
+        if (!attributes.empty()) {
+            line += '[';
+            for (size_t i = 0; i < attributes.size(); ++i) {
+                if (i) line += ',';
+                line += attributes[i].name + "=" + attributes[i].value;
+            }
+            line += ']';
+        }
+        events.push_back(line);
+        if (throwAtStart && name == stopAtStart) throw std::runtime_error("handler failure");
+        return name != stopAtStart;
+    }
+    bool EndElement(const std::string& name) override {
+        events.push_back("E:" + name);
+        return name != stopAtEnd;
+    }
+    bool Characters(const std::string& text) override {
+        if (!events.empty() && events.back().compare(0, 2, "T:") == 0) events.back() += text;
+        else events.push_back("T:" + text);
+        return stopAtText.empty() || text.find(stopAtText) == std::string::npos;
+    }
+};
+
+using Events = std::vector<std::string>;
+
+std::unique_ptr<platform::ISaxReader> Reader() {
+    platform::SaxReaderCreation created = platform::CreateSaxReader();
+    EXPECT_TRUE(created.reader) << "reader creation failed: " << std::hex << created.error;
+    return std::move(created.reader);
+}
+
+// A folder whose name holds a space, removed afterwards.
+class TempFolder {
+public:
+    TempFolder() {
+        static int counter = 0;
+        path_ = std::filesystem::temp_directory_path() /
+                ("varnel sax " + std::to_string(VARNEL_GETPID()) + "-" + std::to_string(++counter));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::filesystem::path file = path_ / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        return file.string();
+    }
+    std::string PathOf(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+TEST(SaxReader, NamesValuesAndTextAbove127AreAnsi) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    Recorder rec;
+    // Windows-1252: e acute, a umlaut, u umlaut, sharp s, euro sign.
+    const std::string doc = "<r\xE9sum\xE9 n\xE4me=\"v\xE4l\xFC\xE9 \x80\">Gr\xFC\xDF" "e \x80</r\xE9sum\xE9>";
+    EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:r\xE9sum\xE9[n\xE4me=v\xE4l\xFC\xE9 \x80]", "T:Gr\xFC\xDF" "e \x80", "E:r\xE9sum\xE9"}));
+}
+
+TEST(SaxReader, NestedElementsAndAttributesInDocumentOrder) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    Recorder rec;
+    const std::string doc = "<a z=\"3\" x=\"1\" y=\"2\"><b><c k=\"&lt;&amp;&quot;\"/></b><b/>t</a>";
+    EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:a[z=3,x=1,y=2]", "S:b", "S:c[k=<&\"]", "E:c", "E:b", "S:b", "E:b", "T:t", "E:a"}));
+}
+
+TEST(SaxReader, LocalNamesWithoutNamespaceDeclarations) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    Recorder rec;
+    const std::string doc =
+        "<p:a xmlns:p=\"urn:varnel:p\" xmlns=\"urn:varnel:d\" p:k=\"v\" j=\"w\"><b/><p:c/></p:a>";
+    EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:a[k=v,j=w]", "S:b", "E:b", "S:c", "E:c", "E:a"}));
+}
+
+TEST(SaxReader, CharacterDataJoinsToTheWholeText) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    std::string big;
+    for (int i = 0; i < 20000; ++i) big += "line " + std::to_string(i) + " \xE9\n";
+    Recorder rec;
+    const std::string doc = "<t>" + big + "&amp;&#233;&#x20AC;<![CDATA[<raw>&]]>end</t>";
+    EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Complete);
+    ASSERT_EQ(rec.events.size(), 3u);
+    EXPECT_EQ(rec.events[1], "T:" + big + "&\xE9\x80<raw>&end");
+}
+
+TEST(SaxReader, LineBreaksInTextReachTheHandlerAsLineFeeds) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    Recorder rec;
+    EXPECT_EQ(reader->ParseAnsi("<t>one\r\ntwo\rthree\nfour</t>", rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:t", "T:one\ntwo\nthree\nfour", "E:t"}));
+}
+
+TEST(SaxReader, HandlerAnsweringFalseStopsTheParse) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    const std::string doc = "<r><a>1</a><stop>2</stop><b>3</b></r>";
+    {
+        Recorder rec;
+        rec.stopAtStart = "stop";
+        EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Stopped);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:a", "T:1", "E:a", "S:stop"}));
+    }
+    {
+        Recorder rec;
+        rec.stopAtEnd = "a";
+        EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Stopped);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:a", "T:1", "E:a"}));
+    }
+    {
+        Recorder rec;
+        rec.stopAtText = "2";
+        EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Stopped);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:a", "T:1", "E:a", "S:stop", "T:2"}));
+    }
+    {
+        // An empty element stopped at its start reports no end.
+        Recorder rec;
+        rec.stopAtStart = "e";
+        EXPECT_EQ(reader->ParseAnsi("<r><e/><f/></r>", rec), SaxResult::Stopped);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:e"}));
+    }
+    // The reader is usable again after a stopped parse.
+    Recorder again;
+    EXPECT_EQ(reader->ParseAnsi(doc, again), SaxResult::Complete);
+    EXPECT_EQ(again.events.size(), 11u);
+}
+
+TEST(SaxReader, HandlerExceptionStopsTheParseAndReachesTheCaller) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    Recorder rec;
+    rec.stopAtStart = "boom";
+    rec.throwAtStart = true;
+    EXPECT_THROW(reader->ParseAnsi("<r><boom/><after/></r>", rec), std::runtime_error);
+    EXPECT_EQ(rec.events, (Events{"S:r", "S:boom"}));
+}
+
+TEST(SaxReader, MalformedDocumentKeepsWhatCameBefore) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    {
+        // A repeated attribute makes the start tag of b an error.
+        Recorder rec;
+        EXPECT_EQ(reader->ParseAnsi("<r><a>x</a><b y=\"1\" y=\"2\"/><c/></r>", rec), SaxResult::Malformed);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:a", "T:x", "E:a"}));
+    }
+    {
+        Recorder rec;
+        EXPECT_EQ(reader->ParseAnsi("<r><a>x</a></wrong><c/></r>", rec), SaxResult::Malformed);
+        EXPECT_EQ(rec.events, (Events{"S:r", "S:a", "T:x", "E:a"}));
+    }
+    {
+        Recorder rec;
+        EXPECT_EQ(reader->ParseAnsi("", rec), SaxResult::Malformed);
+        EXPECT_TRUE(rec.events.empty());
+    }
+}
+
+TEST(SaxReader, DeclaredEncodingIsIgnoredForAnsiText) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    for (const char* declared : {"UTF-8", "ISO-8859-1", "UTF-16", "x-unheard-of"}) {
+        Recorder rec;
+        // These bytes are not valid UTF-8; read as ANSI they are e acute and the euro sign.
+        const std::string doc = std::string("<?xml version=\"1.0\" encoding=\"") + declared +
+                                "\"?>\n<t a=\"\xE9\">caf\xE9 \x80</t>";
+        EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Complete) << declared;
+        EXPECT_EQ(rec.events, (Events{"S:t[a=\xE9]", "T:caf\xE9 \x80", "E:t"})) << declared;
+    }
+}
+
+TEST(SaxReader, FileIsReadInItsDeclaredEncodingFromAPathWithASpace) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    TempFolder folder;
+    const std::string path = folder.Write(
+        "declared utf8.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<t a=\"\xC3\xA9\">\xE2\x82\xAC \xC3\xBC\xC3\x9F</t>\r\n");
+    Recorder rec;
+    EXPECT_EQ(reader->ParseFile(path, rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:t[a=\xE9]", "T:\x80 \xFC\xDF", "E:t"}));
+
+    // A character outside the ANSI code page arrives as '?'.
+    const std::string cjk = folder.Write("cjk.xml", "<t>\xE4\xB8\xAD</t>");
+    Recorder rec2;
+    EXPECT_EQ(reader->ParseFile(cjk, rec2), SaxResult::Complete);
+    EXPECT_EQ(rec2.events, (Events{"S:t", "T:?", "E:t"}));
+}
+
+TEST(SaxReader, FileWithoutDeclarationIsUtf8AndMissingFileIsUnreadable) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    TempFolder folder;
+    Recorder rec;
+    EXPECT_EQ(reader->ParseFile(folder.Write("plain.xml", "<t>\xC3\xA9</t>"), rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:t", "T:\xE9", "E:t"}));
+
+    Recorder none;
+    EXPECT_EQ(reader->ParseFile(folder.PathOf("missing.xml"), none), SaxResult::Unreadable);
+    EXPECT_TRUE(none.events.empty());
+}
+
+TEST(SaxReader, MalformedFileKeepsWhatCameBefore) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    TempFolder folder;
+    Recorder rec;
+    EXPECT_EQ(reader->ParseFile(folder.Write("broken.xml", "<r><a k=\"v\"/><b></r>"), rec), SaxResult::Malformed);
+    ASSERT_GE(rec.events.size(), 2u);
+    EXPECT_EQ(rec.events[0], "S:r");
+    EXPECT_EQ(rec.events[1], "S:a[k=v]");
+}
+
+}  // namespace saxsuite

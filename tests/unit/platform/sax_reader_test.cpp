@@ -1,0 +1,56 @@
+// The shared reader suite against expat, and what only the host reader does.
+#include "common/sax_suite.cpp"
+
+namespace saxsuite {
+
+TEST(SaxExpat, EntityDeclarationsAreRefused) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    const std::string laughs =
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><r>&c;&c;&c;</r>";
+    Recorder rec;
+    EXPECT_EQ(reader->ParseAnsi(laughs, rec), SaxResult::Malformed);
+    EXPECT_TRUE(rec.events.empty());
+}
+
+TEST(SaxExpat, FileDeclaringTheAnsiCodePageIsReadThroughIt) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    TempFolder folder;
+    Recorder rec;
+    const std::string path =
+        folder.Write("ansi.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?><t>\x80\xE9</t>");
+    EXPECT_EQ(reader->ParseFile(path, rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:t", "T:\x80\xE9", "E:t"}));
+
+    Recorder unknown;
+    const std::string other = folder.Write("other.xml", "<?xml version=\"1.0\" encoding=\"x-unheard-of\"?><t/>");
+    EXPECT_EQ(reader->ParseFile(other, unknown), SaxResult::Malformed);
+}
+
+TEST(SaxFileUrl, BackslashesBecomeSlashesAfterThePrefix) {
+    EXPECT_EQ(platform::FileUrlOf("C:\\Users\\A B\\AppData\\config.xml"), "file:///C:/Users/A B/AppData/config.xml");
+    EXPECT_EQ(platform::FileUrlOf("C:/x\\y"), "file:///C:/x/y");
+}
+
+}  // namespace saxsuite
+
+namespace saxsuite {
+
+TEST(SaxDeclaration, EncodingIsTakenOutOfTheDeclarationOnly) {
+    using platform::WithoutDeclaredEncoding;
+    EXPECT_EQ(WithoutDeclaredEncoding("<?xml version=\"1.0\" encoding=\"UTF-8\"?><r/>"), "<?xml version=\"1.0\"?><r/>");
+    EXPECT_EQ(WithoutDeclaredEncoding("<?xml version='1.0'\n  encoding = 'ISO-8859-1' standalone='yes'?><r/>"),
+              "<?xml version='1.0' standalone='yes'?><r/>");
+    // Not a declaration, or no encoding in it: unchanged.
+    EXPECT_EQ(WithoutDeclaredEncoding("<r encoding=\"x\"/>"), "<r encoding=\"x\"/>");
+    EXPECT_EQ(WithoutDeclaredEncoding("<?xml version=\"1.0\"?><r encoding=\"x\"/>"),
+              "<?xml version=\"1.0\"?><r encoding=\"x\"/>");
+    EXPECT_EQ(WithoutDeclaredEncoding(" <?xml version=\"1.0\" encoding=\"UTF-8\"?>"),
+              " <?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    EXPECT_EQ(WithoutDeclaredEncoding("<?xml-stylesheet encoding=\"x\"?>"), "<?xml-stylesheet encoding=\"x\"?>");
+    EXPECT_EQ(WithoutDeclaredEncoding("<?xml version=\"1.0\" encoding=\"UTF-8"), "<?xml version=\"1.0\" encoding=\"UTF-8");
+}
+
+}  // namespace saxsuite
