@@ -178,7 +178,8 @@ void ArchiveReader::Fail(const std::string& what) const {
 }
 
 const char* ArchiveReader::Take(size_t bytes) {
-    if (bytes > Remaining()) Fail(textutil::Format("unexpected end of data (%zu more bytes needed)", bytes));
+    if (bytes > Remaining())
+        Fail(textutil::Format("unexpected end of data (%zu bytes needed, %zu left)", bytes, Remaining()));
     const char* p = data_.data() + pos_;
     pos_ += bytes;
     return p;
