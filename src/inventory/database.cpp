@@ -35,8 +35,9 @@ const PersistentClass* FindPersistentClass(std::string_view name) {
     return nullptr;
 }
 
-std::string SerializeObjectList(const ItemList& items) {
+std::string SerializeObjectList(const ItemList& items, size_t sizeHint) {
     ArchiveWriter writer;
+    writer.Reserve(sizeHint);
     writer.WriteCount(items.size());
     for (const auto& item : items) writer.WriteObject(item.get());
     return writer.TakeData();

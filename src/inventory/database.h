@@ -26,7 +26,8 @@ using ItemList = std::vector<std::unique_ptr<VN_ItemGrandBase>>;
 
 // An object list: a count, then one object reference per entry (null entries
 // allowed). Throws ArchiveError for an object that cannot be stored.
-std::string SerializeObjectList(const ItemList& items);
+// `sizeHint`, the expected size (say, of the last image), saves regrowing.
+std::string SerializeObjectList(const ItemList& items, size_t sizeHint = 0);
 // Parses a whole file image; throws ArchiveError for damaged or foreign data.
 // Bytes after the list are ignored.
 ItemList ParseObjectList(std::string_view data);

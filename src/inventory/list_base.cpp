@@ -195,6 +195,7 @@ bool VN_ListBase::LoadFile(const std::string& path) {
             if (item && !AcceptsItem(*item))
                 throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() + " does not belong in this list");
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
+        items_.reserve(items_.size() + loaded.size());
         for (auto& item : loaded) items_.push_back(std::move(item));
         return true;
     } catch (const std::exception& e) {
@@ -211,8 +212,9 @@ bool VN_ListBase::SaveFile(const std::string& path) {
         std::string image;
         {
             std::shared_lock<std::shared_mutex> lock(itemsMutex_);
-            image = inventory::SerializeObjectList(items_);
+            image = inventory::SerializeObjectList(items_, lastImageSize_ + lastImageSize_ / 8);
         }
+        lastImageSize_ = image.size();
         if (!platform::WriteFileAtomically(path, image)) vnlog::Warning("VN_ListBase::SaveFile");
     } catch (...) {
         vnlog::Warning("VN_ListBase::SaveFile");
