@@ -6,7 +6,6 @@
 #include "inventory/field_exchange.h"
 #include "inventory/item_base.h"
 #include "platform/codepage.h"
-#include "platform/text.h"
 
 namespace inventory {
 namespace {
@@ -67,7 +66,8 @@ private:
     size_t ReadCount32(size_t minElementBytes) {
         const size_t at = r_.Position();
         const int32_t count = r_.ReadInt32();
-        if (count < 0) throw ArchiveError(textutil::Format("negative count %d at offset %zu", count, at));
+        if (count < 0)
+            throw ArchiveError("negative count " + std::to_string(count) + " at offset " + std::to_string(at));
         r_.RequireRoom(static_cast<uint64_t>(count), minElementBytes);
         return static_cast<size_t>(count);
     }
@@ -174,12 +174,13 @@ void ArchiveWriter::WriteObject(VN_ItemGrandBase* object) {
 // ------------------------------------------------------------ ArchiveReader
 
 void ArchiveReader::Fail(const std::string& what) const {
-    throw ArchiveError(what + textutil::Format(" at offset %zu", pos_));
+    throw ArchiveError(what + " at offset " + std::to_string(pos_));
 }
 
 const char* ArchiveReader::Take(size_t bytes) {
     if (bytes > Remaining())
-        Fail(textutil::Format("unexpected end of data (%zu bytes needed, %zu left)", bytes, Remaining()));
+        Fail("unexpected end of data (" + std::to_string(bytes) + " bytes needed, " + std::to_string(Remaining()) +
+             " left)");
     const char* p = data_.data() + pos_;
     pos_ += bytes;
     return p;
@@ -188,8 +189,8 @@ const char* ArchiveReader::Take(size_t bytes) {
 void ArchiveReader::RequireRoom(uint64_t count, size_t minBytes) const {
     if (minBytes == 0) minBytes = 1;
     if (count > Remaining() / minBytes)
-        Fail(textutil::Format("count %llu does not fit in the remaining %zu bytes",
-                              static_cast<unsigned long long>(count), Remaining()));
+        Fail("count " + std::to_string(count) + " does not fit in the remaining " + std::to_string(Remaining()) +
+             " bytes");
 }
 
 uint8_t ArchiveReader::ReadByte() { return static_cast<uint8_t>(*Take(1)); }
@@ -248,33 +249,34 @@ std::unique_ptr<VN_ItemGrandBase> ArchiveReader::ReadObject() {
     if (tag == kNewClass) {
         const uint16_t schema = ReadWord();
         const uint16_t nameLength = ReadWord();
-        if (nameLength > kMaxClassNameLength) Fail(textutil::Format("class name of %u characters", nameLength));
+        if (nameLength > kMaxClassNameLength) Fail("class name of " + std::to_string(nameLength) + " characters");
         const std::string name(Take(nameLength), nameLength);
         cls = FindPersistentClass(name);
         if (!cls) Fail("unknown class \"" + name + "\"");
         if (schema != cls->schema)
-            Fail(textutil::Format("class %s has schema %u, expected %u", cls->name, schema, cls->schema));
+            Fail(std::string("class ") + cls->name + " has schema " + std::to_string(schema) + ", expected " +
+                 std::to_string(cls->schema));
         map_.push_back(Entry{cls, nullptr});
     } else {
-        const uint32_t ref = tag == kBigObject ? ReadDword()
-                                               : ((static_cast<uint32_t>(tag & kClass) << 16) | (tag & ~kClass));
+        const uint32_t ref =
+            tag == kBigObject ? ReadDword() : ((static_cast<uint32_t>(tag & kClass) << 16) | (tag & ~kClass));
         const uint32_t index = ref & ~kBigClass;
         if (index >= map_.size()) {
             pos_ = at;
-            Fail(textutil::Format("reference to index %u of %zu", index, map_.size() - 1));
+            Fail("reference to index " + std::to_string(index) + " of " + std::to_string(map_.size() - 1));
         }
         const Entry& entry = map_[index];
         if (ref & kBigClass) {
             if (index == 0 || entry.object || !entry.cls) {
                 pos_ = at;
-                Fail(textutil::Format("index %u is not a class", index));
+                Fail("index " + std::to_string(index) + " is not a class");
             }
             cls = entry.cls;
         } else {
             if (index == 0) return nullptr;
             if (!entry.object) {
                 pos_ = at;
-                Fail(textutil::Format("index %u is not an object", index));
+                Fail("index " + std::to_string(index) + " is not an object");
             }
             // A list entry that repeats an earlier object. Each list entry is
             // owned on its own, so the repeat becomes an equal copy.

@@ -10,12 +10,6 @@ public:
     std::optional<std::string> ProductInfo(const std::string&, const std::string&) override { return std::nullopt; }
 };
 
-class NoIcons final : public IItemIcons {
-public:
-    void ShowFileIcon(platform::WindowHandle, const std::string&) override {}
-    void ShowDeviceClassIcon(platform::WindowHandle, const std::string&) override {}
-};
-
 std::mutex g_mutex;
 std::unique_ptr<IInstallerQuery> g_installer;
 std::unique_ptr<IItemIcons> g_icons;
@@ -35,7 +29,7 @@ void InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query) {
 
 IItemIcons& ItemIcons() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (!g_icons) g_icons = std::make_unique<NoIcons>();
+    if (!g_icons) g_icons = MakePlatformItemIcons();
     return *g_icons;
 }
 

@@ -36,12 +36,14 @@ public:
     virtual void ShowDeviceClassIcon(platform::WindowHandle staticControl, const std::string& deviceClass) = 0;
 };
 
-// The process's installer query and icon painter. Installing nullptr restores
-// the default, which answers nothing and draws nothing. Install at start-up
-// (or in a test's set-up), before any thread uses them.
+// The process's installer query and icon painter. Install at start-up (or in
+// a test's set-up), before any thread uses them. Installing nullptr restores
+// the default: an installer that knows no product, and the platform's icon
+// painter (the shell and SetupAPI on Windows; nothing is drawn on the host).
 IInstallerQuery& InstallerQuery();
 void InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query);
 IItemIcons& ItemIcons();
 void InstallItemIcons(std::unique_ptr<IItemIcons> icons);
+std::unique_ptr<IItemIcons> MakePlatformItemIcons();
 
 }  // namespace inventory

@@ -3,7 +3,6 @@
 #include "inventory/guid_item.h"
 #include "inventory/watch_item.h"
 #include "platform/log.h"
-#include "platform/text.h"
 
 namespace {
 const VN_UpdatedItem* AsUpdated(const VN_ItemGrandBase* item) { return dynamic_cast<const VN_UpdatedItem*>(item); }
@@ -36,7 +35,8 @@ void VN_ObList::Dump() const { vnlog::Debug(DumpText()); }
 
 std::string VN_ObList::DumpText() const {
     std::string out = "--------------------- A ObList --------------------\n";
-    out += textutil::Format("Total count: %zu \t numHasCurrent: %d\n", items_.size(), CountWithCurrent());
+    out += "Total count: " + std::to_string(items_.size()) +
+           " \t numHasCurrent: " + std::to_string(CountWithCurrent()) + "\n";
     for (const VN_ItemGrandBase* entry : items_) {
         const VN_ItemBase* item = dynamic_cast<const VN_ItemBase*>(entry);
         if (!item) continue;  // null entries and items without names have nothing to show
