@@ -113,8 +113,10 @@ TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
     std::string schema2 = image;
     schema2[4] = 2;  // the schema WORD of the class record
     testsupport::WriteFile(dir.File("schema2.db"), schema2);
+    testsupport::WriteFile(dir.File("unknown.db"), testsupport::Bytes().w(1).newClass("CWinAppItem").d(0).s);
+    testsupport::WriteFile(dir.File("index.db"), testsupport::Bytes().w(2).newClass("CMsItem").d(0).w(0x8003).s);
 
-    for (const char* name : {"cut.db", "schema2.db"}) {
+    for (const char* name : {"cut.db", "schema2.db", "unknown.db", "index.db"}) {
         VN_ListBase list;
         list.AddTail(testsupport::FullHistoryItem());  // present before the load
         EXPECT_FALSE(list.LoadFile(dir.File(name))) << name;
@@ -154,14 +156,6 @@ TEST(ListFiles, FailedSaveLeavesTheOldFileAndNoTemporary) {
     // A folder that does not exist: nothing is written, still true.
     EXPECT_TRUE(list.SaveFile(dir.File("missing/varnel.db")));
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
-}
-
-TEST(ListFiles, ClearDeletesEverything) {
-    VN_ListBase list;
-    list.AddTail(testsupport::FullWatchItem());
-    list.AddTail(nullptr);
-    list.Clear();
-    EXPECT_TRUE(list.IsEmpty());
 }
 
 TEST(ListControl, FillsPresentItemsInOrderAndStopsOnAbort) {
