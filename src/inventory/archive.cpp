@@ -1,0 +1,298 @@
+#include "inventory/archive.h"
+
+#include <cstring>
+#include <limits>
+
+#include "inventory/field_exchange.h"
+#include "inventory/item_base.h"
+#include "platform/codepage.h"
+
+namespace inventory {
+namespace {
+
+// The field list written through an archive: names are not stored, only the
+// values in order.
+class StoreExchange final : public FieldExchange {
+public:
+    explicit StoreExchange(ArchiveWriter& w) : w_(w) {}
+    bool IsLoading() const override { return false; }
+    void Field(const char*, std::string& value) override { w_.WriteString(value); }
+    void Field(const char*, int32_t& value) override { w_.WriteInt32(value); }
+    void Field(const char*, int64_t& value) override { w_.WriteInt64(value); }
+    void Field(const char*, bool& value) override { w_.WriteBool(value); }
+    void WordFlag(const char*, bool& value) override { w_.WriteWord(value ? 1 : 0); }
+    void Reserved32() override { w_.WriteInt32(0); }
+    void Field(const char*, std::vector<std::string>& values) override {
+        w_.WriteInt32(CheckedCount(values.size()));
+        for (const std::string& v : values) w_.WriteString(v);
+    }
+    size_t BeginRecords(const char*, size_t count, size_t) override {
+        w_.WriteInt32(CheckedCount(count));
+        return count;
+    }
+    void BeginRecord(size_t) override {}
+    void EndRecord() override {}
+    void EndRecords() override {}
+
+private:
+    static int32_t CheckedCount(size_t count) {
+        if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+            throw ArchiveError("too many entries to store");
+        return static_cast<int32_t>(count);
+    }
+    ArchiveWriter& w_;
+};
+
+class LoadExchange final : public FieldExchange {
+public:
+    explicit LoadExchange(ArchiveReader& r) : r_(r) {}
+    bool IsLoading() const override { return true; }
+    void Field(const char*, std::string& value) override { value = r_.ReadString(); }
+    void Field(const char*, int32_t& value) override { value = r_.ReadInt32(); }
+    void Field(const char*, int64_t& value) override { value = r_.ReadInt64(); }
+    void Field(const char*, bool& value) override { value = r_.ReadBool(); }
+    void WordFlag(const char*, bool& value) override { value = r_.ReadWord() != 0; }
+    void Reserved32() override { (void)r_.ReadInt32(); }
+    void Field(const char*, std::vector<std::string>& values) override {
+        const size_t count = ReadCount32(1);
+        for (size_t i = 0; i < count; ++i) values.push_back(r_.ReadString());
+    }
+    size_t BeginRecords(const char*, size_t, size_t minRecordBytes) override { return ReadCount32(minRecordBytes); }
+    void BeginRecord(size_t) override {}
+    void EndRecord() override {}
+    void EndRecords() override {}
+
+private:
+    size_t ReadCount32(size_t minElementBytes) {
+        const size_t at = r_.Position();
+        const int32_t count = r_.ReadInt32();
+        if (count < 0)
+            throw ArchiveError("negative count " + std::to_string(count) + " at offset " + std::to_string(at));
+        r_.RequireRoom(static_cast<uint64_t>(count), minElementBytes);
+        return static_cast<size_t>(count);
+    }
+    ArchiveReader& r_;
+};
+
+}  // namespace
+
+void StoreFields(ArchiveWriter& writer, VN_ItemGrandBase& object) {
+    StoreExchange fx(writer);
+    object.ExchangeFields(fx);
+}
+
+void LoadFields(ArchiveReader& reader, VN_ItemGrandBase& object) {
+    LoadExchange fx(reader);
+    object.ExchangeFields(fx);
+}
+
+// ------------------------------------------------------------ ArchiveWriter
+
+void ArchiveWriter::WriteWord(uint16_t value) {
+    const char b[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+    out_.append(b, 2);
+}
+
+void ArchiveWriter::WriteDword(uint32_t value) {
+    const char b[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
+                       static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
+    out_.append(b, 4);
+}
+
+void ArchiveWriter::WriteInt64(int64_t value) {
+    const uint64_t v = static_cast<uint64_t>(value);
+    WriteDword(static_cast<uint32_t>(v & 0xFFFFFFFFu));
+    WriteDword(static_cast<uint32_t>(v >> 32));
+}
+
+void ArchiveWriter::WriteString(std::string_view text) {
+    const size_t n = text.size();
+    if (n < 0xFF) {
+        WriteByte(static_cast<uint8_t>(n));
+    } else if (n < 0xFFFE) {
+        WriteByte(0xFF);
+        WriteWord(static_cast<uint16_t>(n));
+    } else {
+        if (n >= 0xFFFFFFFFu) throw ArchiveError("string too long to store");
+        WriteByte(0xFF);
+        WriteWord(0xFFFF);
+        WriteDword(static_cast<uint32_t>(n));
+    }
+    out_.append(text.data(), n);
+}
+
+void ArchiveWriter::WriteCount(size_t count) {
+    if (count < 0xFFFF) {
+        WriteWord(static_cast<uint16_t>(count));
+    } else {
+        if (count > 0xFFFFFFFFu) throw ArchiveError("too many entries to store");
+        WriteWord(0xFFFF);
+        WriteDword(static_cast<uint32_t>(count));
+    }
+}
+
+void ArchiveWriter::WriteObject(VN_ItemGrandBase* object) {
+    using namespace archive_tag;
+    if (!object) {
+        WriteWord(kNull);
+        return;
+    }
+    const auto seen = objectIndex_.find(object);
+    if (seen != objectIndex_.end()) {
+        if (seen->second < kBigObject) {
+            WriteWord(static_cast<uint16_t>(seen->second));
+        } else {
+            WriteWord(kBigObject);
+            WriteDword(seen->second);
+        }
+        return;
+    }
+    const char* name = object->RuntimeClassName();
+    const PersistentClass* cls = name ? FindPersistentClass(name) : nullptr;
+    if (!cls) throw ArchiveError(std::string("objects of this class cannot be stored: ") + (name ? name : "(none)"));
+
+    const auto known = classIndex_.find(cls);
+    if (known != classIndex_.end()) {
+        if (known->second < kBigObject) {
+            WriteWord(static_cast<uint16_t>(kClass | known->second));
+        } else {
+            WriteWord(kBigObject);
+            WriteDword(kBigClass | known->second);
+        }
+    } else {
+        const size_t len = std::strlen(cls->name);
+        WriteWord(kNewClass);
+        WriteWord(cls->schema);
+        WriteWord(static_cast<uint16_t>(len));
+        out_.append(cls->name, len);
+        classIndex_.emplace(cls, mapCount_++);
+    }
+    objectIndex_.emplace(object, mapCount_++);
+    StoreFields(*this, *object);
+}
+
+// ------------------------------------------------------------ ArchiveReader
+
+void ArchiveReader::Fail(const std::string& what) const {
+    throw ArchiveError(what + " at offset " + std::to_string(pos_));
+}
+
+const char* ArchiveReader::Take(size_t bytes) {
+    if (bytes > Remaining())
+        Fail("unexpected end of data (" + std::to_string(bytes) + " bytes needed, " + std::to_string(Remaining()) +
+             " left)");
+    const char* p = data_.data() + pos_;
+    pos_ += bytes;
+    return p;
+}
+
+void ArchiveReader::RequireRoom(uint64_t count, size_t minBytes) const {
+    if (minBytes == 0) minBytes = 1;
+    if (count > Remaining() / minBytes)
+        Fail("count " + std::to_string(count) + " does not fit in the remaining " + std::to_string(Remaining()) +
+             " bytes");
+}
+
+uint8_t ArchiveReader::ReadByte() { return static_cast<uint8_t>(*Take(1)); }
+
+uint16_t ArchiveReader::ReadWord() {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(2));
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t ArchiveReader::ReadDword() {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(4));
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+int64_t ArchiveReader::ReadInt64() {
+    const uint64_t low = ReadDword();
+    const uint64_t high = ReadDword();
+    return static_cast<int64_t>(low | (high << 32));
+}
+
+std::string ArchiveReader::ReadString() {
+    bool wide = false;
+    uint32_t length = ReadByte();
+    if (length == 0xFF) {
+        length = ReadWord();
+        if (length == 0xFFFE) {
+            wide = true;
+            length = ReadByte();
+            if (length == 0xFF) length = ReadWord();
+        }
+        if (length == 0xFFFF) length = ReadDword();
+    }
+    if (!wide) {
+        const char* p = Take(length);
+        return std::string(p, length);
+    }
+    if (length > Remaining() / 2) Fail("unexpected end of data in a string of 2-byte characters");
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(size_t{length} * 2));
+    std::u16string wideText(length, u'\0');
+    for (size_t i = 0; i < length; ++i) wideText[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+    return platform::Utf16ToAnsi(wideText);
+}
+
+uint32_t ArchiveReader::ReadCount() {
+    const uint16_t count = ReadWord();
+    return count != 0xFFFF ? count : ReadDword();
+}
+
+std::unique_ptr<VN_ItemGrandBase> ArchiveReader::ReadObject() {
+    using namespace archive_tag;
+    const size_t at = pos_;
+    const uint16_t tag = ReadWord();
+    const PersistentClass* cls = nullptr;
+
+    if (tag == kNewClass) {
+        const uint16_t schema = ReadWord();
+        const uint16_t nameLength = ReadWord();
+        if (nameLength > kMaxClassNameLength) Fail("class name of " + std::to_string(nameLength) + " characters");
+        const std::string name(Take(nameLength), nameLength);
+        cls = FindPersistentClass(name);
+        if (!cls) Fail("unknown class \"" + name + "\"");
+        if (schema != cls->schema)
+            Fail(std::string("class ") + cls->name + " has schema " + std::to_string(schema) + ", expected " +
+                 std::to_string(cls->schema));
+        map_.push_back(Entry{cls, nullptr});
+    } else {
+        const uint32_t ref =
+            tag == kBigObject ? ReadDword() : ((static_cast<uint32_t>(tag & kClass) << 16) | (tag & ~kClass));
+        const uint32_t index = ref & ~kBigClass;
+        if (index >= map_.size()) {
+            pos_ = at;
+            Fail("reference to index " + std::to_string(index) + " of " + std::to_string(map_.size() - 1));
+        }
+        const Entry& entry = map_[index];
+        if (ref & kBigClass) {
+            if (index == 0 || entry.object || !entry.cls) {
+                pos_ = at;
+                Fail("index " + std::to_string(index) + " is not a class");
+            }
+            cls = entry.cls;
+        } else {
+            if (index == 0) return nullptr;
+            if (!entry.object) {
+                pos_ = at;
+                Fail("index " + std::to_string(index) + " is not an object");
+            }
+            // A list entry that repeats an earlier object. Each list entry is
+            // owned on its own, so the repeat becomes an equal copy.
+            std::unique_ptr<VN_ItemGrandBase> copy = entry.cls->create();
+            ArchiveWriter body;
+            StoreFields(body, *entry.object);
+            ArchiveReader bodyReader(body.Data());
+            LoadFields(bodyReader, *copy);
+            return copy;
+        }
+    }
+
+    std::unique_ptr<VN_ItemGrandBase> object = cls->create();
+    map_.push_back(Entry{cls, object.get()});
+    LoadFields(*this, *object);
+    return object;
+}
+
+}  // namespace inventory

@@ -1,0 +1,120 @@
+// The byte format of the database files: little-endian primitives, length-
+// prefixed strings, counts, and object references that name each object's
+// class once and refer back to it by index afterwards. ArchiveWriter builds a
+// file image in memory; ArchiveReader parses one, checking every length,
+// count and index against the data that is really there, and throws
+// ArchiveError at the first thing that does not fit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class VN_ItemGrandBase;
+
+namespace inventory {
+
+class ArchiveError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A class that database files can carry: the name written with its first
+// object, its schema number and how to make an empty object of it.
+struct PersistentClass {
+    const char* name;
+    uint16_t schema;
+    std::unique_ptr<VN_ItemGrandBase> (*create)();
+};
+
+// The program's persistent classes ("VN_WatchItem", "VN_DriverItem",
+// "VN_DailyItem", "CHistoryItem", "CMsItem"), looked up by exact name.
+const PersistentClass* FindPersistentClass(std::string_view name);
+const std::vector<PersistentClass>& PersistentClasses();
+
+// Tags of object references.
+namespace archive_tag {
+inline constexpr uint16_t kNull = 0x0000;
+inline constexpr uint16_t kNewClass = 0xFFFF;
+inline constexpr uint16_t kClass = 0x8000;      // | class index below 0x7FFF
+inline constexpr uint16_t kBigObject = 0x7FFF;  // a 32-bit reference follows
+inline constexpr uint32_t kBigClass = 0x80000000u;
+inline constexpr size_t kMaxClassNameLength = 63;
+}  // namespace archive_tag
+
+class ArchiveWriter {
+public:
+    void WriteByte(uint8_t value) { out_.push_back(static_cast<char>(value)); }
+    void WriteWord(uint16_t value);
+    void WriteDword(uint32_t value);
+    void WriteInt32(int32_t value) { WriteDword(static_cast<uint32_t>(value)); }
+    void WriteInt64(int64_t value);
+    void WriteBool(bool value) { WriteByte(value ? 1 : 0); }
+    // Length prefix (1 byte below 255; 0xFF + WORD below 0xFFFE; else 0xFF,
+    // 0xFFFF and a 32-bit length), then the characters.
+    void WriteString(std::string_view text);
+    // WORD below 0xFFFF, else 0xFFFF and a 32-bit count.
+    void WriteCount(size_t count);
+    // A reference to `object` (null allowed): its class the first time it
+    // occurs, a class index afterwards, then its stored fields. An object
+    // written a second time becomes a reference to the first.
+    void WriteObject(VN_ItemGrandBase* object);
+
+    void Reserve(size_t bytes) { out_.reserve(bytes); }
+    const std::string& Data() const { return out_; }
+    std::string TakeData() { return std::move(out_); }
+
+private:
+    std::string out_;
+    uint32_t mapCount_ = 1;  // classes and objects share one index sequence from 1
+    std::unordered_map<const PersistentClass*, uint32_t> classIndex_;
+    std::unordered_map<const VN_ItemGrandBase*, uint32_t> objectIndex_;
+};
+
+class ArchiveReader {
+public:
+    explicit ArchiveReader(std::string_view data) : data_(data) {}
+
+    uint8_t ReadByte();
+    uint16_t ReadWord();
+    uint32_t ReadDword();
+    int32_t ReadInt32() { return static_cast<int32_t>(ReadDword()); }
+    int64_t ReadInt64();
+    bool ReadBool() { return ReadByte() != 0; }
+    // Narrow strings as written, and strings of 2-byte characters (prefix
+    // 0xFF 0xFFFE), which are converted to the ANSI code page.
+    std::string ReadString();
+    uint32_t ReadCount();
+    // The next object reference: null, a new object (owned by the caller), or
+    // a copy of an object read earlier when the reference repeats it.
+    std::unique_ptr<VN_ItemGrandBase> ReadObject();
+
+    size_t Position() const { return pos_; }
+    size_t Remaining() const { return data_.size() - pos_; }
+    // Throws unless `count` elements of at least `minBytes` bytes each fit in
+    // the rest of the data.
+    void RequireRoom(uint64_t count, size_t minBytes) const;
+
+private:
+    const char* Take(size_t bytes);
+    [[noreturn]] void Fail(const std::string& what) const;
+
+    struct Entry {
+        const PersistentClass* cls;
+        VN_ItemGrandBase* object;  // null for a class entry
+    };
+    std::string_view data_;
+    size_t pos_ = 0;
+    std::vector<Entry> map_{Entry{nullptr, nullptr}};  // index 0: the null reference
+};
+
+// Stores an object's fields into a writer, or loads them from a reader.
+void StoreFields(ArchiveWriter& writer, VN_ItemGrandBase& object);
+void LoadFields(ArchiveReader& reader, VN_ItemGrandBase& object);
+
+}  // namespace inventory

@@ -1,0 +1,93 @@
+#include "inventory/database.h"
+
+#include "dlmgr/history_item.h"
+#include "inventory/archive.h"
+#include "inventory/daily_item.h"
+#include "inventory/driver_item.h"
+#include "inventory/ms_update_item.h"
+#include "inventory/watch_item.h"
+#include "platform/files.h"
+
+namespace inventory {
+namespace {
+
+template <class T>
+std::unique_ptr<VN_ItemGrandBase> Create() {
+    return std::make_unique<T>();
+}
+
+}  // namespace
+
+const std::vector<PersistentClass>& PersistentClasses() {
+    static const std::vector<PersistentClass> classes = {
+        {VN_WatchItem::kClassName, 1, &Create<VN_WatchItem>},
+        {VN_DriverItem::kClassName, 1, &Create<VN_DriverItem>},
+        {VN_DailyItem::kClassName, 1, &Create<VN_DailyItem>},
+        {dlmgr::CHistoryItem::kClassName, 1, &Create<dlmgr::CHistoryItem>},
+        {MsUpdates::CMsItem::kClassName, 1, &Create<MsUpdates::CMsItem>},
+    };
+    return classes;
+}
+
+const PersistentClass* FindPersistentClass(std::string_view name) {
+    for (const PersistentClass& cls : PersistentClasses())
+        if (name == cls.name) return &cls;
+    return nullptr;
+}
+
+std::string SerializeObjectList(const ItemList& items, size_t sizeHint) {
+    ArchiveWriter writer;
+    writer.Reserve(sizeHint);
+    writer.WriteCount(items.size());
+    for (const auto& item : items) writer.WriteObject(item.get());
+    return writer.TakeData();
+}
+
+ItemList ParseObjectList(std::string_view data) {
+    ArchiveReader reader(data);
+    const uint32_t count = reader.ReadCount();
+    reader.RequireRoom(count, 2);  // every reference takes at least a WORD
+    ItemList items;
+    items.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) items.push_back(reader.ReadObject());
+    return items;
+}
+
+std::string SerializeStringList(const std::vector<std::string>& names) {
+    ArchiveWriter writer;
+    writer.WriteCount(names.size());
+    for (const std::string& name : names) writer.WriteString(name);
+    return writer.TakeData();
+}
+
+std::vector<std::string> ParseStringList(std::string_view data) {
+    ArchiveReader reader(data);
+    const uint32_t count = reader.ReadCount();
+    reader.RequireRoom(count, 1);
+    std::vector<std::string> names;
+    names.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) names.push_back(reader.ReadString());
+    return names;
+}
+
+bool LoadStringListFile(const std::string& path, std::vector<std::string>& names) {
+    const std::optional<std::string> data = platform::ReadWholeFile(path);
+    if (!data) return true;
+    try {
+        names = ParseStringList(*data);
+        return true;
+    } catch (...) {
+        names.clear();
+        return false;
+    }
+}
+
+bool SaveStringListFile(const std::string& path, const std::vector<std::string>& names) {
+    try {
+        return platform::WriteFileAtomically(path, SerializeStringList(names));
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace inventory

@@ -1,0 +1,85 @@
+// The roots of the item class tree. Every thing the program keeps in a list
+// (an installed program, a suite of installer components, a device driver, an
+// entry of today's updates, a finished download) is an item derived from
+// VN_ItemGrandBase; lists own them through that root.
+//
+// Fields are public and carry the names every other part of the program uses.
+// Where a field has a rule (trimming, a group flag, a name cache), use the
+// setter that keeps it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "inventory/field_exchange.h"
+
+class VN_ItemGrandBase {
+public:
+    VN_ItemGrandBase() = default;
+    virtual ~VN_ItemGrandBase() = default;
+    VN_ItemGrandBase(const VN_ItemGrandBase&) = delete;
+    VN_ItemGrandBase& operator=(const VN_ItemGrandBase&) = delete;
+
+    // The class name a database file carries for this object, or nullptr for a
+    // class that cannot be stored. A subclass that is stored as its base (its
+    // own additions living in memory only) does not override it.
+    virtual const char* RuntimeClassName() const { return nullptr; }
+
+    // The stored fields, in file order (base class first).
+    virtual void ExchangeFields(inventory::FieldExchange& fx);
+
+    // 0 present; 1 removed by the user; 2 gone (no longer installed, or folded
+    // into another item). Items with a non-zero value are kept but not shown
+    // and not sent.
+    int32_t removed = 0;
+    // The owning list's scan counter when the item was last added or found.
+    int32_t scanStamp = 0;
+
+protected:
+    void CopyFrom(const VN_ItemGrandBase& other) { removed = other.removed; }
+};
+
+namespace item_state {
+inline constexpr int32_t kPresent = 0;
+inline constexpr int32_t kRemovedByUser = 1;
+inline constexpr int32_t kGone = 2;
+}  // namespace item_state
+
+class VN_ItemBase : public VN_ItemGrandBase {
+public:
+    // A Windows Installer product without a component of its own.
+    virtual bool IsSuite() const { return false; }
+    virtual std::string GetExePath() const { return std::string(); }
+    virtual std::string GetAdditionalInfo() const { return " "; }
+    virtual bool IsUntrackableComponent() const { return false; }
+    virtual std::string GetDownloadUrl() const = 0;
+    virtual bool IsDirectDownload() const = 0;
+    // The name shown in the lists; `indent` indents a suite's components.
+    virtual std::string GetDisplayName(bool indent) const = 0;
+    virtual std::string GetExecutableName() const { return std::string(); }
+    virtual std::string GetProductId() const = 0;
+    virtual std::string GetGuid() const { return std::string(); }
+
+    void ExchangeFields(inventory::FieldExchange& fx) override;
+
+    // The item's suite group is shown expanded in the tree list.
+    bool expanded = false;
+
+protected:
+    void CopyFrom(const VN_ItemBase& other);
+    void MergeFrom(const VN_ItemBase& other);
+};
+
+namespace inventory {
+// MergeFrom's rule: a field takes the other item's value only while it is
+// still empty, false or zero.
+inline void FillIfEmpty(std::string& mine, const std::string& other) {
+    if (mine.empty()) mine = other;
+}
+inline void FillIfFalse(bool& mine, bool other) {
+    if (!mine) mine = other;
+}
+inline void FillIfZero(int32_t& mine, int32_t other) {
+    if (mine == 0) mine = other;
+}
+}  // namespace inventory

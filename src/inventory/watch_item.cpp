@@ -1,0 +1,97 @@
+#include "inventory/watch_item.h"
+
+#include "inventory/item_services.h"
+#include "platform/text.h"
+
+using inventory::FillIfEmpty;
+using inventory::FillIfFalse;
+using inventory::FillIfZero;
+
+namespace {
+// This item's field is not empty and equals the other's, ignoring case.
+bool NonEmptyEqual(const std::string& mine, const std::string& theirs) {
+    return !mine.empty() && textutil::EqualsNoCase(mine, theirs);
+}
+}  // namespace
+
+void VN_WatchItem::ExchangeFields(inventory::FieldExchange& fx) {
+    VN_RegistryItem::ExchangeFields(fx);
+    fx.Field("packageName", packageName);
+    fx.Field("fileDesc", fileDesc);
+    fx.Field("shortcutName", shortcutName);
+    fx.Field("targetName", targetName);
+    fx.Field("installedVers", installedVers);
+    fx.Field("installedVers2", installedVers2);
+    fx.Field("installedVers3", installedVers3);
+    fx.Field("description", description);
+    fx.Field("error", error);
+    fx.Field("executableName", executableName);
+    fx.Field("source", source);
+    fx.Reserved32();
+    fx.WordFlag("comFromReg", comFromReg);
+    fx.Field("reservedText2", reservedText2);
+}
+
+std::string VN_WatchItem::GetDisplayName(bool indent) const {
+    if (IsSuite()) return GetMsiProductName();
+    if (!HasComponentGuid()) return progName;
+    std::string text = fileDesc;
+    if (text.empty()) text = progName;
+    if (text.empty() && !executableName.empty()) text = "(" + executableName + ")";
+    return indent ? "        " + text : text;
+}
+
+void VN_WatchItem::ShowIcon(platform::WindowHandle staticControl) const {
+    inventory::ItemIcons().ShowFileIcon(staticControl, GetExePath());
+}
+
+void VN_WatchItem::SetFileDesc(std::string_view text) { fileDesc = textutil::Trim(text); }
+
+void VN_WatchItem::CopyFrom(const VN_WatchItem& other) {
+    packageName = other.packageName;
+    fileDesc = other.fileDesc;
+    shortcutName = other.shortcutName;
+    targetName = other.targetName;
+    installedVers = other.installedVers;
+    installedVers2 = other.installedVers2;
+    installedVers3 = other.installedVers3;
+    description = other.description;
+    error = other.error;
+    executableName = other.executableName;
+    source = other.source;
+    arguments = other.arguments;
+    listIndex = other.listIndex;
+    comFromReg = other.comFromReg;
+    reservedText2 = other.reservedText2;
+    VN_RegistryItem::CopyFrom(other);
+}
+
+void VN_WatchItem::MergeFrom(const VN_WatchItem& other) {
+    FillIfEmpty(packageName, other.packageName);
+    FillIfEmpty(fileDesc, other.fileDesc);
+    FillIfEmpty(shortcutName, other.shortcutName);
+    FillIfEmpty(targetName, other.targetName);
+    FillIfEmpty(installedVers, other.installedVers);
+    FillIfEmpty(installedVers2, other.installedVers2);
+    FillIfEmpty(installedVers3, other.installedVers3);
+    FillIfEmpty(description, other.description);
+    FillIfEmpty(error, other.error);
+    FillIfEmpty(executableName, other.executableName);
+    // The newer scan decides whether the item came from the registry or a file.
+    if (!other.source.empty()) source = other.source;
+    FillIfEmpty(arguments, other.arguments);
+    FillIfZero(listIndex, other.listIndex);
+    FillIfFalse(comFromReg, other.comFromReg);
+    FillIfEmpty(reservedText2, other.reservedText2);
+    VN_RegistryItem::MergeFrom(other);
+}
+
+bool VN_WatchItem::IsSameItem(const VN_WatchItem& other) const {
+    if (NonEmptyEqual(executableName, other.executableName) && NonEmptyEqual(progName, other.progName) &&
+        NonEmptyEqual(installedVers, other.installedVers))
+        return true;
+    if (NonEmptyEqual(targetName, other.targetName)) return true;
+    if (IsSameGuid(other)) return true;
+    if (!uninstallString.empty() && signature == other.signature) return true;
+    return other.IsSuite() && textutil::EqualsNoCase(other.productGuid, keyName);
+}

@@ -1,0 +1,268 @@
+// The list family: loading and saving database files (with the atomic
+// replacement), clearing, filling a list control, the stop event, the worker
+// slot and stale-item removal.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "inventory/database.h"
+#include "inventory/list_base.h"
+#include "inventory/ms_update_item.h"
+#include "inventory_test_support.h"
+
+using testsupport::LogCapture;
+using testsupport::StoredFields;
+using testsupport::TempDir;
+
+namespace {
+
+const char kLoadWarning[] = "*** Warning, exceptions from VN_ListBase::LoadFile";
+const char kSaveWarning[] = "*** Warning, exceptions in VN_ListBase::SaveFile";
+
+// An item the database files cannot carry.
+class UnstorableItem : public VN_ItemGrandBase {};
+
+class RecordingControl : public IListControl {
+public:
+    void LockUpdates() override { ++locks; }
+    void UnlockUpdates() override { --locks; }
+    int InsertRow(int row, const std::string& text, VN_ItemGrandBase* item) override {
+        rows.push_back({row, text, item, ""});
+        if (onInsert) onInsert();
+        return row;
+    }
+    void SetCellText(int row, int column, const std::string& text) override {
+        ASSERT_EQ(column, 1);
+        rows.at(static_cast<size_t>(row)).second = text;
+    }
+    struct Row {
+        int index;
+        std::string first;
+        VN_ItemGrandBase* item;
+        std::string second;
+    };
+    std::vector<Row> rows;
+    int locks = 0;
+    std::function<void()> onInsert;
+};
+
+}  // namespace
+
+TEST(ListFiles, EveryClassRoundTripsThroughAFile) {
+    TempDir dir;
+    VN_ListBase list(dir.File("mixed.db"));
+    list.AddTail(testsupport::FullWatchItem());
+    list.AddTail(nullptr);
+    list.AddTail(testsupport::FullDriverItem());
+    list.AddTail(testsupport::FullDailyItem());
+    list.AddTail(testsupport::FullHistoryItem());
+    auto ms = std::make_unique<MsUpdates::CMsItem>();
+    ms->removed = 2;
+    list.AddTail(std::move(ms));
+    // Memory-only state that must not survive.
+    list.GetItemAt<VN_WatchItem>(0)->GetSequence();
+    list.GetItemAt<VN_WatchItem>(0)->arguments = "/quiet";
+    list.GetItemAt<VN_WatchItem>(0)->scanStamp = 9;
+    list.GetItemAt<VN_DriverItem>(2)->driverFlag = false;
+    ASSERT_TRUE(list.Save());
+
+    VN_ListBase loaded(dir.File("mixed.db"));
+    ASSERT_TRUE(loaded.Load());
+    ASSERT_EQ(loaded.GetCount(), 6u);
+    EXPECT_EQ(loaded.GetAt(1), nullptr);
+    for (size_t i : {0u, 2u, 3u, 4u, 5u}) {
+        ASSERT_NE(loaded.GetAt(i), nullptr) << i;
+        EXPECT_EQ(std::string(loaded.GetAt(i)->RuntimeClassName()), list.GetAt(i)->RuntimeClassName());
+        EXPECT_EQ(StoredFields(*loaded.GetAt(i)), StoredFields(*list.GetAt(i))) << i;
+    }
+    const VN_WatchItem* w = loaded.GetItemAt<VN_WatchItem>(0);
+    EXPECT_EQ(w->sequence, 0);
+    EXPECT_EQ(w->scanStamp, 0);
+    EXPECT_EQ(w->arguments, "");
+    EXPECT_TRUE(loaded.GetItemAt<VN_DriverItem>(2)->driverFlag);
+    EXPECT_EQ(loaded.GetItemAt<VN_DailyItem>(3)->catalogItem->links.size(), 2u);
+}
+
+TEST(ListFiles, MissingFileIsASuccessfulNoOpAndLoadAppends) {
+    TempDir dir;
+    VN_ListBase list;
+    EXPECT_FALSE(list.Load());  // no database path
+    EXPECT_FALSE(list.Save());
+    list.AddTail(testsupport::FullHistoryItem());
+    EXPECT_TRUE(list.LoadFile(dir.File("absent.db")));
+    EXPECT_EQ(list.GetCount(), 1u);
+
+    VN_ListBase other;
+    other.AddTail(std::make_unique<MsUpdates::CMsItem>());
+    other.SaveFile(dir.File("one.db"));
+    EXPECT_TRUE(list.LoadFile(dir.File("one.db")));
+    ASSERT_EQ(list.GetCount(), 2u);
+    EXPECT_NE(dynamic_cast<MsUpdates::CMsItem*>(list.GetAt(1)), nullptr);
+}
+
+TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
+    TempDir dir;
+    LogCapture log;
+    VN_ListBase source;
+    source.AddTail(testsupport::FullWatchItem());
+    source.AddTail(testsupport::FullWatchItem("2"));
+    source.SaveFile(dir.File("full.db"));
+    const std::string image = testsupport::ReadFile(dir.File("full.db"));
+    testsupport::WriteFile(dir.File("cut.db"), image.substr(0, image.size() - 3));
+    std::string schema2 = image;
+    schema2[4] = 2;  // the schema WORD of the class record
+    testsupport::WriteFile(dir.File("schema2.db"), schema2);
+    testsupport::WriteFile(dir.File("unknown.db"), testsupport::Bytes().w(1).newClass("CWinAppItem").d(0).s);
+    testsupport::WriteFile(dir.File("index.db"), testsupport::Bytes().w(2).newClass("CMsItem").d(0).w(0x8003).s);
+
+    for (const char* name : {"cut.db", "schema2.db", "unknown.db", "index.db"}) {
+        VN_ListBase list;
+        list.AddTail(testsupport::FullHistoryItem());  // present before the load
+        EXPECT_FALSE(list.LoadFile(dir.File(name))) << name;
+        EXPECT_EQ(list.GetCount(), 0u) << name;
+    }
+    EXPECT_TRUE(log.Contains(kLoadWarning));
+
+    // A file of download-history items is foreign to a list of updated items.
+    VN_ListBase history;
+    history.AddTail(testsupport::FullHistoryItem());
+    history.SaveFile(dir.File("history.db"));
+    VN_ListUpdatedBase drivers(dir.File("history.db"));
+    EXPECT_FALSE(drivers.Load());
+    EXPECT_TRUE(drivers.IsEmpty());
+    VN_ListUpdatedBase watch(dir.File("full.db"));
+    EXPECT_TRUE(watch.Load());
+    EXPECT_EQ(watch.GetCount(), 2u);
+}
+
+TEST(ListFiles, FailedSaveLeavesTheOldFileAndNoTemporary) {
+    TempDir dir;
+    LogCapture log;
+    const std::string path = dir.File("varnel.db");
+    VN_ListBase list(path);
+    list.AddTail(testsupport::FullWatchItem());
+    ASSERT_TRUE(list.Save());
+    const std::string before = testsupport::ReadFile(path);
+
+    // An item that cannot be stored fails the save half way through the list.
+    list.AddTail(testsupport::FullWatchItem("2"));
+    list.AddTail(std::make_unique<UnstorableItem>());
+    EXPECT_TRUE(list.Save());  // the documented result
+    EXPECT_EQ(testsupport::ReadFile(path), before);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
+    EXPECT_TRUE(log.Contains(kSaveWarning));
+
+    // A folder that does not exist: nothing is written, still true.
+    EXPECT_TRUE(list.SaveFile(dir.File("missing/varnel.db")));
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
+}
+
+TEST(ListControl, FillsPresentItemsInOrderAndStopsOnAbort) {
+    VN_ListBase list;
+    list.FillListControl();  // no control: nothing happens
+    RecordingControl control;
+    list.AttachListControl(&control);
+    for (int removed : {0, 1, 0, 2, 0}) {
+        auto item = testsupport::FullWatchItem();
+        item->removed = removed;
+        list.AddTail(std::move(item));
+    }
+    list.AddTail(nullptr);
+    list.FillListControl();
+    ASSERT_EQ(control.rows.size(), 3u);
+    const size_t expectedEntry[] = {0, 2, 4};
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(control.rows[i].index, static_cast<int>(i));
+        EXPECT_EQ(control.rows[i].first, "vn");
+        EXPECT_EQ(control.rows[i].second, "Testing");
+        EXPECT_EQ(control.rows[i].item, list.GetAt(expectedEntry[i]));
+    }
+    EXPECT_EQ(control.locks, 0);
+
+    RecordingControl aborted;
+    list.AttachListControl(&aborted);
+    aborted.onInsert = [&] { list.SetAbort(true); };
+    list.FillListControl();
+    EXPECT_EQ(aborted.rows.size(), 1u);
+    EXPECT_EQ(aborted.locks, 0);
+}
+
+TEST(ListSync, StopEventAndScanCounter) {
+    VN_ListBase list;
+    EXPECT_FALSE(list.IsStopRequested());
+    EXPECT_FALSE(list.WaitForStop(std::chrono::milliseconds(1)));
+    std::thread setter([&] { list.SetStop(); });
+    EXPECT_TRUE(list.WaitForStop(std::chrono::seconds(30)));
+    setter.join();
+    EXPECT_TRUE(list.IsStopRequested());
+    EXPECT_TRUE(list.ResetStop());
+    EXPECT_FALSE(list.IsStopRequested());
+    EXPECT_EQ(list.GetScanCount(), 0);
+    EXPECT_EQ(list.IncrementScanCount(), 1);
+}
+
+TEST(ListSync, WorkerSlotHoldsOneThreadAndAbortsCooperatively) {
+    VN_ListBase list;
+    EXPECT_TRUE(list.StopThread());  // empty slot
+    std::atomic<bool> started{false};
+    std::atomic<int> loops{0};
+    ASSERT_TRUE(list.BeginThread([&] {
+        started = true;
+        while (!list.IsAbortRequested()) {
+            ++loops;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }));
+    while (!started) std::this_thread::yield();
+    EXPECT_TRUE(list.IsThreadRunning());
+    EXPECT_FALSE(list.BeginThread([] {}));  // the slot is busy
+    EXPECT_FALSE(list.StopThread());        // still running: asks it to abort
+    EXPECT_TRUE(list.IsAbortRequested());
+    list.WaitThread();
+    EXPECT_FALSE(list.IsThreadRunning());
+    EXPECT_TRUE(list.StopThread());
+    EXPECT_FALSE(list.IsAbortRequested());
+
+    // An exception leaving the worker is logged and ends the thread.
+    LogCapture log;
+    ASSERT_TRUE(list.BeginThread([] { throw std::runtime_error("boom"); }));
+    list.WaitThread();
+    EXPECT_TRUE(list.StopThread());
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_ListBaseSync::ThreadProc"));
+}
+
+TEST(ListSync, RemoveStaleItemsKeepsItemsOfTheCurrentScan) {
+    VN_ListBase list;
+    list.IncrementScanCount();
+    list.IncrementScanCount();
+    for (int stamp : {2, 1, 2, 0}) {
+        auto item = std::make_unique<MsUpdates::CMsItem>();
+        item->scanStamp = stamp;
+        item->removed = stamp;
+        list.AddTail(std::move(item));
+    }
+    list.AddTail(nullptr);
+    list.RemoveStaleItems();
+    ASSERT_EQ(list.GetCount(), 3u);
+    EXPECT_EQ(list.GetAt(0)->scanStamp, 2);
+    EXPECT_EQ(list.GetAt(1)->scanStamp, 2);
+    EXPECT_EQ(list.GetAt(2), nullptr);
+}
+
+TEST(ListSync, ReadersMayWalkWhileAWorkerAppends) {
+    VN_ListBase list;
+    ASSERT_TRUE(list.BeginThread([&] {
+        for (int i = 0; i < 20000; ++i) list.AddTail(std::make_unique<MsUpdates::CMsItem>());
+    }));
+    size_t seen = 0;
+    while (list.IsThreadRunning()) {
+        for (VN_ItemGrandBase* item : list.Snapshot()) seen += item->removed == 0;
+        const size_t n = list.GetCount();
+        if (n) seen += list.GetAt(n - 1) != nullptr;
+    }
+    list.WaitThread();
+    EXPECT_TRUE(list.StopThread());
+    EXPECT_EQ(list.GetCount(), 20000u);
+    EXPECT_GT(seen, 0u);
+}

@@ -1,0 +1,124 @@
+// The database files through the real Windows file functions: round trips
+// with Windows paths, replacement of an existing file, and a failed save that
+// must leave the old file and no temporary behind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "inventory/database.h"
+#include "inventory/driver_item.h"
+#include "inventory/list_base.h"
+#include "inventory/watch_item.h"
+#include "platform/files.h"
+#include "platform/win/win.h"
+
+namespace {
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        path_ = std::string(temp) + "varnel-items-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~ScratchFolder() {
+        for (const std::string& name : Names()) DeleteFileA((path_ + "\\" + name).c_str());
+        RemoveDirectoryA(path_.c_str());
+    }
+    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::string name = data.cFileName;
+            if (name != "." && name != "..") names.push_back(name);
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+std::unique_ptr<VN_WatchItem> Program(const std::string& name) {
+    auto w = std::make_unique<VN_WatchItem>();
+    w->progName = name;
+    w->targetName = "C:\\Program Files\\" + name + "\\" + name + ".exe";
+    w->installedVers = "1.2.3";
+    return w;
+}
+
+class UnstorableItem : public VN_ItemGrandBase {};
+
+}  // namespace
+
+TEST(ListFilesWin, SaveReplacesAndLoadReadsBack) {
+    ScratchFolder dir;
+    const std::string path = dir.File("varnel.db");
+    VN_ListUpdatedBase list(path);
+    EXPECT_TRUE(list.Load());  // missing file
+    list.AddTail(Program("Alpha"));
+    auto driver = std::make_unique<VN_DriverItem>();
+    driver->hardwareIds = {"PCI\\VEN_8086&DEV_1C3A", "PCI\\VEN_8086"};
+    list.AddTail(std::move(driver));
+    ASSERT_TRUE(list.Save());
+    list.AddTail(Program("Beta \xE9"));
+    ASSERT_TRUE(list.Save());  // over the existing file
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
+
+    VN_ListUpdatedBase loaded(path);
+    ASSERT_TRUE(loaded.Load());
+    ASSERT_EQ(loaded.GetCount(), 3u);
+    EXPECT_EQ(loaded.GetItemAt<VN_DriverItem>(1)->hardwareIds.size(), 2u);
+    EXPECT_EQ(loaded.GetItemAt<VN_WatchItem>(2)->progName, "Beta \xE9");
+}
+
+TEST(ListFilesWin, FailedSaveKeepsTheOldFile) {
+    ScratchFolder dir;
+    const std::string path = dir.File("driverdata.db");
+    VN_ListBase list(path);
+    list.AddTail(Program("Alpha"));
+    ASSERT_TRUE(list.Save());
+    const std::optional<std::string> before = platform::ReadWholeFile(path);
+    ASSERT_TRUE(before.has_value());
+
+    list.AddTail(std::make_unique<UnstorableItem>());
+    EXPECT_TRUE(list.Save());
+    EXPECT_EQ(platform::ReadWholeFile(path), before);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"driverdata.db"});
+
+    // The file held open without sharing: the replacement fails, the old file stays.
+    list.Detach(1);
+    list.AddTail(Program("Beta"));
+    HANDLE lock = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(list.Save());
+    CloseHandle(lock);
+    EXPECT_EQ(platform::ReadWholeFile(path), before);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"driverdata.db"});
+}
+
+TEST(ListFilesWin, DamagedFileLeavesAnEmptyList) {
+    ScratchFolder dir;
+    const std::string path = dir.File("varnel.db");
+    VN_ListBase list(path);
+    list.AddTail(Program("Alpha"));
+    list.AddTail(Program("Beta"));
+    ASSERT_TRUE(list.Save());
+    std::string image = *platform::ReadWholeFile(path);
+    image.resize(image.size() / 2);
+    ASSERT_TRUE(platform::WriteFileAtomically(path, image));
+    EXPECT_FALSE(list.Load());
+    EXPECT_TRUE(list.IsEmpty());
+
+    const std::string names = dir.File("outdatedproductlist.db");
+    ASSERT_TRUE(inventory::SaveStringListFile(names, {"Java 8 Update 381", "Adobe Reader"}));
+    std::vector<std::string> read;
+    ASSERT_TRUE(inventory::LoadStringListFile(names, read));
+    EXPECT_EQ(read, (std::vector<std::string>{"Java 8 Update 381", "Adobe Reader"}));
+}
