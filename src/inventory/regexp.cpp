@@ -3,6 +3,7 @@
 // with an explicit stack (so deep texts cannot exhaust the C++ stack).
 #include "inventory/regexp.h"
 
+#include <algorithm>
 #include <bitset>
 #include <cstdint>
 #include <utility>
@@ -16,6 +17,8 @@ constexpr size_t kMaxPatternLength = 65536;
 constexpr int kMaxNesting = 100;
 // Memo bits per search (8 MiB); larger searches run on the step limit alone.
 constexpr size_t kMaxMemoBits = size_t(1) << 26;
+// Loops that can match nothing, nested deeper than this, turn the memo off.
+constexpr size_t kMaxMemoLoops = 6;
 
 // ---------------------------------------------------------------- characters
 
@@ -397,14 +400,18 @@ struct Inst {
     unsigned char b1 = 0, b2 = 0;
     bool inLookahead = false;  // inside a "!" sub-program: not memoised
     uint32_t x = 0, y = 0;
+    // The registers of the guarded loops (bodies that can match nothing)
+    // around this instruction: loopRegs[loopsFirst, loopsFirst + loopsCount).
+    uint32_t loopsFirst = 0, loopsCount = 0;
 };
 
 class Emitter {
 public:
-    Emitter(std::vector<Inst>& code, bool fold, uint32_t firstFreeSlot)
-        : code_(code), fold_(fold), nextSlot_(firstFreeSlot) {}
+    Emitter(std::vector<Inst>& code, std::vector<uint32_t>& loopRegs, bool fold, uint32_t firstFreeSlot)
+        : code_(code), loopRegs_(loopRegs), fold_(fold), nextSlot_(firstFreeSlot) {}
 
     uint32_t SlotCount() const { return nextSlot_; }
+    size_t DeepestLoops() const { return deepest_; }
 
     void Emit(const Node& n) {
         switch (n.kind) {
@@ -464,6 +471,8 @@ private:
         in.op = op;
         in.b1 = b1;
         in.b2 = b2;
+        in.loopsFirst = loopsFirst_;
+        in.loopsCount = static_cast<uint32_t>(active_.size());
         code_.push_back(in);
         return code_.back();
     }
@@ -473,12 +482,32 @@ private:
         code_[split].y = static_cast<uint32_t>(greedy ? after : body);
     }
 
+    // The guarded loops around the instructions emitted from now on changed:
+    // record the new list once for all of them.
+    void LoopsChanged() {
+        deepest_ = std::max(deepest_, active_.size());
+        loopsFirst_ = static_cast<uint32_t>(loopRegs_.size());
+        loopRegs_.insert(loopRegs_.end(), active_.begin(), active_.end());
+    }
+
     // A body that can match the empty text gets a loop register: a pass that
     // consumes nothing fails instead of looping for ever.
     void EmitRepeat(const Node& n) {
         const Node& body = *n.kids[0];
         const bool guard = n.unbounded && Nullable(body);
         const uint32_t reg = guard ? nextSlot_++ : 0;
+        if (guard) {
+            active_.push_back(reg);
+            LoopsChanged();
+        }
+        EmitRepeatCode(n, body, guard, reg);
+        if (guard) {
+            active_.pop_back();
+            LoopsChanged();
+        }
+    }
+
+    void EmitRepeatCode(const Node& n, const Node& body, bool guard, uint32_t reg) {
         if (!n.unbounded) {  // ?  ??
             const size_t split = Here();
             Push(Op::Split);
@@ -507,8 +536,12 @@ private:
     }
 
     std::vector<Inst>& code_;
+    std::vector<uint32_t>& loopRegs_;
     bool fold_;
     uint32_t nextSlot_;
+    std::vector<uint32_t> active_;  // registers of the guarded loops being emitted
+    uint32_t loopsFirst_ = 0;
+    size_t deepest_ = 0;
 };
 
 }  // namespace
@@ -517,6 +550,12 @@ namespace vnregexp {
 
 struct Program {
     std::vector<Inst> code;
+    std::vector<uint32_t> loopRegs;  // see Inst::loopsFirst
+    // Memo rows of each instruction: one per combination of its guarded
+    // loops' "this pass has consumed nothing yet" flags; none inside "!".
+    std::vector<size_t> memoRow;
+    size_t memoRows = 0;
+    bool memoUsable = false;
     std::vector<CharSet> sets;
     LeadTable lead;
     uint32_t groups = 0;
@@ -536,10 +575,10 @@ enum class Outcome { Match, Fail, Limit };
 // One search over one text. Positions are always character boundaries.
 class Machine {
 public:
-    Machine(const Program& p, std::string_view text, size_t stepLimit)
+    Machine(const Program& p, std::string_view text, size_t stepLimit, bool allowMemo)
         : p_(p), t_(reinterpret_cast<const unsigned char*>(text.data())), n_(text.size()), budget_(stepLimit) {
-        const size_t bits = p.code.size() * (n_ + 1);
-        memoise_ = !p.hasBackRefs && n_ < kMaxMemoBits && bits <= kMaxMemoBits;
+        memoise_ = allowMemo && p.memoUsable && n_ < kMaxMemoBits && p.memoRows <= kMaxMemoBits / (n_ + 1);
+        const size_t bits = memoise_ ? p.memoRows * (n_ + 1) : 0;
         if (memoise_) seen_.assign((bits + 63) / 64, 0);
     }
 
@@ -580,11 +619,18 @@ private:
             if (budget_ == 0) return Outcome::Limit;
             --budget_;
             const Inst& in = p_.code[pc];
-            const bool memo = memoise_ && !in.inLookahead;
-            if (memo) {
-                // Without back-references, whether a thread at (pc, pos) can
-                // succeed does not depend on how it got there: one try is enough.
-                const size_t bit = pc * (n_ + 1) + pos;
+            if (memoise_ && !in.inLookahead) {
+                // Without back-references, whether a thread can succeed depends
+                // only on its instruction, its position and, for each guarded
+                // loop around it, whether the loop's current pass has consumed
+                // nothing yet (a pass that consumes nothing fails at its end).
+                // With that key a state met again on the current path would
+                // have to be a pass that consumed nothing, so a state already
+                // seen has failed: one try is enough.
+                size_t row = p_.memoRow[pc];
+                for (uint32_t i = 0; i < in.loopsCount; ++i)
+                    if (slots[p_.loopRegs[in.loopsFirst + i]] == pos) row += size_t(1) << i;
+                const size_t bit = row * (n_ + 1) + pos;
                 uint64_t& word = seen_[bit / 64];
                 const uint64_t mask = uint64_t(1) << (bit % 64);
                 if (word & mask) return Outcome::Fail;
@@ -643,9 +689,7 @@ private:
                     ++pc;
                     break;
                 case Op::Check:
-                    // With the memo a pass that consumed nothing comes back to a
-                    // state already tried, so the register is needed only without.
-                    if (!memo && slots[in.x] == pos) return Outcome::Fail;
+                    if (slots[in.x] == pos) return Outcome::Fail;
                     ++pc;
                     break;
                 case Op::BackRef: {
@@ -727,12 +771,20 @@ bool VN_RegExp::Compile(std::string_view pattern, bool caseSensitive, LeadBytePr
         const NodePtr root = parser.ParseAll();
         p->groups = parser.Groups();
         p->hasBackRefs = parser.HasBackRefs();
-        Emitter emitter(p->code, !caseSensitive, 2 * p->groups);
+        Emitter emitter(p->code, p->loopRegs, !caseSensitive, 2 * p->groups);
         emitter.Emit(*root);
         Inst match;
         match.op = Op::Match;
         p->code.push_back(match);
         p->slots = emitter.SlotCount();
+        p->memoUsable = !p->hasBackRefs && emitter.DeepestLoops() <= kMaxMemoLoops;
+        if (p->memoUsable) {
+            p->memoRow.resize(p->code.size());
+            for (size_t pc = 0; pc < p->code.size(); ++pc) {
+                p->memoRow[pc] = p->memoRows;
+                if (!p->code[pc].inLookahead) p->memoRows += size_t(1) << p->code[pc].loopsCount;
+            }
+        }
     } catch (const CompileError& e) {
         error_ = e.code;
         errorOffset_ = e.offset;
@@ -750,7 +802,7 @@ size_t VN_RegExp::GroupCount() const { return program_ ? program_->groups : 0; }
 VN_MatchStatus VN_RegExp::Match(std::string_view text, size_t start, VN_RegExpMatch* result) const {
     if (!program_ || start > text.size()) return VN_MatchStatus::NoMatch;
     const Program& p = *program_;
-    Machine machine(p, text, stepLimit_);
+    Machine machine(p, text, stepLimit_, stateMemo_);
     std::vector<size_t> slots(p.slots, npos);
     for (size_t s = start;; s += machine.CharLen(s)) {
         // A failed run leaves every slot as it found it.

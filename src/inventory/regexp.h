@@ -30,11 +30,12 @@
 // letters only.
 //
 // Matching backtracks (leftmost match, alternatives and repetitions tried in
-// their order of preference) but never recurses on the text and never runs
-// away: without back-references every (instruction, position) state is tried
-// at most once per search, so a search costs at most pattern size x text
-// length; every search also has a step limit, and a search that reaches it
-// reports StepLimit, which callers treat as no match.
+// their order of preference; a pass of a repetition that consumes nothing
+// fails) but never recurses on the text and never runs away: without
+// back-references each state of a search is tried at most once, so a search
+// costs at most about pattern size x text length; every search also has a
+// step limit, and a search that reaches it reports StepLimit, which callers
+// treat as no match.
 #pragma once
 
 #include <cstddef>
@@ -124,6 +125,9 @@ public:
     // Steps one search may take before it gives up (at least 1).
     void SetStepLimit(size_t steps) { stepLimit_ = steps ? steps : 1; }
     size_t StepLimit() const { return stepLimit_; }
+    // Off: searches no longer remember the states they tried, so only the step
+    // limit bounds them. The results are the same; tests use it to check that.
+    void SetStateMemo(bool on) { stateMemo_ = on; }
 
     // Finds the leftmost match that starts at or after byte `start` (a
     // character boundary). "^" still means the start of the whole text.
@@ -144,6 +148,7 @@ private:
     VN_RegExpError error_ = VN_RegExpError::NotCompiled;
     size_t errorOffset_ = 0;
     size_t stepLimit_ = kDefaultStepLimit;
+    bool stateMemo_ = true;
 };
 
 // Describes a compile error in words ("" for None).

@@ -331,6 +331,35 @@ TEST(RegExp, HostileInputsStayBounded) {
     EXPECT_EQ(re.Match(std::string(1000, 'a') + "c", 0, nullptr), VN_MatchStatus::Matched);
 }
 
+TEST(RegExp, StateMemoNeverChangesTheAnswer) {
+    // Repetitions whose body can match nothing meet the same instruction and
+    // position again within one path; the memo must not take that for a
+    // failure, or a lower-priority match wins.
+    EXPECT_EQ(First("<{.*?}*>?.{.*?}", "<HEAD>x"), "<HEAD>x");
+    EXPECT_EQ(Groups("<{.*?}*>?.{.*?}", "<HEAD>x"), (std::vector<std::string>{">", ""}));
+    const char* const cases[][2] = {
+        {"<{.*?}*>?.{.*?}", "<a>b<HEAD>x"}, {"{(a?)*?}b", "aab"}, {"({a*?}|b)*c", "abaabc"},
+        {"((x?)+y?)*z", "xyxxyz"},          {"{.??}+.", "abc"},   {"({\\b*})*\\c", "  \t a"},
+        {"(!a.?)*", "bcab"},                {"{(a|b?)+?}+b", "aab"}, {"(((a?)*b?)*c?)*d", "abcabd"},
+    };
+    for (const auto& c : cases) {
+        VN_RegExp re;
+        ASSERT_TRUE(re.Compile(c[0])) << c[0];
+        VN_RegExpMatch withMemo, without;
+        const VN_MatchStatus a = re.Match(c[1], 0, &withMemo);
+        re.SetStateMemo(false);
+        const VN_MatchStatus b = re.Match(c[1], 0, &without);
+        ASSERT_EQ(a, b) << c[0];
+        if (a != VN_MatchStatus::Matched) continue;
+        EXPECT_EQ(withMemo.begin, without.begin) << c[0];
+        EXPECT_EQ(withMemo.end, without.end) << c[0];
+        for (size_t g = 0; g < withMemo.groups.size(); ++g) {
+            EXPECT_EQ(withMemo.groups[g].begin, without.groups[g].begin) << c[0] << " group " << g;
+            EXPECT_EQ(withMemo.groups[g].end, without.groups[g].end) << c[0] << " group " << g;
+        }
+    }
+}
+
 TEST(RegExp, DoubleByteCharactersStayWhole) {
     // 0x83 0x5C is one Shift-JIS character whose second byte is a backslash,
     // and 0x83 0x43 one whose second byte is "C".
