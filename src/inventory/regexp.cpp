@@ -585,7 +585,24 @@ public:
     size_t CharLen(size_t pos) const { return pos + 1 < n_ && p_.lead[t_[pos]] ? 2 : 1; }
     size_t MatchEnd() const { return matchEnd_; }
 
-    Outcome Run(uint32_t pc, size_t pos, std::vector<size_t>& slots) {
+    // Each search of a text gets the full step limit.
+    void NewSearch(size_t stepLimit) { budget_ = stepLimit; }
+
+    // After a match the states of its path are marked though they did not
+    // fail. A later search of the same text starts at or after the match's
+    // end, so only the marks at that position must go.
+    void ForgetPathAt(size_t pos) {
+        if (!memoise_) return;
+        for (size_t row = 0; row < p_.memoRows; ++row) {
+            const size_t bit = row * (n_ + 1) + pos;
+            seen_[bit / 64] &= ~(uint64_t(1) << (bit % 64));
+        }
+    }
+
+    // Runs from (pc, pos) until a match, the exhaustion of every alternative
+    // (which leaves the slots as they were) or the step limit. `undo` also
+    // puts the slots back after a match.
+    Outcome Run(uint32_t pc, size_t pos, std::vector<size_t>& slots, bool undo) {
         const size_t base = stack_.size();
         stack_.push_back({pc, 0, pos});
         while (stack_.size() > base) {
@@ -596,10 +613,13 @@ public:
                 continue;
             }
             const Outcome o = Thread(e.pc, e.pos, slots);
-            if (o != Outcome::Fail) {
-                stack_.resize(base);
-                return o;
+            if (o == Outcome::Fail) continue;
+            if (o == Outcome::Match && undo) {
+                for (size_t i = stack_.size(); i-- > base;)
+                    if (stack_[i].pc == kRestore) slots[stack_[i].slot] = stack_[i].pos;
             }
+            stack_.resize(base);
+            return o;
         }
         return Outcome::Fail;
     }
@@ -706,8 +726,8 @@ private:
                     break;
                 }
                 case Op::NotAhead: {
-                    std::vector<size_t> scratch = slots;  // captures inside "!" are never kept
-                    const Outcome sub = Run(pc + 1, pos, scratch);
+                    // Captures inside "!" are never kept.
+                    const Outcome sub = Run(pc + 1, pos, slots, true);
                     if (sub == Outcome::Limit) return Outcome::Limit;
                     if (sub == Outcome::Match) return Outcome::Fail;
                     pc = in.x;
@@ -799,14 +819,13 @@ std::string VN_RegExp::ErrorText() const { return VN_RegExpErrorText(error_); }
 
 size_t VN_RegExp::GroupCount() const { return program_ ? program_->groups : 0; }
 
-VN_MatchStatus VN_RegExp::Match(std::string_view text, size_t start, VN_RegExpMatch* result) const {
-    if (!program_ || start > text.size()) return VN_MatchStatus::NoMatch;
-    const Program& p = *program_;
-    Machine machine(p, text, stepLimit_, stateMemo_);
-    std::vector<size_t> slots(p.slots, npos);
+namespace {
+
+// The leftmost match at or after `start`.
+VN_MatchStatus Search(Machine& machine, const Program& p, size_t size, size_t start, VN_RegExpMatch* result) {
+    std::vector<size_t> slots(p.slots, VN_RegExp::npos);
     for (size_t s = start;; s += machine.CharLen(s)) {
-        // A failed run leaves every slot as it found it.
-        const Outcome o = machine.Run(0, s, slots);
+        const Outcome o = machine.Run(0, s, slots, false);
         if (o == Outcome::Limit) return VN_MatchStatus::StepLimit;
         if (o == Outcome::Match) {
             if (result) {
@@ -814,15 +833,23 @@ VN_MatchStatus VN_RegExp::Match(std::string_view text, size_t start, VN_RegExpMa
                 result->end = machine.MatchEnd();
                 result->groups.assign(p.groups, VN_RegExpSpan());
                 for (uint32_t g = 0; g < p.groups; ++g) {
-                    if (slots[2 * g] == npos || slots[2 * g + 1] == npos) continue;
+                    if (slots[2 * g] == VN_RegExp::npos || slots[2 * g + 1] == VN_RegExp::npos) continue;
                     result->groups[g].begin = slots[2 * g];
                     result->groups[g].end = slots[2 * g + 1];
                 }
             }
             return VN_MatchStatus::Matched;
         }
-        if (s >= text.size()) return VN_MatchStatus::NoMatch;
+        if (s >= size) return VN_MatchStatus::NoMatch;
     }
+}
+
+}  // namespace
+
+VN_MatchStatus VN_RegExp::Match(std::string_view text, size_t start, VN_RegExpMatch* result) const {
+    if (!program_ || start > text.size()) return VN_MatchStatus::NoMatch;
+    Machine machine(*program_, text, stepLimit_, stateMemo_);
+    return Search(machine, *program_, text.size(), start, result);
 }
 
 bool VN_RegExp::Matches(std::string_view text) const {
@@ -830,22 +857,27 @@ bool VN_RegExp::Matches(std::string_view text) const {
 }
 
 VN_MatchStatus VN_RegExp::FindAll(std::string_view text, std::vector<VN_RegExpMatch>* matches) const {
+    if (!program_) return VN_MatchStatus::NoMatch;
+    // One machine for all the searches: what failed in one search fails in
+    // the next, so the whole text is walked about once.
+    Machine machine(*program_, text, stepLimit_, stateMemo_);
     size_t pos = 0;
     bool any = false;
-    for (;;) {
+    while (pos <= text.size()) {
         VN_RegExpMatch m;
-        const VN_MatchStatus status = Match(text, pos, &m);
+        machine.NewSearch(stepLimit_);
+        const VN_MatchStatus status = Search(machine, *program_, text.size(), pos, &m);
         if (status == VN_MatchStatus::StepLimit) return status;
         if (status == VN_MatchStatus::NoMatch) break;
         any = true;
-        if (matches) matches->push_back(m);
         if (m.end > m.begin) {
             pos = m.end;
+            machine.ForgetPathAt(pos);
         } else {
-            if (m.begin >= text.size()) break;
-            pos = m.begin + ((m.begin + 1 < text.size() && program_->lead[static_cast<unsigned char>(text[m.begin])]) ? 2 : 1);
+            if (m.begin >= text.size()) pos = text.size() + 1;
+            else pos = m.begin + machine.CharLen(m.begin);
         }
-        if (pos > text.size()) break;
+        if (matches) matches->push_back(std::move(m));
     }
     return any ? VN_MatchStatus::Matched : VN_MatchStatus::NoMatch;
 }

@@ -81,5 +81,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (status == VN_MatchStatus::Matched && !all.empty())
         Require(all[0].begin == first.begin && all[0].end == first.end);
+
+    // FindAll shares what it learnt between its searches; separate searches
+    // from the same places must find the same matches.
+    if (allStatus == VN_MatchStatus::StepLimit) return 0;
+    size_t pos = 0;
+    for (const VN_RegExpMatch& m : all) {
+        VN_RegExpMatch again;
+        const VN_MatchStatus st = re.Match(text, pos, &again);
+        if (st == VN_MatchStatus::StepLimit) return 0;
+        Require(st == VN_MatchStatus::Matched && again.begin == m.begin && again.end == m.end);
+        for (size_t g = 0; g < m.groups.size(); ++g)
+            Require(again.groups[g].begin == m.groups[g].begin && again.groups[g].end == m.groups[g].end);
+        pos = m.end > m.begin ? m.end : m.begin + 1;
+        if (m.end == m.begin && (flags & 2) && m.begin + 1 < text.size() &&
+            ShiftJisLead(static_cast<unsigned char>(text[m.begin])))
+            ++pos;
+    }
+    if (pos <= text.size()) Require(re.Match(text, pos, nullptr) != VN_MatchStatus::Matched);
     return 0;
 }

@@ -189,8 +189,10 @@ TEST(RegExp, BackReferencesAndNegation) {
     VN_RegExpMatch m;
     ASSERT_EQ(re.Match("foobar foobaz", 0, &m), VN_MatchStatus::Matched);
     EXPECT_EQ(m.begin, 7u);
-    // Groups inside a negation never report a text.
+    // Groups inside a negation never report a text, nor leave one behind for
+    // a back-reference in the alternative tried next.
     EXPECT_EQ(Groups("x!{y}", "xz"), std::vector<std::string>{"-"});
+    EXPECT_EQ(First("(!{a}|{c}?)\\0", "a"), "<none>");
 }
 
 TEST(RegExp, InvalidPatternsAreReported) {
