@@ -562,6 +562,11 @@ struct Program {
     uint32_t slots = 0;  // 2 per group, then the loop registers
     bool hasBackRefs = false;
     bool foldCase = false;
+    // Every match starts at the start of the text ("^" first).
+    bool anchored = false;
+    // Every match starts with this byte, which never occurs inside a
+    // double-byte character (-1: no such byte).
+    int firstByte = -1;
 };
 
 }  // namespace vnregexp
@@ -798,6 +803,12 @@ bool VN_RegExp::Compile(std::string_view pattern, bool caseSensitive, LeadBytePr
         p->code.push_back(match);
         p->slots = emitter.SlotCount();
         p->memoUsable = !p->hasBackRefs && emitter.DeepestLoops() <= kMaxMemoLoops;
+        // Start positions that cannot begin a match are skipped. A byte below
+        // 0x40 is never the second byte of a double-byte character.
+        p->anchored = p->code[0].op == Op::Bol;
+        bool anyLead = false;
+        for (int b = 0x80; b <= 0xFF; ++b) anyLead = anyLead || p->lead[b];
+        if (p->code[0].op == Op::Byte && (!anyLead || p->code[0].b1 < 0x40)) p->firstByte = p->code[0].b1;
         if (p->memoUsable) {
             p->memoRow.resize(p->code.size());
             for (size_t pc = 0; pc < p->code.size(); ++pc) {
@@ -822,9 +833,15 @@ size_t VN_RegExp::GroupCount() const { return program_ ? program_->groups : 0; }
 namespace {
 
 // The leftmost match at or after `start`.
-VN_MatchStatus Search(Machine& machine, const Program& p, size_t size, size_t start, VN_RegExpMatch* result) {
+VN_MatchStatus Search(Machine& machine, const Program& p, std::string_view text, size_t start, VN_RegExpMatch* result) {
+    const size_t size = text.size();
+    if (p.anchored && start > 0) return VN_MatchStatus::NoMatch;
     std::vector<size_t> slots(p.slots, VN_RegExp::npos);
     for (size_t s = start;; s += machine.CharLen(s)) {
+        if (p.firstByte >= 0) {
+            s = text.find(static_cast<char>(p.firstByte), s);
+            if (s == std::string_view::npos) return VN_MatchStatus::NoMatch;
+        }
         const Outcome o = machine.Run(0, s, slots, false);
         if (o == Outcome::Limit) return VN_MatchStatus::StepLimit;
         if (o == Outcome::Match) {
@@ -840,7 +857,7 @@ VN_MatchStatus Search(Machine& machine, const Program& p, size_t size, size_t st
             }
             return VN_MatchStatus::Matched;
         }
-        if (s >= size) return VN_MatchStatus::NoMatch;
+        if (s >= size || p.anchored) return VN_MatchStatus::NoMatch;
     }
 }
 
@@ -849,7 +866,7 @@ VN_MatchStatus Search(Machine& machine, const Program& p, size_t size, size_t st
 VN_MatchStatus VN_RegExp::Match(std::string_view text, size_t start, VN_RegExpMatch* result) const {
     if (!program_ || start > text.size()) return VN_MatchStatus::NoMatch;
     Machine machine(*program_, text, stepLimit_, stateMemo_);
-    return Search(machine, *program_, text.size(), start, result);
+    return Search(machine, *program_, text, start, result);
 }
 
 bool VN_RegExp::Matches(std::string_view text) const {
@@ -866,7 +883,7 @@ VN_MatchStatus VN_RegExp::FindAll(std::string_view text, std::vector<VN_RegExpMa
     while (pos <= text.size()) {
         VN_RegExpMatch m;
         machine.NewSearch(stepLimit_);
-        const VN_MatchStatus status = Search(machine, *program_, text.size(), pos, &m);
+        const VN_MatchStatus status = Search(machine, *program_, text, pos, &m);
         if (status == VN_MatchStatus::StepLimit) return status;
         if (status == VN_MatchStatus::NoMatch) break;
         any = true;
