@@ -15,7 +15,8 @@
 //   a|b        alternation. It binds tighter than concatenation and looser than
 //              the repetition operators: "R|rE|e" is (R|r)(E|e), "ab*|c" is a(b*|c)
 //   !x         x does not match here (zero width): "a!b" is an a not followed by b
-//   \x         the character x taken literally ("\(", "\.", "\\")
+//   \x         the character x taken literally ("\(", "\.", "\\"); there are no
+//              control-character escapes: "\t" is the letter t
 //   \0 .. \9   the text that match group n matched (fails while it has none)
 //   \a [a-zA-Z0-9]   \b [ \t] (a blank or tab, not a word boundary)   \c [a-zA-Z]
 //   \d [0-9]   \h [0-9a-fA-F]   \n a line break (\r\n, \n or \r)
@@ -24,7 +25,9 @@
 // Text is 8-bit (the Windows ANSI code page). On a double-byte code page a
 // lead byte and its trail byte form one character: ".", classes and literals
 // step over whole characters and a match only starts on a character boundary,
-// so the results are those of matching the UTF-16 form of the same text. The
+// so the results are those of matching the UTF-16 form of the same text
+// (except that a range between double-byte characters, "[X-Y]", follows the
+// code page's order of their bytes rather than that of UTF-16). The
 // program's own patterns involve only ASCII, so running them on the 8-bit text
 // gives what they give on UTF-16 text. The case-insensitive mode folds ASCII
 // letters only.
