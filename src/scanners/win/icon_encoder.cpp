@@ -1,6 +1,7 @@
 #include "scanners/win/icon_encoder.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -113,7 +114,17 @@ VN_IconEncoder::VN_IconEncoder(const std::string& path, const std::string& tempF
     while (!folder.empty() && folder.back() == '\\') folder.pop_back();
     tempPath_ = folder + kTempImageName;
 
-    if (!path.empty()) ::ExtractIconExW(platform::Widen(path).c_str(), 0, &large_, &small_, 1);
+    if (!path.empty()) {
+        // The handles count only when the call says it extracted icons: on a
+        // file without icons some systems leave other values in them, which
+        // must never reach DestroyIcon.
+        HICON large = nullptr, small = nullptr;
+        const UINT extracted = ::ExtractIconExW(platform::Widen(path).c_str(), 0, &large, &small, 1);
+        if (extracted != 0 && extracted != UINT_MAX) {
+            large_ = large;
+            small_ = small;
+        }
+    }
 
     Gdiplus::GdiplusStartupInput input;
     gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
