@@ -1,5 +1,9 @@
-// The MD5 fingerprint of a file through CryptoAPI, read sequentially in small
-// blocks so that hashing a large file holds no more than one block in memory.
+// The MD5 fingerprint of a file through CryptoAPI, read sequentially one
+// block at a time, so that hashing a large file holds no more than one block
+// in memory. The block is 64 KiB: with 1 KiB blocks the per-call cost of the
+// read and hash calls held hashing under Wine to about two thirds of md5sum's
+// speed; from 64 KiB on it runs at the speed of the hash itself
+// (bench/win/md5_throughput.sh).
 #pragma once
 
 #include <cstddef>
@@ -9,7 +13,7 @@ namespace fileid {
 
 class CFileMd5 {
 public:
-    static constexpr size_t kBlockSize = 1024;
+    static constexpr size_t kBlockSize = 64 * 1024;
     static constexpr size_t kMaxBlockSize = 1 << 20;
 
     // The block size is kBlockSize unless a caller (a benchmark) asks for
