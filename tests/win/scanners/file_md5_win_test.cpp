@@ -66,3 +66,12 @@ TEST(FileMd5Win, UnreadableGivesEmpty) {
     EXPECT_EQ(CFileMd5(path.string()).Digest(), "d41d8cd98f00b204e9800998ecf8427e");
     std::filesystem::remove(path);
 }
+
+// The string digest converts through the system's ANSI code page on Windows.
+TEST(StringDigestWin, HashesTheUtf8FormThroughTheSystemCodePage) {
+    ASSERT_EQ(::GetACP(), 1252u);
+    EXPECT_EQ(digest::StringDigest(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(digest::StringDigest("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(digest::StringDigest("Caf\xE9"), digest::Md5Hex("Caf\xC3\xA9"));
+    EXPECT_EQ(digest::StringDigest("\x80 1"), digest::Md5Hex("\xE2\x82\xAC 1"));
+}
