@@ -1,0 +1,33 @@
+#include "scanners/base64.h"
+
+#include <cstdint>
+
+namespace fileid {
+
+std::string Base64Encode(std::string_view bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    size_t i = 0;
+    for (; bytes.size() - i >= 3; i += 3) {
+        const uint32_t n = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16 |
+                           static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8 |
+                           static_cast<uint8_t>(bytes[i + 2]);
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[(n >> 12) & 63];
+        out += kAlphabet[(n >> 6) & 63];
+        out += kAlphabet[n & 63];
+    }
+    const size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        uint32_t n = static_cast<uint32_t>(static_cast<uint8_t>(bytes[i])) << 16;
+        if (rest == 2) n |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i + 1])) << 8;
+        out += kAlphabet[n >> 18];
+        out += kAlphabet[(n >> 12) & 63];
+        out += rest == 2 ? kAlphabet[(n >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+}  // namespace fileid

@@ -1,0 +1,69 @@
+// The version information of a file on the host: the version resource of a
+// Windows program image (PE), found and parsed by the portable reader. The
+// file is mapped rather than read, so a large file costs no memory.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/files.h"
+#include "scanners/version_resource.h"
+
+namespace fileid {
+
+namespace {
+
+class MappedFile {
+public:
+    explicit MappedFile(const std::string& path) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            opened_ = true;
+            if (st.st_size > 0) {
+                void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+                if (p != MAP_FAILED) {
+                    data_ = p;
+                    size_ = static_cast<size_t>(st.st_size);
+                }
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedFile() {
+        if (data_) ::munmap(data_, size_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool Opened() const { return opened_; }
+    std::string_view Bytes() const { return data_ ? std::string_view(static_cast<const char*>(data_), size_) : ""; }
+
+private:
+    void* data_ = nullptr;
+    size_t size_ = 0;
+    bool opened_ = false;
+};
+
+}  // namespace
+
+VersionInfoRead ReadVersionInfo(const std::string& path) {
+    VersionInfoRead read;
+    MappedFile file(platform::NativePath(path));
+    if (!file.Opened()) {
+        read.result = FromSystemError(kErrorFileNotFound);
+        return read;
+    }
+    const std::optional<std::string_view> resource = FindVersionResource(file.Bytes());
+    std::unique_ptr<CVersionResource> parsed = resource ? CVersionResource::Parse(*resource) : nullptr;
+    if (!parsed) {
+        read.result = FromSystemError(kErrorResourceTypeNotFound);
+        return read;
+    }
+    read.result = kOk;
+    read.info = std::move(parsed);
+    return read;
+}
+
+}  // namespace fileid

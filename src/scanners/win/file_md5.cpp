@@ -1,0 +1,88 @@
+#include "scanners/win/file_md5.h"
+
+#include <memory>
+#include <new>
+
+#include "platform/win/handles.h"
+#include "platform/win/wide.h"
+#include "platform/win/win.h"
+
+#include <wincrypt.h>
+
+namespace fileid {
+
+namespace {
+
+class CryptContext {
+public:
+    CryptContext() = default;
+    ~CryptContext() {
+        if (h_) ::CryptReleaseContext(h_, 0);
+    }
+    CryptContext(const CryptContext&) = delete;
+    CryptContext& operator=(const CryptContext&) = delete;
+    HCRYPTPROV* put() { return &h_; }
+    HCRYPTPROV get() const { return h_; }
+
+private:
+    HCRYPTPROV h_ = 0;
+};
+
+class CryptHash {
+public:
+    CryptHash() = default;
+    ~CryptHash() {
+        if (h_) ::CryptDestroyHash(h_);
+    }
+    CryptHash(const CryptHash&) = delete;
+    CryptHash& operator=(const CryptHash&) = delete;
+    HCRYPTHASH* put() { return &h_; }
+    HCRYPTHASH get() const { return h_; }
+
+private:
+    HCRYPTHASH h_ = 0;
+};
+
+}  // namespace
+
+CFileMd5::CFileMd5(std::string path, size_t blockSize)
+    : path_(std::move(path)),
+      blockSize_(blockSize == 0 ? kBlockSize : (blockSize > kMaxBlockSize ? kMaxBlockSize : blockSize)) {}
+
+std::string CFileMd5::Digest() const {
+    platform::UniqueFile file(::CreateFileW(platform::Widen(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return std::string();
+
+    CryptContext provider;
+    if (!::CryptAcquireContextA(provider.put(), nullptr, "Microsoft Base Cryptographic Provider v1.0", PROV_RSA_FULL,
+                                CRYPT_VERIFYCONTEXT))
+        return std::string();
+    CryptHash hash;
+    if (!::CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.put())) return std::string();
+
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[blockSize_]);
+    if (!block) return std::string();
+    const DWORD want = static_cast<DWORD>(blockSize_);
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), block.get(), want, &got, nullptr)) return std::string();
+        if (got == 0) break;
+        if (!::CryptHashData(hash.get(), block.get(), got, 0)) return std::string();
+    }
+
+    BYTE value[16];
+    DWORD length = sizeof(value);
+    if (!::CryptGetHashParam(hash.get(), HP_HASHVAL, value, &length, 0) || length != sizeof(value))
+        return std::string();
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(32);
+    for (BYTE b : value) {
+        hex += kHex[b >> 4];
+        hex += kHex[b & 15];
+    }
+    return hex;
+}
+
+}  // namespace fileid

@@ -1,0 +1,77 @@
+// CFileMd5 through CryptoAPI against md5sum's answers for the fixture files
+// (computed at build time) and against the portable MD5 around block edges.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "fixtures.h"
+#include "platform/win/win.h"
+#include "scanners/md5.h"
+#include "scanners/win/file_md5.h"
+
+using fileid::CFileMd5;
+
+TEST(FileMd5Win, MatchesMd5sumOnTheFixtureFiles) {
+    std::ifstream list(FixturePath("md5sums.txt"));
+    ASSERT_TRUE(list.good());
+    std::string line;
+    int checked = 0;
+    bool sawEmpty = false;
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        std::string digest, name;
+        fields >> digest >> name;
+        ASSERT_EQ(digest.size(), 32u) << line;
+        EXPECT_EQ(CFileMd5(FixturePath(name)).Digest(), digest) << name;
+        sawEmpty = sawEmpty || name == "empty.bin";
+        ++checked;
+    }
+    EXPECT_TRUE(sawEmpty);
+    EXPECT_GE(checked, 8);
+    EXPECT_EQ(CFileMd5(FixturePath("empty.bin")).Digest(), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+TEST(FileMd5Win, BlockEdgesAndBlockSizes) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnel-file-md5";
+    std::filesystem::create_directories(dir);
+    std::mt19937 rng(7);
+    for (size_t size : {size_t{1}, size_t{1023}, size_t{1024}, size_t{1025}, size_t{2048}, size_t{70001}}) {
+        std::string bytes(size, '\0');
+        for (char& c : bytes) c = static_cast<char>(rng());
+        const std::filesystem::path path = dir / ("f" + std::to_string(size));
+        std::ofstream(path, std::ios::binary) << bytes;
+        const std::string expected = digest::Md5Hex(bytes);
+        EXPECT_EQ(CFileMd5(path.string()).Digest(), expected) << size;
+        EXPECT_EQ(CFileMd5(path.string(), 4096).Digest(), expected) << size;
+        EXPECT_EQ(CFileMd5(path.string(), 7).Digest(), expected) << size;
+    }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(FileMd5Win, UnreadableGivesEmpty) {
+    EXPECT_EQ(CFileMd5(FixturePath("missing.bin")).Digest(), "");
+    EXPECT_EQ(CFileMd5(FixturePath("")).Digest(), "");  // the folder itself
+    EXPECT_EQ(CFileMd5("").Digest(), "");
+
+    // Another program writing the file: it is opened with read sharing only.
+    const std::filesystem::path path = std::filesystem::temp_directory_path() / "varnel-md5-locked.bin";
+    HANDLE writer = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(CFileMd5(path.string()).Digest(), "");
+    ::CloseHandle(writer);
+    EXPECT_EQ(CFileMd5(path.string()).Digest(), "d41d8cd98f00b204e9800998ecf8427e");
+    std::filesystem::remove(path);
+}
+
+// The string digest converts through the system's ANSI code page on Windows.
+TEST(StringDigestWin, HashesTheUtf8FormThroughTheSystemCodePage) {
+    ASSERT_EQ(::GetACP(), 1252u);
+    EXPECT_EQ(digest::StringDigest(""), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(digest::StringDigest("abc"), "900150983cd24fb0d6963f7d28e17f72");
+    EXPECT_EQ(digest::StringDigest("Caf\xE9"), digest::Md5Hex("Caf\xC3\xA9"));
+    EXPECT_EQ(digest::StringDigest("\x80 1"), digest::Md5Hex("\xE2\x82\xAC 1"));
+}
