@@ -1,6 +1,7 @@
 // Item icons on Windows: a program's first large icon through the shell, a
 // device class's icon from SetupAPI's class image list, set into a dialog's
 // static control (SS_ICON) and repainted.
+#include <climits>
 #include <map>
 #include <mutex>
 
@@ -25,7 +26,10 @@ public:
         HICON icon = nullptr;
         if (!filePath.empty()) {
             const std::wstring path = platform::Widen(filePath);
-            if (::ExtractIconExW(path.c_str(), 0, &icon, nullptr, 1) == 0) icon = nullptr;
+            // Only a count of extracted icons makes the handle trustworthy: for a
+            // missing file the call answers UINT_MAX and may leave garbage behind.
+            const UINT got = ::ExtractIconExW(path.c_str(), 0, &icon, nullptr, 1);
+            if (got == 0 || got == UINT_MAX) icon = nullptr;
         }
         if (icon) {
             SetIcon(static_cast<HWND>(control), icon, true);
