@@ -84,7 +84,7 @@ void CMainFrame::ShowTrayIcon(bool show) {
     if (show == showTaskbarIcon_) return;
     showTaskbarIcon_ = show;
     if (show) {
-        if (!tray_.Show()) vnlog::Write("Notification-area icon could not be added");
+        vnlog::Write(tray_.Show() ? "Notification-area icon shown" : "Notification-area icon could not be added");
     } else {
         tray_.Remove();
     }

@@ -23,9 +23,11 @@ inline bool KeyExists(HKEY root, const char* path) {
     return true;
 }
 
-// A path of the build tree as Wine's Z: drive shows it.
+// A path of the build tree: under Wine a Linux path, seen through the Z: drive;
+// in a native Windows build already a Windows path.
 inline std::string BuildPath(const std::string& relative) {
-    std::string path = std::string("Z:") + VARNEL_BINARY_DIR + "/" + relative;
+    const std::string dir = VARNEL_BINARY_DIR;
+    std::string path = (dir.size() > 0 && dir[0] == '/' ? "Z:" : "") + dir + "/" + relative;
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
