@@ -13,7 +13,8 @@
 
 namespace app {
 namespace {
-constexpr char kVersionText[] = "1.3.1.55";
+// The program's version, from the build (the same as the version resource).
+constexpr char kVersionText[] = VARNEL_VERSION_TEXT;
 }  // namespace
 
 CVarnelApp::~CVarnelApp() { ExitInstance(); }
