@@ -1,8 +1,93 @@
 #include "app/varnel_app.h"
 
-namespace app {
+#include <commctrl.h>
+#include <ole2.h>
 
-// Start-up is not built yet: the program exits at once.
-int RunVarnel(HINSTANCE, const char*) { return 0; }
+#include "app/app_messages.h"
+#include "app/error_dialog.h"
+#include "appcore/command_line.h"
+#include "platform/folders.h"
+#include "platform/log.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+
+namespace app {
+namespace {
+// The program's version, from the build (the same as the version resource).
+constexpr char kVersionText[] = VARNEL_VERSION_TEXT;
+}  // namespace
+
+CVarnelApp::~CVarnelApp() { ExitInstance(); }
+
+bool CVarnelApp::InitInstance(HINSTANCE instance, const char* commandLine) {
+    // 1. One instance per logon: a later one signals the first and leaves.
+    if (!lock_.TryLock()) {
+        COneInstance::SignalRunningInstance();
+        return false;
+    }
+
+    // The log is opened only once the lock is held: a refused second start
+    // must not truncate the running instance's log.
+    platform::Settings& settings = platform::AppSettings();
+    if (settings.ReadFlag(setting::kGenerateLogFile, setting::kGenerateLogFileDefault)) {
+        const std::string dataFolder = platform::DataFolder();
+        vnlog::Open(dataFolder + "\\vnlog.txt");
+        vnlog::Write(std::string("Zelto Varnel ") + kVersionText + " started, command line: \"" +
+                     (commandLine ? commandLine : "") + "\"");
+        vnlog::Write("Single-instance lock taken");
+        vnlog::Write("Data folder: " + dataFolder);
+        vnlog::Write("Temp Html folder: " + platform::TempHtmlFolder());
+    }
+
+    // 2. Common controls and OLE.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
+
+    Messages();  // every registered message, before any window can receive one
+
+    // 5. The command line, then the main window.
+    const appcore::CMxproCmdInfo info = appcore::ParseCommandLine(commandLine ? commandLine : "");
+    frame_ = std::make_unique<CMainFrame>(instance);
+    if (!frame_->Create()) {
+        vnlog::Write("The main window could not be created");
+        return false;
+    }
+    vnlog::Write("Main window created");
+    // 6.-7. Hidden, not interactive; the scan-now option goes to the frame.
+    ShowWindow(frame_->Window(), SW_HIDE);
+    frame_->interactive = false;
+    frame_->scanNow = info.scanNow;
+    if (info.scanNow) vnlog::Write("Option scannow: one check after start-up");
+    // 8.
+    frame_->FinishStartup();
+    return true;
+}
+
+int CVarnelApp::Run() {
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
+        if (got == -1) break;
+        const HWND dialog = CErrorDlg::Window();
+        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return got == -1 ? 1 : static_cast<int>(msg.wParam);
+}
+
+void CVarnelApp::ExitInstance() {
+    frame_.reset();
+    if (oleInitialised_) OleUninitialize();
+    oleInitialised_ = false;
+    vnlog::Close();
+}
+
+int RunVarnel(HINSTANCE instance, const char* commandLine) {
+    CVarnelApp app;
+    if (!app.InitInstance(instance, commandLine)) return 0;
+    return app.Run();
+}
 
 }  // namespace app

@@ -1,9 +1,38 @@
-// The application object: start-up, message loop and shut-down of varnel.exe.
+// CVarnelApp: start-up, message loop and shut-down of varnel.exe.
 #pragma once
 
+#include <memory>
+#include <string>
+
+#include "app/main_frame.h"
+#include "app/one_instance.h"
 #include "platform/win/win.h"
 
 namespace app {
+
+class CVarnelApp {
+public:
+    // Creates the single-instance semaphore (before start-up proper).
+    CVarnelApp() = default;
+    ~CVarnelApp();
+    CVarnelApp(const CVarnelApp&) = delete;
+    CVarnelApp& operator=(const CVarnelApp&) = delete;
+
+    // The start-up sequence. False when the program must exit at once (another
+    // instance runs, or the main window could not be created).
+    bool InitInstance(HINSTANCE instance, const char* commandLine);
+    // The message loop; returns the exit code.
+    int Run();
+    // What is left after the loop: the frame, OLE, the log.
+    void ExitInstance();
+
+    CMainFrame* Frame() { return frame_.get(); }
+
+private:
+    CSingleInstanceLock lock_;
+    std::unique_ptr<CMainFrame> frame_;
+    bool oleInitialised_ = false;
+};
 
 // Runs the program; returns the process exit code.
 int RunVarnel(HINSTANCE instance, const char* commandLine);

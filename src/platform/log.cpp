@@ -22,6 +22,12 @@ LogState& State() {
     return *state;
 }
 
+// Writes the "Log End" line at normal process exit, as the log object's
+// destructor would; logging after that does nothing.
+struct CloseAtExit {
+    ~CloseAtExit() { Close(); }
+} g_closeAtExit;
+
 std::string LocalTimeText() {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
@@ -51,7 +57,9 @@ bool Open(const std::string& path) {
         std::lock_guard<std::mutex> lock(s.mutex);
         if (s.open) s.file.close();
         s.open = false;
-        s.file.open(platform::NativePath(path), std::ios::out | std::ios::trunc | std::ios::binary);
+        // Text mode: lines end as the platform's text files do. The C runtime
+        // opens files shared for reading and writing by other processes.
+        s.file.open(platform::NativePath(path), std::ios::out | std::ios::trunc);
         if (!s.file.is_open()) return false;
         s.open = true;
         WriteLine(s, LocalTimeText() + ": Log Begin");
@@ -88,6 +96,17 @@ void Write(std::string_view message) {
         line += ": ";
         line.append(message.data(), message.size());
         WriteLine(s, line);
+    } catch (...) {
+    }
+}
+
+void Write(std::string_view message, const std::exception& error) {
+    try {
+        std::string text(message);
+        const char* what = error.what();
+        const std::string_view errorText(what ? what : "");
+        text.append(errorText.substr(0, 255));
+        Write(text);
     } catch (...) {
     }
 }

@@ -3,6 +3,7 @@
 // never stops the program: while the log is closed every call does nothing.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,8 @@ namespace vnlog {
 
 // Opens (truncating) the log file, shared for reading and writing by others,
 // and writes "<local time %c>: Log Begin". False when it cannot be opened.
+// Lines end with the platform's line break (CR LF on Windows). An open log
+// is closed with its "Log End" line when the process exits normally.
 bool Open(const std::string& path);
 // Writes "<local time %c>: Log End" and closes the file.
 void Close();
@@ -18,6 +21,9 @@ bool IsOpen();
 
 // An ordinary line: "<local time %c>: " + message.
 void Write(std::string_view message);
+// An ordinary line for a caught exception: the message followed by the
+// exception's text (at most 255 characters).
+void Write(std::string_view message, const std::exception& error);
 // A line written as given, without a time: the exception and warning lines.
 void WriteRaw(std::string_view line);
 // "*** Warning, exceptions in <where>", with " in catch all block." appended

@@ -6,6 +6,7 @@
 
 #include "platform/setting_names.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -33,7 +34,7 @@ std::optional<std::string> Settings::ReadTextRaw(const std::string& name) const 
 std::string Settings::ReadText(const std::string& name) const {
     if (name == setting::kMachineName) return store_.ComputerName();
     if (auto v = ReadTextRaw(name)) return *v;
-    if (name == setting::kSoundFile) return "Notify.wav";
+    if (name == setting::kSoundFile) return setting::kSoundFileDefault;
     return std::string();
 }
 
@@ -83,16 +84,18 @@ public:
         auto it = m.find(name);
         if (it == m.end()) return std::nullopt;
         if (auto* n = std::get_if<uint32_t>(&it->second)) return *n;
-        // A text read as a number: the first four bytes, as RegQueryValueEx would give them.
+        // A text read as a number, as RegQueryValueEx gives it into a 4-byte
+        // buffer: a text that fits with its terminator yields its bytes (little
+        // endian, the rest zero); a longer one does not fit and is no value.
         const std::string& s = std::get<std::string>(it->second);
-        if (s.size() + 1 < 4) return std::nullopt;
+        if (s.size() + 1 > 4) return std::nullopt;
         uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(s[static_cast<size_t>(i)]);
+        for (size_t i = s.size(); i-- > 0;) v = (v << 8) | static_cast<unsigned char>(s[i]);
         return v;
     }
 
     std::optional<std::string> GetText(Hive hive, const std::string& name, size_t maxBytes,
-                                       bool requireText) override {
+                                       bool /*requireText*/) override {
         std::lock_guard<std::mutex> lock(mutex_);
         auto& m = map(hive);
         auto it = m.find(name);
@@ -101,8 +104,7 @@ public:
             if (s->size() + 1 > maxBytes) return std::nullopt;
             return *s;
         }
-        if (requireText) return std::nullopt;
-        return std::nullopt;  // a number has no text form in this store
+        return std::nullopt;  // a number is not text, for either reader
     }
 
     bool SetNumber(Hive hive, const std::string& name, uint32_t value) override {
@@ -159,3 +161,11 @@ Settings& AppSettings() {
 }
 
 }  // namespace platform
+
+namespace setting {
+
+std::string ColumnWidthName(const char* widthName, int column) {
+    return textutil::Format("%s %d", widthName, column);
+}
+
+}  // namespace setting

@@ -1,0 +1,237 @@
+#include "app/main_frame.h"
+
+#include <cstring>
+
+#include "app/app_messages.h"
+#include "app/error_dialog.h"
+#include "app/one_instance.h"
+#include "platform/log.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "platform/string_table.h"
+#include "resource.h"
+
+namespace app {
+namespace {
+
+constexpr int kSetMessageTextId = 346;     // "Unable to complete request due to error:\r\r%1!s!"
+constexpr int kSetMessageCaptionId = 161;
+constexpr int kAlreadyRunningTextId = 166;
+
+// Formats a message-table style text ("%1!s!") with one text argument; the
+// argument is inserted as it is, never read as a format itself.
+std::string FormatWithText(const std::string& format, const std::string& argument) {
+    DWORD_PTR args[1] = {reinterpret_cast<DWORD_PTR>(argument.c_str())};
+    char* buffer = nullptr;
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(), 0,
+        0, reinterpret_cast<LPSTR>(&buffer), 0, reinterpret_cast<va_list*>(args));
+    std::string out = n && buffer ? std::string(buffer, n) : format + argument;
+    if (buffer) LocalFree(buffer);
+    return out;
+}
+
+}  // namespace
+
+CMainFrame::~CMainFrame() {
+    platform::InstallMessagePresenter(nullptr);
+    tray_.Remove();
+    if (window_) DestroyWindow(window_);
+}
+
+bool CMainFrame::Create() {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    if (!GetClassInfoExA(instance_, COneInstance::kWindowClass, &wc)) {
+        wc = WNDCLASSEXA{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance_;
+        wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDR_MAINFRAME));
+        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        wc.lpszClassName = COneInstance::kWindowClass;
+        if (!RegisterClassExA(&wc)) return false;
+    }
+    const std::string title = platform::LoadText(57344);
+    window_ = CreateWindowExA(0, COneInstance::kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    if (!window_) return false;
+    platform::InstallMessagePresenter(this);
+    return true;
+}
+
+void CMainFrame::FinishStartup() {
+    // The task pane counters and the current list come with the views.
+    if (SetTimer(window_, kScheduleTimer, kScheduleFirstDelayMs, nullptr)) {
+        timerRunning_ = true;
+        vnlog::Write("Schedule timer started");
+    } else {
+        platform::ReportMessage("Error: System out of timers!", MB_OK | MB_ICONERROR);
+    }
+}
+
+void CMainFrame::OnCreate() {
+    tray_.Attach(instance_, window_, Messages().notification);
+    const bool show = platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault);
+    showTaskbarIcon_ = !show;  // so that ShowTrayIcon applies it
+    ShowTrayIcon(show);
+}
+
+void CMainFrame::ShowTrayIcon(bool show) {
+    platform::AppSettings().WriteFlag(setting::kShowTaskbarIcon, show);
+    if (show == showTaskbarIcon_) return;
+    showTaskbarIcon_ = show;
+    if (show) {
+        vnlog::Write(tray_.Show() ? "Notification-area icon shown" : "Notification-area icon could not be added");
+    } else {
+        tray_.Remove();
+    }
+}
+
+void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
+    switch (LOWORD(wParam)) {
+        case ID_ALREADY_RUNNING:
+            vnlog::Write("Another start of the program was refused: already running");
+            CErrorDlg::Show(instance_, window_, platform::LoadText(kAlreadyRunningTextId));
+            break;
+        case ID_APP_EXIT_CMD:
+            Exit();
+            break;
+        case ID_CLOSE_WINDOW:
+            OnClose();
+            break;
+        default:
+            // The other commands belong to the menus, views and dialogs that
+            // are not built yet.
+            break;
+    }
+}
+
+void CMainFrame::OnClose() {
+    // With the icon shown the window is only hidden: the icon stays the way
+    // back. Without it, closing the window leaves the program.
+    if (platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault))
+        ShowWindow(window_, SW_HIDE);
+    else
+        Exit();
+}
+
+void CMainFrame::Exit() {
+    if (exiting_) return;
+    exiting_ = true;
+    vnlog::Write("Exit");
+    if (timerRunning_) KillTimer(window_, kScheduleTimer);
+    timerRunning_ = false;
+    tray_.Remove();
+    CErrorDlg::Close();
+    PostQuitMessage(0);
+    if (window_) DestroyWindow(window_);
+}
+
+void CMainFrame::OnScheduleTimer() {
+    // The scheduled pass (deciding when a check is due and starting it) is
+    // not built yet: the timer runs, but nothing is checked on its ticks.
+    if (scheduleTicks_++ == 0) vnlog::Write("Schedule timer running; the scheduled pass is not built yet");
+}
+
+void CMainFrame::OnSetMessage(WPARAM block) {
+    const HGLOBAL memory = reinterpret_cast<HGLOBAL>(block);
+    if (!memory) return;
+    std::string text;
+    if (const char* bytes = static_cast<const char*>(GlobalLock(memory))) {
+        text.assign(bytes, strnlen(bytes, GlobalSize(memory)));
+        GlobalUnlock(memory);
+    }
+    GlobalFree(memory);
+    if (text.empty()) return;
+    lastErrorText_ = text;
+    platform::ReportMessage(FormatWithText(platform::LoadText(kSetMessageTextId), text), MB_ICONINFORMATION,
+                            kSetMessageCaptionId, window_);
+}
+
+int CMainFrame::Show(platform::WindowHandle owner, const std::string& text, const std::string& caption,
+                     unsigned style) {
+    HWND parent = owner ? static_cast<HWND>(owner) : window_;
+    return MessageBoxA(parent, text.c_str(), caption.c_str(), style);
+}
+
+LRESULT CALLBACK CMainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    CMainFrame* self = reinterpret_cast<CMainFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<CMainFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = window;
+    }
+    if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    // Nothing may escape a window procedure.
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        vnlog::Warning("CMainFrame::WindowProc", true);
+        return 0;
+    }
+}
+
+LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND window = window_;
+    LRESULT result = 0;
+    if (COneInstance::HandleMessage(window, message, wParam, lParam, result)) return result;
+
+    const RegisteredMessages& m = Messages();
+    if (message >= 0xC000) {
+        if (message == m.exit) {
+            Exit();
+        } else if (message == m.registerCommand) {
+            RunCommand(wParam, lParam);
+        } else if (message == m.setMessage) {
+            OnSetMessage(wParam);
+        } else if (message == m.taskbarCreated) {
+            tray_.Restore();
+        }
+        // The tray callback, completion, progress and view messages are
+        // handled by the parts that are not built yet.
+        return 0;
+    }
+
+    switch (message) {
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_COMMAND:
+            RunCommand(wParam, lParam);
+            return 0;
+        case WM_TIMER:
+            if (wParam == kScheduleTimer) OnScheduleTimer();
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The process ends soon after this returns: leave cleanly now.
+            if (wParam) {
+                Exit();
+                vnlog::Close();
+            }
+            return 0;
+        case WM_APP + 1:
+            return 0;
+        case WM_DESTROY:
+            if (timerRunning_) KillTimer(window, kScheduleTimer);
+            timerRunning_ = false;
+            tray_.Remove();
+            PostQuitMessage(0);
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            window_ = nullptr;
+            return DefWindowProcA(window, message, wParam, lParam);
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace app

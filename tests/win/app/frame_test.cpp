@@ -1,0 +1,127 @@
+// The main window inside the test process: what workers and other processes
+// post to it. Needs the virtual display.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/app_messages.h"
+#include "app/main_frame.h"
+#include "app/one_instance.h"
+#include "platform/event_log.h"
+#include "platform/settings.h"
+#include "registry_guard.h"
+
+namespace {
+
+struct Recorded {
+    platform::EventKind kind;
+    std::string text;
+};
+
+class RecordingLog : public platform::IEventLog {
+public:
+    explicit RecordingLog(std::vector<Recorded>& out) : out_(out) {}
+    bool Report(platform::EventKind kind, const std::string& text) override {
+        out_.push_back({kind, text});
+        return true;
+    }
+private:
+    std::vector<Recorded>& out_;
+};
+
+// Dispatches what is waiting; true when WM_QUIT was among it.
+bool Pump() {
+    MSG msg;
+    bool quit = false;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) quit = true;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return quit;
+}
+
+HGLOBAL TextBlock(const std::string& text) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 5);
+    char* p = static_cast<char*>(GlobalLock(block));
+    std::memcpy(p, text.c_str(), text.size() + 1);
+    GlobalUnlock(block);
+    return block;
+}
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_app::DeleteProgramKeys();
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        platform::InstallEventLog(std::make_unique<RecordingLog>(events_));
+        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(frame_->Create());
+    }
+    void TearDown() override {
+        frame_.reset();
+        Pump();
+        platform::InstallEventLog(nullptr);
+        platform::InstallSettingsStore(nullptr);
+    }
+    std::vector<Recorded> events_;
+    std::unique_ptr<app::CMainFrame> frame_;
+};
+
+TEST_F(Frame, WorkerTextBecomesTheLastErrorAndIsReported) {
+    const HWND window = frame_->Window();
+    ASSERT_TRUE(PostMessageA(window, app::Messages().setMessage, reinterpret_cast<WPARAM>(TextBlock("")), 0));
+    ASSERT_TRUE(PostMessageA(window, app::Messages().setMessage,
+                             reinterpret_cast<WPARAM>(TextBlock("Server said %1 and %s")), 0));
+    Pump();
+    EXPECT_EQ(frame_->LastErrorText(), "Server said %1 and %s");
+    ASSERT_EQ(events_.size(), 1u) << "an empty text is not reported";
+    EXPECT_EQ(events_[0].kind, platform::EventKind::Error);
+    // String 346 with the text put in literally (line breaks as FormatMessage writes them).
+    const std::string& shown = events_[0].text;
+    EXPECT_EQ(shown.rfind("Unable to complete request due to error:\r", 0), 0u) << shown;
+    EXPECT_EQ(shown.find("%1!s!"), std::string::npos) << shown;
+    const std::string tail = "Server said %1 and %s";
+    ASSERT_GT(shown.size(), tail.size());
+    EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail);
+    const char before = shown[shown.size() - tail.size() - 1];
+    EXPECT_TRUE(before == '\r' || before == '\n') << shown;
+}
+
+TEST_F(Frame, AnswersTheInstanceQuestionAndBoundsCopiedText) {
+    const HWND window = frame_->Window();
+    EXPECT_EQ(SendMessageA(window, app::Messages().isMe, 0, 0), 1);
+    char name[32] = {};
+    GetClassNameA(window, name, sizeof name);
+    EXPECT_STREQ(name, "Varnel");
+
+    std::string text = "open this";
+    COPYDATASTRUCT data{app::COneInstance::kCopyDataId, static_cast<DWORD>(text.size()), &text[0]};  // no zero
+    EXPECT_EQ(SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), TRUE);
+    EXPECT_EQ(app::COneInstance::LastCopyData(), "open this");
+
+    std::string big(2000, 'x');
+    data = {app::COneInstance::kCopyDataId, static_cast<DWORD>(big.size()), &big[0]};
+    SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data));
+    EXPECT_EQ(app::COneInstance::LastCopyData(), "") << "over 1,023 bytes is not taken";
+
+    data = {101, static_cast<DWORD>(text.size()), &text[0]};
+    EXPECT_EQ(SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), FALSE);
+}
+
+TEST_F(Frame, ScheduleTimerTicksAfterStartUpUntilExit) {
+    frame_->FinishStartup();
+    const DWORD end = GetTickCount() + 5000;
+    while (frame_->ScheduleTicks() == 0 && GetTickCount() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_GE(frame_->ScheduleTicks(), 1u);
+    EXPECT_TRUE(events_.empty()) << "a timer was available: nothing to report";
+    PostMessageA(frame_->Window(), app::Messages().exit, 0, 0);
+    EXPECT_TRUE(Pump()) << "Exit ends the message loop";
+    EXPECT_EQ(frame_->Window(), nullptr);
+}
+
+}  // namespace
