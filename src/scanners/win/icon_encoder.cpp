@@ -19,8 +19,7 @@ using std::min;
 #include <shlwapi.h>
 
 #include "platform/log.h"
-#include "platform/setting_names.h"
-#include "platform/settings.h"
+#include "platform/folders.h"
 #include "platform/text.h"
 #include "platform/win/com.h"
 #include "platform/win/wide.h"
@@ -96,16 +95,7 @@ bool ReadThroughStream(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
-std::string IconTempFolder() {
-    std::string folder = platform::AppSettings().ReadText(setting::kDataFolder);
-    if (!folder.empty()) return folder;
-    wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) return folder;
-    folder = platform::Narrow(std::wstring_view(temp, n));
-    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
-    return folder;
-}
+std::string IconTempFolder() { return platform::DataFolder(); }
 
 VN_IconEncoder::VN_IconEncoder(const std::string& path) : VN_IconEncoder(path, IconTempFolder()) {}
 

@@ -58,8 +58,7 @@ private:
     std::string tempPath_;
 };
 
-// The folder of the temporary image: the "Data Folder" setting, else the
-// system's temporary folder.
+// The folder of the temporary image: the data folder.
 std::string IconTempFolder();
 
 // The icon elements of a program for the scan document: the large icon's
