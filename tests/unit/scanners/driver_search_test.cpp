@@ -234,22 +234,6 @@ TEST_F(DriverSearch, ChangedDriversReplaceTheirOldItemsAndGoneDevicesLeave) {
     EXPECT_EQ(list.GetDriverAt(2)->driverVersion, "10.0.19041.1500");
 }
 
-TEST_F(DriverSearch, TheVersionTheServiceEchoedIsTheInstalledVersion) {
-    const scanners::DriverRecords devices = DesktopDevices();
-    Views::CDriverData list;
-    Search(list, devices);
-    // The service echoes the version it recognised; a driver whose echoed
-    // version differs from the one found counts as another driver.
-    list.GetDriverAt(0)->myVersion = "10.38.1117.2019";  // same as driverVersion
-    list.GetDriverAt(1)->myVersion = "26.21.14";
-    VN_DriverItem* kept = list.GetDriverAt(0);
-    Search(list, devices);
-    ASSERT_EQ(list.GetCount(), 4u);
-    EXPECT_EQ(list.GetDriverAt(0), kept);
-    EXPECT_EQ(list.GetDriverAt(3)->deviceClass, "Display");  // re-added at the end
-    EXPECT_EQ(list.GetDriverAt(3)->myVersion, "");
-}
-
 TEST_F(DriverSearch, AnUnreadableDeviceListKeepsTheList) {
     const scanners::DriverRecords devices = DesktopDevices();
     Views::CDriverData list;
