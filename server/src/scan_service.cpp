@@ -158,7 +158,8 @@ std::string ScanService::NewId() {
 std::string ScanService::Absolute(const std::string& url, const std::string& machineId) const {
     std::string out = url;
     const std::string placeholder = "{machineId}";
-    for (size_t at; (at = out.find(placeholder)) != std::string::npos;) out.replace(at, placeholder.size(), machineId);
+    for (size_t at = 0; (at = out.find(placeholder, at)) != std::string::npos; at += machineId.size())
+        out.replace(at, placeholder.size(), machineId);
     if (out.empty() || textutil::StartsWithNoCase(out, "http://") || textutil::StartsWithNoCase(out, "https://"))
         return out;
     return publicUrl_ + (out.front() == '/' ? "" : "/") + out;
