@@ -203,6 +203,12 @@ ScanOutcome ScanService::Handle(const ScanRequest& request) {
     store_.TouchMachine(machine->id, request.machineName, request.clientVersion, request.clientPlatform, now);
     store_.SaveFacts(machine->id, "profile", request.profile);
     store_.SaveFacts(machine->id, "clientsettings", request.clientSettings);
+    std::map<std::string, std::string> sent = {{"clientVersion", request.clientVersion},
+                                               {"clientPlatform", request.clientPlatform},
+                                               {"timestamp", request.timestamp}};
+    if (!request.exclusionListDate.empty()) sent["exclusionListDate"] = request.exclusionListDate;
+    if (!request.authType.empty()) sent["authenticationType"] = request.authType;
+    store_.SaveFacts(machine->id, request.isCheck ? "check" : "prescan", sent);
 
     // The scan: a pre-scan opens one; a check continues the one it names when
     // that belongs to this machine (a check from the tray runs without a

@@ -196,6 +196,16 @@ UpdateService::~UpdateService() { Stop(); }
 int UpdateService::Bind() {
     server_ = std::make_unique<httplib::Server>();
     server_->set_payload_max_length(kMaxRequestBytes);
+    // The size limit applies to the bytes received; a body with a content
+    // encoding would be inflated by the HTTP layer before any limit applies.
+    // Agents never send one, so it is refused before the body is read.
+    server_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        const std::string encoding = req.get_header_value("Content-Encoding");
+        if (encoding.empty() || textutil::EqualsNoCase(encoding, "identity"))
+            return httplib::Server::HandlerResponse::Unhandled;
+        Refuse(res, 415, "content encodings are not accepted");
+        return httplib::Server::HandlerResponse::Handled;
+    });
     server_->set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "unknown error";
         try {

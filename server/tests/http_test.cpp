@@ -35,7 +35,8 @@ protected:
         service_ = std::make_unique<UpdateService>(options);
         port_ = service_->Bind();
         runner_ = std::thread([this] { service_->Run(); });
-        while (!service_->IsRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(service_->IsRunning());
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     }
     void TearDown() override {
@@ -156,10 +157,17 @@ TEST_F(HttpTest, BadRequestsGetAClearRefusal) {
     EXPECT_EQ(machines.Int(0), 1);
 }
 
-TEST_F(HttpTest, OversizedBodyIsRefused) {
+TEST_F(HttpTest, OversizedOrEncodedBodiesAreRefused) {
     auto res = client_->Post(kPath, std::string(kMaxRequestBytes + 1, ' '), "text/xml");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 413);
+
+    // A small gzip body could inflate far beyond the limit: never read.
+    httplib::Headers gzip = {{"Content-Encoding", "gzip"}};
+    res = client_->Post(kPath, gzip, std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00", 8), "text/xml");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 415);
+    EXPECT_EQ(res->body, "content encodings are not accepted\n");
 }
 
 TEST_F(HttpTest, ConcurrentPreScansGetDistinctIdentifiers) {

@@ -100,6 +100,9 @@ TEST_F(ScanServiceTest, PreScanRegistersANewMachine) {
                     " AND value = 'Windows 10 Pro'"),
               1);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM machine_facts WHERE section = 'clientsettings'"), 7);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM machine_facts WHERE section = 'prescan' AND name = 'exclusionListDate'"
+                    " AND value = '2001-01-01'"),
+              1);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM scans WHERE status = 'IN_PROGRESS'"), 1);
 }
 

@@ -57,7 +57,9 @@ struct UnpackedFrame {
 };
 
 // The body of a frame, or the reason it cannot be read. Never allocates more
-// than the bounded stated length.
-UnpackedFrame UnpackFrame(std::string_view frame);
+// than the bounded stated length. The checksum is verified unless
+// verifyChecksum is false (for a peer whose checksums cannot be relied on);
+// the stated length is always checked against the inflated body.
+UnpackedFrame UnpackFrame(std::string_view frame, bool verifyChecksum = true);
 
 }  // namespace vnxml

@@ -127,6 +127,8 @@ TEST(Frame, DamagedFramesAreRefusedWithTheirReason) {
     std::string flipped = good;
     flipped[0] = static_cast<char>(flipped[0] ^ 0x01);
     EXPECT_EQ(UnpackFrame(flipped).error, FrameError::ChecksumMismatch);
+    // A reader that does not rely on the peer's checksum still gets the body.
+    EXPECT_EQ(UnpackFrame(flipped, false).body, body);
 
     // A header that states more or fewer bytes than the stream holds.
     const std::string stream = good.substr(16);
