@@ -186,10 +186,10 @@ ScanOutcome ScanService::Handle(const ScanRequest& request) {
     // No namespace on the root: the agent selects "/meridox/status/exclusion"
     // with an XPath that has no namespace prefix.
     xml.Open("meridox", {{"revision", "0"}});
+    xml.Open("status");
 
     if (machine->blocked) {
         outcome.refused = true;
-        xml.Open("status");
         xml.Leaf("code", kStatusRefused);
         xml.Leaf("login-error", kLoginRefused);
         xml.Leaf("message", kLoginRefusedMessage);
@@ -200,132 +200,142 @@ ScanOutcome ScanService::Handle(const ScanRequest& request) {
         return outcome;
     }
 
-    store_.TouchMachine(machine->id, request.machineName, request.clientVersion, request.clientPlatform, now);
-    store_.SaveFacts(machine->id, "profile", request.profile);
-    store_.SaveFacts(machine->id, "clientsettings", request.clientSettings);
+    KeepMachineData(request, machine->id, now);
+
+    // The scan: a pre-scan opens one; a check continues the one it names when
+    // that belongs to this machine (a check from the tray runs without a
+    // pre-scan and names the previous scan), or opens one.
+    bool newScan = true;
+    if (request.isCheck && IsPlausibleId(request.scanId)) {
+        const auto owner = store_.ScanOwner(request.scanId);
+        newScan = !owner || *owner != machine->id;
+    }
+    outcome.scanId = newScan ? NewId() : request.scanId;
+    if (newScan) store_.CreateScan(outcome.scanId, machine->id, now);
+
+    xml.Leaf("code", kStatusOk);
+    if (outcome.newMachine) xml.Leaf("set-machine-id", machine->id);
+    if (newScan) xml.Leaf("scanid", outcome.scanId);
+    if (request.isCheck) WriteCheckStatus(xml, machine->id);
+    else WritePreScanStatus(xml, request, machine->id, outcome.newMachine);
+    xml.Close();  // status
+    WriteAuthentication(xml, request, machine->id);
+
+    if (request.isCheck) AnswerItems(xml, request, outcome, now);
+
+    outcome.reply = xml.Finish();
+    tx.Commit();
+    return outcome;
+}
+
+void ScanService::KeepMachineData(const ScanRequest& request, const std::string& machineId, const std::string& now) {
+    store_.TouchMachine(machineId, request.machineName, request.clientVersion, request.clientPlatform, now);
+    store_.SaveFacts(machineId, "profile", request.profile);
+    store_.SaveFacts(machineId, "clientsettings", request.clientSettings);
     std::map<std::string, std::string> sent = {{"clientVersion", request.clientVersion},
                                                {"clientPlatform", request.clientPlatform},
                                                {"timestamp", request.timestamp}};
     if (!request.exclusionListDate.empty()) sent["exclusionListDate"] = request.exclusionListDate;
     if (!request.authType.empty()) sent["authenticationType"] = request.authType;
-    store_.SaveFacts(machine->id, request.isCheck ? "check" : "prescan", sent);
+    store_.SaveFacts(machineId, request.isCheck ? "check" : "prescan", sent);
+}
 
-    // The scan: a pre-scan opens one; a check continues the one it names when
-    // that belongs to this machine (a check from the tray runs without a
-    // pre-scan and names the previous scan), or opens one.
-    bool newScan = !request.isCheck;
-    if (request.isCheck) {
-        const auto owner = IsPlausibleId(request.scanId) ? store_.ScanOwner(request.scanId) : std::nullopt;
-        newScan = !owner || *owner != machine->id;
-        outcome.scanId = newScan ? NewId() : request.scanId;
-    } else {
-        outcome.scanId = NewId();
+void ScanService::WritePreScanStatus(XmlWriter& xml, const ScanRequest& request, const std::string& machineId,
+                                     bool newMachine) {
+    const std::string welcome = store_.SiteSetting("welcome_url");
+    if (newMachine && !welcome.empty()) xml.Leaf("progresspage", Absolute(welcome, machineId));
+
+    // Offer the newest agent release when it is newer than the client.
+    const auto releases = store_.AgentReleases();
+    const AgentRelease* newest = nullptr;
+    for (const AgentRelease& r : releases) {
+        if (!ParseVersion(r.version)) continue;
+        if (!newest || CompareVersions(r.version, newest->version).value_or(0) > 0) newest = &r;
     }
-    if (newScan) store_.CreateScan(outcome.scanId, machine->id, now);
+    if (newest && CompareVersions(newest->version, request.clientVersion).value_or(0) > 0)
+        xml.Leaf("clientupdate", Absolute(newest->url, machineId), {{"version", newest->version}});
 
-    xml.Open("status");
-    xml.Leaf("code", kStatusOk);
-    if (outcome.newMachine) xml.Leaf("set-machine-id", machine->id);
-    if (newScan) xml.Leaf("scanid", outcome.scanId);
-
-    if (!request.isCheck) {
-        const std::string welcome = store_.SiteSetting("welcome_url");
-        if (outcome.newMachine && !welcome.empty()) xml.Leaf("progresspage", Absolute(welcome, machine->id));
-
-        // Offer the newest agent release when it is newer than the client.
-        const AgentRelease* newest = nullptr;
-        const auto releases = store_.AgentReleases();
-        for (const AgentRelease& r : releases) {
-            if (!ParseVersion(r.version)) continue;
-            if (!newest || CompareVersions(r.version, newest->version).value_or(0) > 0) newest = &r;
-        }
-        if (newest) {
-            const auto newer = CompareVersions(newest->version, request.clientVersion);
-            if (newer && *newer > 0)
-                xml.Leaf("clientupdate", Absolute(newest->url, machine->id), {{"version", newest->version}});
-        }
-
-        // The exclusion list goes with every pre-scan; the agent keeps it only
-        // when its date is newer than the list it has.
-        const std::string revDate = store_.SiteSetting("exclusion_rev_date");
-        if (!revDate.empty()) {
-            xml.Open("exclusion", {{"revDate", revDate}});
-            for (const ExclusionEntry& e : store_.Exclusions()) {
-                // Attributes in the order the agent reads them: product, name, dir.
-                XmlAttributes attrs;
-                if (e.product) attrs.emplace_back("product", *e.product);
-                if (e.name) attrs.emplace_back("name", *e.name);
-                if (e.dir) attrs.emplace_back("dir", *e.dir);
-                xml.Empty("item", attrs);
-            }
-            xml.Close();
-        }
-    } else {
-        const std::string home = store_.SiteSetting("homepage_url");
-        if (!home.empty()) xml.Leaf("homepage", Absolute(home, machine->id));
-        const std::string help = store_.SiteSetting("help_url");
-        if (!help.empty()) xml.Leaf("helpage", Absolute(help, machine->id));
+    // The exclusion list goes with every pre-scan; the agent keeps it only
+    // when its date is newer than the list it has.
+    const std::string revDate = store_.SiteSetting("exclusion_rev_date");
+    if (revDate.empty()) return;
+    xml.Open("exclusion", {{"revDate", revDate}});
+    for (const ExclusionEntry& e : store_.Exclusions()) {
+        // Attributes in the order the agent reads them: product, name, dir.
+        XmlAttributes attrs;
+        if (e.product) attrs.emplace_back("product", *e.product);
+        if (e.name) attrs.emplace_back("name", *e.name);
+        if (e.dir) attrs.emplace_back("dir", *e.dir);
+        xml.Empty("item", attrs);
     }
-    xml.Close();  // status
-    WriteAuthentication(xml, request, machine->id);
+    xml.Close();
+}
 
-    if (request.isCheck) {
-        const CatalogueIndex catalogue(store_.Products(), store_.MatchRules());
-        std::set<int64_t> withIcons = store_.ProductsWithIcons();
-        IconContext icons{store_, catalogue, withIcons, machine->id, now};
-        std::vector<StoredItem> stored;
-        stored.reserve(request.items.size());
+void ScanService::WriteCheckStatus(XmlWriter& xml, const std::string& machineId) {
+    const std::string home = store_.SiteSetting("homepage_url");
+    if (!home.empty()) xml.Leaf("homepage", Absolute(home, machineId));
+    const std::string help = store_.SiteSetting("help_url");
+    if (!help.empty()) xml.Leaf("helpage", Absolute(help, machineId));
+}
 
-        for (const RequestItem& item : request.items) {
-            StoredItem s;
-            s.sequence = item.Sequence();
-            s.kind = item.IsDriver() ? "driver" : "software";
-            s.progName = item.IsDriver() ? item.Field("DeviceDesc") : item.Field("ProgName");
-            if (s.progName.empty()) s.progName = item.Field("SuiteIdentity/InstalledProductName");
-            s.installedVersion = item.IsDriver() ? item.Field("DriverVersion") : InstalledVersion(item);
-            for (const ItemField& f : item.fields) s.fields.emplace_back(f.name, f.text);
+void ScanService::AnswerItems(XmlWriter& xml, const ScanRequest& request, ScanOutcome& outcome,
+                              const std::string& now) {
+    const CatalogueIndex catalogue(store_.Products(), store_.MatchRules());
+    std::set<int64_t> withIcons = store_.ProductsWithIcons();
+    IconContext icons{store_, catalogue, withIcons, outcome.machineId, now};
+    std::vector<StoredItem> stored;
+    stored.reserve(request.items.size());
 
-            const auto recognised = catalogue.Recognise(item);
-            const Product* product = recognised ? recognised->product : nullptr;
-            StoreIcons(item, product, icons);
-            ++outcome.counts.items;
-            if (product && IsDigits(s.sequence)) {
-                const auto cmp = CompareVersions(s.installedVersion, product->currentVersion);
-                const bool outdated = cmp && *cmp < 0;
-                s.productId = product->id;
-                s.matchedBy = recognised->matchedBy;
-                s.currentVersion = product->currentVersion;
-                s.outdated = outdated;
-                ++outcome.counts.recognised;
-                if (outdated) ++outcome.counts.outdated;
+    for (const RequestItem& item : request.items) {
+        StoredItem s;
+        s.sequence = item.Sequence();
+        s.kind = item.IsDriver() ? "driver" : "software";
+        s.progName = item.IsDriver() ? item.Field("DeviceDesc") : item.Field("ProgName");
+        if (s.progName.empty()) s.progName = item.Field("SuiteIdentity/InstalledProductName");
+        s.installedVersion = item.IsDriver() ? item.Field("DriverVersion") : InstalledVersion(item);
+        for (const ItemField& f : item.fields) s.fields.emplace_back(f.name, f.text);
+        ++outcome.counts.items;
 
-                const std::string canonical = CanonicalVersion(s.installedVersion);
-                const bool needsIcon = withIcons.count(product->id) == 0;
-                if (needsIcon) xml.Open("update", {{"serverNeedsIcon", "true"}});
-                else xml.Open("update");
-                xml.Leaf("Sequence", s.sequence);
-                xml.Leaf("ProgName", product->name);
-                xml.Leaf("CurrentVers", product->currentVersion);
-                xml.Leaf("CurrentDate", product->releaseDate);
-                xml.Leaf("Outdated", outdated ? "true" : "false");
-                xml.Leaf("URL", Absolute(product->productUrl, machine->id));
-                xml.Leaf("DirectDLUrl", Absolute(product->downloadUrl, machine->id));
-                xml.Leaf("DirectDLIsFile", product->downloadIsFile ? "true" : "false");
-                xml.Leaf("MyVersion", s.installedVersion);
-                xml.Leaf("ID", Fingerprint(product->id), {{"type", "fingerPrint"}});
-                xml.Leaf("productID", std::to_string(product->id));
-                xml.Leaf("MatchedPvId", canonical.empty() ? std::string() : std::to_string(product->id) + ":" + canonical);
-                xml.Leaf("AdditionalInfo", product->additionalInfo);
-                xml.Close();
-            }
-            stored.push_back(std::move(s));
+        const auto recognised = catalogue.Recognise(item);
+        const Product* product = recognised ? recognised->product : nullptr;
+        StoreIcons(item, product, icons);
+        // The agent finds the item again only by a decimal sequence number.
+        if (product && IsDigits(s.sequence)) {
+            const bool outdated = CompareVersions(s.installedVersion, product->currentVersion).value_or(0) < 0;
+            s.productId = product->id;
+            s.matchedBy = recognised->matchedBy;
+            s.currentVersion = product->currentVersion;
+            s.outdated = outdated;
+            ++outcome.counts.recognised;
+            if (outdated) ++outcome.counts.outdated;
+            WriteUpdate(xml, s, *product, withIcons.count(product->id) == 0, outcome.machineId);
         }
-        store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now);
+        stored.push_back(std::move(s));
     }
+    store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now);
+}
 
-    outcome.reply = xml.Finish();
-    tx.Commit();
-    return outcome;
+void ScanService::WriteUpdate(XmlWriter& xml, const StoredItem& item, const Product& product, bool needsIcon,
+                              const std::string& machineId) const {
+    if (needsIcon) xml.Open("update", {{"serverNeedsIcon", "true"}});
+    else xml.Open("update");
+    const std::string canonical = CanonicalVersion(item.installedVersion);
+    xml.Leaf("Sequence", item.sequence);
+    xml.Leaf("ProgName", product.name);
+    xml.Leaf("CurrentVers", product.currentVersion);
+    xml.Leaf("CurrentDate", product.releaseDate);
+    xml.Leaf("Outdated", item.outdated.value_or(false) ? "true" : "false");
+    xml.Leaf("URL", Absolute(product.productUrl, machineId));
+    xml.Leaf("DirectDLUrl", Absolute(product.downloadUrl, machineId));
+    xml.Leaf("DirectDLIsFile", product.downloadIsFile ? "true" : "false");
+    xml.Leaf("MyVersion", item.installedVersion);
+    xml.Leaf("ID", Fingerprint(product.id), {{"type", "fingerPrint"}});
+    xml.Leaf("productID", std::to_string(product.id));
+    // Items of one product at one installed version share this, so the agent
+    // can fold duplicates found through different sources.
+    xml.Leaf("MatchedPvId", canonical.empty() ? std::string() : std::to_string(product.id) + ":" + canonical);
+    xml.Leaf("AdditionalInfo", product.additionalInfo);
+    xml.Close();
 }
 
 }  // namespace vnservice

@@ -15,6 +15,7 @@
 
 #include "scan_request.h"
 #include "service_store.h"
+#include "xml_writer.h"
 
 namespace vnservice {
 
@@ -44,6 +45,13 @@ public:
     ScanOutcome Handle(const ScanRequest& request);
 
 private:
+    void KeepMachineData(const ScanRequest& request, const std::string& machineId, const std::string& now);
+    void WritePreScanStatus(XmlWriter& xml, const ScanRequest& request, const std::string& machineId,
+                            bool newMachine);
+    void WriteCheckStatus(XmlWriter& xml, const std::string& machineId);
+    void AnswerItems(XmlWriter& xml, const ScanRequest& request, ScanOutcome& outcome, const std::string& now);
+    void WriteUpdate(XmlWriter& xml, const StoredItem& item, const Product& product, bool needsIcon,
+                     const std::string& machineId) const;
     std::string NewId();
     std::string Absolute(const std::string& url, const std::string& machineId) const;
 
