@@ -1,0 +1,240 @@
+#include "update_service.h"
+
+#include <httplib.h>
+
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/text.h"
+#include "scan_request.h"
+#include "scan_service.h"
+#include "service/frame.h"
+
+namespace vnservice {
+
+const char kUsage[] =
+    "usage: varnel-service [options]\n"
+    "The reference update service: answers the agent's scan requests on 127.0.0.1.\n"
+    "\n"
+    "  --port N          TCP port (default 8080; 0 picks a free one)\n"
+    "  --db FILE         SQLite database (default varnel-service.db; \":memory:\" keeps nothing)\n"
+    "  --seed FILE       SQL seed of the catalogue; may be repeated. Given seeds replace the\n"
+    "                    catalogue (products, match rules, agent releases, exclusions, page\n"
+    "                    addresses); what machines sent is kept. Without --seed the built-in\n"
+    "                    seed is loaded into an empty catalogue.\n"
+    "  --scan-path PATH  path of the scan service (default /cgi-bin/vncheck.fcgi)\n"
+    "  --public-url URL  base of the addresses in replies (default http://127.0.0.1:PORT)\n"
+    "  --port-file FILE  write the port number to FILE once listening\n"
+    "  --quiet           do not log requests to standard error\n"
+    "  --help            this text\n"
+    "\n"
+    "Once listening it prints \"listening on http://127.0.0.1:PORT\" on standard output.\n"
+    "SIGINT or SIGTERM stops it. Exit code 0 after a stop, 1 when it cannot start,\n"
+    "2 for a wrong command line.\n";
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine cl;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> inlineValue;
+        if (const size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < args.size()) return args[++i];
+            return std::nullopt;
+        };
+        if (name == "--help" || name == "-h") {
+            cl.help = true;
+            cl.ok = true;
+            return cl;
+        }
+        if (name == "--quiet") {
+            cl.options.quiet = true;
+            continue;
+        }
+        if (name != "--port" && name != "--db" && name != "--seed" && name != "--scan-path" &&
+            name != "--public-url" && name != "--port-file") {
+            cl.error = "unknown option " + args[i];
+            return cl;
+        }
+        const auto v = value();
+        if (!v || v->empty()) {
+            cl.error = name + " needs a value";
+            return cl;
+        }
+        if (name == "--port") {
+            char* end = nullptr;
+            const long port = std::strtol(v->c_str(), &end, 10);
+            if (*end || port < 0 || port > 65535) {
+                cl.error = "--port takes a number from 0 to 65535";
+                return cl;
+            }
+            cl.options.port = static_cast<int>(port);
+        } else if (name == "--db") {
+            cl.options.database = *v;
+        } else if (name == "--seed") {
+            cl.options.seeds.push_back(*v);
+        } else if (name == "--scan-path") {
+            if ((*v)[0] != '/') {
+                cl.error = "--scan-path must start with /";
+                return cl;
+            }
+            cl.options.scanPath = *v;
+        } else if (name == "--public-url") {
+            cl.options.publicUrl = *v;
+        } else {
+            cl.options.portFile = *v;
+        }
+    }
+    cl.ok = true;
+    return cl;
+}
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read seed file " + path);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void Refuse(httplib::Response& res, int status, const std::string& text) {
+    res.status = status;
+    res.set_content(text + "\n", "text/plain");
+}
+
+// POST <scan path>: the framed or plain scan document in, the XML reply out,
+// framed when the request was.
+class ScanEndpoint : public Endpoint {
+public:
+    ScanEndpoint(std::string path, ScanService& service, Logger log)
+        : path_(std::move(path)), service_(service), log_(std::move(log)) {}
+
+    void Mount(httplib::Server& server) override {
+        server.Post(path_, [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
+        server.Get(path_, [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Allow", "POST");
+            Refuse(res, 405, "the scan service takes a POST of a scan document");
+        });
+    }
+
+private:
+    void Log(const std::string& line) const {
+        if (log_) log_(line);
+    }
+
+    void Handle(const httplib::Request& req, httplib::Response& res) {
+        if (req.body.empty()) {
+            Log("scan: refused an empty request");
+            return Refuse(res, 400, "empty request");
+        }
+        const bool compressed =
+            textutil::FindNoCase(req.get_header_value("Content-Type"), "compressed") != std::string::npos;
+        std::string document;
+        if (compressed) {
+            vnxml::UnpackedFrame unpacked = vnxml::UnpackFrame(req.body);
+            if (!unpacked.ok()) {
+                Log(std::string("scan: refused a frame: ") + vnxml::FrameErrorText(unpacked.error));
+                return Refuse(res, 400, std::string("request frame cannot be unpacked: ") +
+                                            vnxml::FrameErrorText(unpacked.error));
+            }
+            document = std::move(unpacked.body);
+        } else {
+            document = req.body;
+        }
+        const ParsedRequest parsed = ParseScanRequest(document);
+        if (!parsed.ok) {
+            Log("scan: refused a document: " + parsed.error);
+            return Refuse(res, 400, "not a scan document: " + parsed.error);
+        }
+        const ScanOutcome outcome = service_.Handle(parsed.request);
+
+        std::optional<std::string> frame;
+        if (compressed) frame = vnxml::PackFrame(outcome.reply);
+        if (frame) res.set_content(*frame, "text/xml-compressed");
+        else res.set_content(outcome.reply, "text/xml");
+
+        std::string line = textutil::Format("scan: %s machine=%s%s scan=%s", outcome.check ? "check" : "pre-scan",
+                                            outcome.machineId.c_str(), outcome.newMachine ? " (new)" : "",
+                                            outcome.scanId.c_str());
+        if (outcome.check)
+            line += textutil::Format(" items=%lld recognised=%lld outdated=%lld",
+                                     static_cast<long long>(outcome.counts.items),
+                                     static_cast<long long>(outcome.counts.recognised),
+                                     static_cast<long long>(outcome.counts.outdated));
+        if (outcome.refused) line += " refused";
+        if (frame) line += " compressed";
+        Log(line);
+    }
+
+    std::string path_;
+    ScanService& service_;
+    Logger log_;
+};
+
+}  // namespace
+
+UpdateService::UpdateService(ServiceOptions options, Logger log)
+    : options_(std::move(options)), log_(std::move(log)) {
+    store_ = std::make_unique<ServiceStore>(options_.database);
+    std::vector<std::string> seeds;
+    for (const std::string& path : options_.seeds) seeds.push_back(ReadFile(path));
+    auto lock = store_->Lock();
+    if (seeds.empty() && store_->ProductCount() == 0 && !options_.defaultSeed.empty())
+        seeds.push_back(ReadFile(options_.defaultSeed));
+    if (!seeds.empty()) store_->ReplaceCatalogue(seeds);
+}
+
+UpdateService::~UpdateService() { Stop(); }
+
+int UpdateService::Bind() {
+    server_ = std::make_unique<httplib::Server>();
+    server_->set_payload_max_length(kMaxRequestBytes);
+    // The size limit applies to the bytes received; a body with a content
+    // encoding would be inflated by the HTTP layer before any limit applies.
+    // Agents never send one, so it is refused before the body is read.
+    server_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        const std::string encoding = req.get_header_value("Content-Encoding");
+        if (encoding.empty() || textutil::EqualsNoCase(encoding, "identity"))
+            return httplib::Server::HandlerResponse::Unhandled;
+        Refuse(res, 415, "content encodings are not accepted");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    server_->set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
+        std::string what = "unknown error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        if (log_) log_("error: " + req.method + " " + req.path + ": " + what);
+        Refuse(res, 500, "internal error");
+    });
+
+    port_ = options_.port == 0 ? server_->bind_to_any_port(kBindAddress)
+                               : (server_->bind_to_port(kBindAddress, options_.port) ? options_.port : -1);
+    if (port_ <= 0) throw std::runtime_error(textutil::Format("cannot listen on %s:%d", kBindAddress, options_.port));
+    publicUrl_ = options_.publicUrl.empty() ? textutil::Format("http://%s:%d", kBindAddress, port_) : options_.publicUrl;
+
+    scans_ = std::make_unique<ScanService>(*store_, publicUrl_);
+    endpoints_.push_back(std::make_unique<ScanEndpoint>(options_.scanPath, *scans_, log_));
+    for (const auto& endpoint : endpoints_) endpoint->Mount(*server_);
+    return port_;
+}
+
+bool UpdateService::Run() { return server_ && server_->listen_after_bind(); }
+
+void UpdateService::Stop() {
+    if (server_) server_->stop();
+}
+
+bool UpdateService::IsRunning() const { return server_ && server_->is_running(); }
+
+}  // namespace vnservice
