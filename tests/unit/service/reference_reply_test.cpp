@@ -9,7 +9,7 @@
 #include "inventory/watch_item.h"
 #include "platform/files.h"
 #include "platform/setting_names.h"
-#include "scan_document_support.h"
+#include "common/scan_document_support.h"
 #include "scan_request.h"
 #include "scan_service.h"
 #include "service/reply_parser.h"

@@ -5,7 +5,7 @@
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "platform/setting_names.h"
-#include "scan_document_support.h"
+#include "common/scan_document_support.h"
 
 namespace {
 

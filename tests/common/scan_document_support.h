@@ -111,7 +111,7 @@ public:
     ~Environment() {
         vnxml::InstallScanDocumentServices(nullptr);
         inventory::InstallInstallerQuery(nullptr);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
     }
     Environment(const Environment&) = delete;
     Environment& operator=(const Environment&) = delete;
