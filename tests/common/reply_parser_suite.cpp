@@ -303,6 +303,18 @@ TEST_F(ReplyTest, TraceShowsTagsAttributesAndEscapedText) {
     EXPECT_EQ(trace.str(), "<meridox><status a=\"1\"><code>0 &amp; more</code></status></meridox>");
 }
 
+TEST_F(ReplyTest, AbortOfTheStopListEndsTheParse) {
+    VN_WatchItem* item = AddProgram(7081, "Stopped", "1.0");
+    VN_ListBase stopList;
+    stopList.SetAbort(true);
+    vnxml::CXMLSwParser parser(Buffer());
+    parser.SetStopList(&stopList);
+    const std::string reply = Reply(Update("7081", "<CurrentVers>2.0</CurrentVers>"));
+    EXPECT_EQ(parser.ParseBuffer(reply.data(), reply.size()), platform::SaxResult::Stopped);
+    EXPECT_EQ(item->currentVers, "1.0");
+    EXPECT_FALSE(Buffer().status.IsSuccess());
+}
+
 TEST_F(ReplyTest, RecordsWorkWhateverTheRootAndCaseOfTheirTags) {
     VN_WatchItem* item = AddProgram(7071, "Root", "1.0");
     Parse("<winmeridox><STATUS><code>0</code></STATUS><Update><Sequence>7071</Sequence>"
