@@ -85,21 +85,18 @@ bool CXMLBuffer::WriteDocument(CXMLSink& sink) {
     out << "</clientsettings>\n";
     if (out.Failed()) return true;
 
-    if (mode == kCheckRequest) {
-        bool failed = false;
-        if (!WriteItems(sink, failed)) return true;
-        if (failed) return true;
-    }
+    if (mode == kCheckRequest && !WriteItems(sink)) return true;
 
     out << "</meridox>\n";
     return out.Failed();
 }
 
-// False when a stop was requested (the document ends there); `failed` tells
-// of a write that failed.
-bool CXMLBuffer::WriteItems(CXMLSink& sink, bool& failed) {
-    if (progress) progress(5, 0);
+// The item block. False when a stop was requested or a write failed: the
+// document ends there.
+bool CXMLBuffer::WriteItems(CXMLSink& sink) {
+    // An exchange without lists has no item step at all.
     if (!watchList && !driverList) return true;
+    if (progress) progress(5, 0);
     Output out(sink);
     out << "<software.scanned revision=\"0\">\n";
     const VN_ListBaseSync* stopSource = watchList ? watchList : driverList;
@@ -113,15 +110,11 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink, bool& failed) {
             auto* item = dynamic_cast<VN_GuidItem*>(entry);
             if (!item) continue;
             out << item->GetItemXml();
-            if (out.Failed()) {
-                failed = true;
-                return true;
-            }
+            if (out.Failed()) return false;
         }
     }
     out << "</software.scanned>\n";
-    failed = out.Failed();
-    return true;
+    return !out.Failed();
 }
 
 void CXMLBuffer::PrepareForReply() {

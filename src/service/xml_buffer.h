@@ -87,7 +87,7 @@ public:
     DocumentClock clock;
 
 private:
-    bool WriteItems(CXMLSink& out, bool& failed);
+    bool WriteItems(CXMLSink& out);
 };
 
 // The scan interval in whole minutes for a "Check for Updates" index, as the

@@ -341,8 +341,11 @@ TEST_F(CheckDocumentTest, ScanTimeIsTheDocumentsTimestamp) {
 
 TEST_F(CheckDocumentTest, WithoutListsTheCheckRequestHasNoItemBlock) {
     auto buffer = MakeBuffer(nullptr, nullptr, vnxml::kCheckRequest);
+    bool progressed = false;
+    buffer->progress = [&](int, int) { progressed = true; };
     const auto [failed, text] = Write(*buffer);
     EXPECT_FALSE(failed);
+    EXPECT_FALSE(progressed);
     EXPECT_EQ(text.find("software.scanned"), std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 29), "</clientsettings>\n</meridox>\n");
 }
