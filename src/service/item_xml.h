@@ -1,0 +1,43 @@
+// The `item` elements of the scan document (VN_WatchItem::GetItemXml and
+// VN_DriverItem::GetItemXml live in item_xml.cpp), the escaping of item
+// texts, and what writing them needs from Windows: file digests, icon images
+// and string-table texts. The Windows build answers those through CryptoAPI,
+// the icon encoder and the string table; the host through the portable MD5
+// (and it has no icons). Tests and vntool install their own answers.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vnxml {
+
+// The item-text escape: "&", "<" and ">" become "&amp;", "&lt;" and "&gt;";
+// tab, line feed and carriage return pass; every other byte below 32 and
+// every byte of 128 or above is dropped (the service reads item texts as
+// ASCII); quotes and apostrophes pass unchanged.
+std::string EscapeItemText(std::string_view text);
+
+class IScanDocumentServices {
+public:
+    virtual ~IScanDocumentServices() = default;
+    // The MD5 of the file's bytes as 32 lower-case hexadecimal digits, or an
+    // empty text when the file cannot be read.
+    virtual std::string FileDigest(const std::string& path) = 0;
+    // The digest of the agent's own program file.
+    virtual std::string ProgramDigest() = 0;
+    // The program's large and small icon elements (each with its line feed),
+    // or an empty text when it has no icons.
+    virtual std::string IconElements(const std::string& productId, const std::string& path) = 0;
+    // The text of a string-table entry.
+    virtual std::string LoadText(int id) = 0;
+};
+
+// The process's services: the platform's unless others were installed.
+// Install at start-up or in a test's set-up, before a document is written;
+// nullptr restores the platform's.
+IScanDocumentServices& ScanDocumentServices();
+void InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services);
+std::unique_ptr<IScanDocumentServices> MakePlatformScanDocumentServices();
+
+}  // namespace vnxml
