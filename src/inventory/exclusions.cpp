@@ -1,5 +1,7 @@
 #include "inventory/exclusions.h"
 
+#include <algorithm>
+
 void VN_ExclusionStore::AddEntry(const std::string& text) {
     if (text.find('*') == std::string::npos) {
         exact_.insert(text);
@@ -30,5 +32,11 @@ std::vector<std::string> VN_ExclusionStore::Patterns() const {
     std::vector<std::string> out;
     out.reserve(patterns_.size());
     for (const Pattern& pattern : patterns_) out.push_back(pattern.text);
+    return out;
+}
+
+std::vector<std::string> VN_ExclusionStore::ExactNames() const {
+    std::vector<std::string> out(exact_.begin(), exact_.end());
+    std::sort(out.begin(), out.end());
     return out;
 }

@@ -32,6 +32,8 @@ public:
 
     size_t ExactCount() const { return exact_.size(); }
     bool HasExact(const std::string& name) const { return exact_.count(name) != 0; }
+    // The exact names in byte order.
+    std::vector<std::string> ExactNames() const;
     // The patterns in file order.
     std::vector<std::string> Patterns() const;
 

@@ -1,152 +1,372 @@
 #include "inventory/watch_item_index.h"
 
 #include <algorithm>
-#include <limits>
+#include <cstring>
+#include <utility>
+#include <string_view>
 
 #include "inventory/watch_item.h"
 #include "platform/text.h"
 
 namespace inventory {
+
+// ------------------------------------------------------------ PositionTable
+
 namespace {
 
-constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-
-// Texts that IsSameItem compares without regard to case are keyed folded;
-// several texts are joined with their lengths, so no two different tuples
-// share a key whatever bytes they hold.
-void AppendPart(std::string& key, const std::string& text) {
-    key += std::to_string(text.size());
-    key += ':';
-    key += textutil::ToLowerAscii(text);
+// Spreads a key over the table (the final mix of splitmix64).
+size_t Spread(uint64_t key) {
+    key ^= key >> 30;
+    key *= 0xBF58476D1CE4E5B9ull;
+    key ^= key >> 27;
+    key *= 0x94D049BB133111EBull;
+    key ^= key >> 31;
+    return static_cast<size_t>(key);
 }
 
-std::string Folded(const std::string& text) { return textutil::ToLowerAscii(text); }
+}  // namespace
 
-std::optional<std::string> ProgramKey(const VN_WatchItem& item) {
-    if (item.executableName.empty() || item.progName.empty() || item.installedVers.empty()) return std::nullopt;
-    std::string key;
-    AppendPart(key, item.executableName);
-    AppendPart(key, item.progName);
-    AppendPart(key, item.installedVers);
-    return key;
+void PositionTable::Reset(size_t expected) {
+    size_t size = 16;
+    while (size < expected * 2) size *= 2;
+    cells_.assign(size, Cell{});
+    nodes_.clear();
+    nodes_.reserve(expected);
+    freeNodes_ = kNone;
+    usedCells_ = 0;
 }
 
-std::optional<std::string> ComponentKey(const VN_WatchItem& item) {
-    if (!item.HasComponentGuid()) return std::nullopt;
-    std::string key;
-    AppendPart(key, item.productGuid);
-    AppendPart(key, item.componentGuid);
-    return key;
+void PositionTable::Prefetch(uint64_t key) const {
+    if (!cells_.empty()) __builtin_prefetch(&cells_[Spread(key) & (cells_.size() - 1)]);
 }
 
-std::optional<std::string> SuiteKey(const VN_WatchItem& item) {
-    if (!item.IsSuite()) return std::nullopt;
-    return Folded(item.productGuid);
+const PositionTable::Cell* PositionTable::Find(uint64_t key) const {
+    if (cells_.empty()) return nullptr;
+    const size_t mask = cells_.size() - 1;
+    for (size_t i = Spread(key) & mask;; i = (i + 1) & mask) {
+        const Cell& cell = cells_[i];
+        if (cell.key == key) return &cell;
+        if (cell.key == 0) return nullptr;
+    }
+}
+
+PositionTable::Cell& PositionTable::Claim(uint64_t key) {
+    if (cells_.empty() || (usedCells_ + 1) * 2 > cells_.size()) Grow();
+    const size_t mask = cells_.size() - 1;
+    for (size_t i = Spread(key) & mask;; i = (i + 1) & mask) {
+        Cell& cell = cells_[i];
+        if (cell.key == key) return cell;
+        if (cell.key == 0) {
+            cell.key = key;
+            ++usedCells_;
+            return cell;
+        }
+    }
+}
+
+void PositionTable::Grow() {
+    // Keys whose positions were all erased are dropped on the way.
+    std::vector<Cell> old;
+    old.swap(cells_);
+    cells_.assign(std::max<size_t>(16, old.size() * 2), Cell{});
+    usedCells_ = 0;
+    const size_t mask = cells_.size() - 1;
+    for (const Cell& cell : old) {
+        if (cell.key == 0 || cell.first == kNone) continue;
+        size_t i = Spread(cell.key) & mask;
+        while (cells_[i].key != 0) i = (i + 1) & mask;
+        cells_[i] = cell;
+        ++usedCells_;
+    }
+}
+
+uint32_t PositionTable::NewNode(uint32_t position) {
+    if (freeNodes_ != kNone) {
+        const uint32_t n = freeNodes_;
+        freeNodes_ = nodes_[n].next;
+        nodes_[n] = {position, kNone};
+        return n;
+    }
+    nodes_.push_back({position, kNone});
+    return static_cast<uint32_t>(nodes_.size() - 1);
+}
+
+void PositionTable::FreeNode(uint32_t node) {
+    nodes_[node].next = freeNodes_;
+    freeNodes_ = node;
+}
+
+void PositionTable::Insert(uint64_t key, uint32_t position) {
+    Cell& cell = Claim(key);
+    if (cell.first == kNone) {
+        cell.first = position;
+        return;
+    }
+    if (position < cell.first) std::swap(position, cell.first);
+    const uint32_t node = NewNode(position);
+    if (cell.rest == kNone) {
+        cell.rest = cell.restTail = node;
+    } else if (nodes_[cell.restTail].position < position) {
+        // Entries are indexed in list order, so this is the usual case.
+        nodes_[cell.restTail].next = node;
+        cell.restTail = node;
+    } else if (position < nodes_[cell.rest].position) {
+        nodes_[node].next = cell.rest;
+        cell.rest = node;
+    } else {
+        uint32_t at = cell.rest;
+        while (nodes_[at].next != kNone && nodes_[nodes_[at].next].position < position) at = nodes_[at].next;
+        nodes_[node].next = nodes_[at].next;
+        nodes_[at].next = node;
+        if (nodes_[node].next == kNone) cell.restTail = node;
+    }
+}
+
+void PositionTable::Erase(uint64_t key, uint32_t position) {
+    auto* cell = const_cast<Cell*>(Find(key));
+    if (cell == nullptr || cell->first == kNone) return;
+    if (cell->first == position) {
+        // The next position moves up into the cell.
+        const uint32_t next = cell->rest;
+        if (next == kNone) {
+            cell->first = kNone;
+            return;
+        }
+        cell->first = nodes_[next].position;
+        cell->rest = nodes_[next].next;
+        if (cell->rest == kNone) cell->restTail = kNone;
+        FreeNode(next);
+        return;
+    }
+    uint32_t previous = kNone;
+    for (uint32_t n = cell->rest; n != kNone; previous = n, n = nodes_[n].next) {
+        if (nodes_[n].position != position) continue;
+        const uint32_t next = nodes_[n].next;
+        if (previous == kNone) cell->rest = next;
+        else nodes_[previous].next = next;
+        if (cell->restTail == n) cell->restTail = previous;
+        FreeNode(n);
+        return;
+    }
+}
+
+// ----------------------------------------------------------- WatchItemIndex
+
+namespace {
+
+// A hash of the fields, eight bytes at a time, each field followed by its
+// length so that no two different tuples feed the same words; folded fields
+// hash their ASCII lower case, as IsSameItem compares them. Never 0 (an
+// unused table cell). Collisions only cost a look-up its rebuild: every
+// candidate is checked against the rule itself.
+class Hasher {
+public:
+    Hasher& Folded(std::string_view text) { return Field(text, true); }
+    Hasher& Exact(std::string_view text) { return Field(text, false); }
+    uint64_t Value() const { return value_ != 0 ? value_ : 1; }
+
+private:
+    static constexpr uint64_t kOnes = 0x0101010101010101ull;
+    static constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+    // ASCII capitals of the eight bytes become small letters; other bytes
+    // stay as they are.
+    static uint64_t FoldAscii(uint64_t x) {
+        const uint64_t low7 = x & ~kHighBits;
+        const uint64_t atLeastA = low7 + (0x80 - 'A') * kOnes;
+        const uint64_t aboveZ = low7 + (0x80 - 'Z' - 1) * kOnes;
+        const uint64_t capitals = atLeastA & ~aboveZ & ~x & kHighBits;
+        return x | (capitals >> 2);
+    }
+    void Mix(uint64_t word) {
+        value_ ^= word;
+        value_ *= 0x9E3779B97F4A7C15ull;
+        value_ ^= value_ >> 29;
+    }
+    Hasher& Field(std::string_view text, bool fold) {
+        const char* p = text.data();
+        size_t left = text.size();
+        for (; left >= 8; p += 8, left -= 8) {
+            uint64_t word;
+            std::memcpy(&word, p, 8);
+            Mix(fold ? FoldAscii(word) : word);
+        }
+        if (left != 0) {
+            uint64_t word = 0;
+            std::memcpy(&word, p, left);
+            Mix(fold ? FoldAscii(word) : word);
+        }
+        Mix(text.size() ^ 0xA5A5A5A5A5A5A5A5ull);
+        return *this;
+    }
+
+    uint64_t value_ = 0x6A09E667F3BCC909ull;
+};
+
+bool NonEmptyEqual(const std::string& mine, const std::string& theirs) {
+    return !mine.empty() && textutil::EqualsNoCase(mine, theirs);
+}
+
+bool CanMatchProgram(const VN_WatchItem& item) {
+    return !item.executableName.empty() && !item.progName.empty() && !item.installedVers.empty();
+}
+
+uint64_t ProgramHash(const VN_WatchItem& item) {
+    return Hasher().Folded(item.executableName).Folded(item.progName).Folded(item.installedVers).Value();
+}
+
+uint64_t ComponentHash(const VN_WatchItem& item) {
+    return Hasher().Folded(item.productGuid).Folded(item.componentGuid).Value();
 }
 
 }  // namespace
 
 WatchItemIndex::Keys WatchItemIndex::EntryKeys(const VN_WatchItem& entry) {
     Keys keys;
-    keys.program = ProgramKey(entry);
-    if (!entry.targetName.empty()) keys.path = Folded(entry.targetName);
-    keys.suite = SuiteKey(entry);
-    keys.component = ComponentKey(entry);
+    auto set = [&keys](Rule rule, uint64_t hash) {
+        keys.hash[rule] = hash;
+        keys.present |= 1u << rule;
+    };
+    if (CanMatchProgram(entry)) set(kProgram, ProgramHash(entry));
+    if (!entry.targetName.empty()) set(kPath, Hasher().Folded(entry.targetName).Value());
+    if (entry.IsSuite()) set(kSuite, Hasher().Folded(entry.productGuid).Value());
+    if (entry.HasComponentGuid()) set(kComponent, ComponentHash(entry));
     // The signature rule holds for an entry with an uninstall command whose
     // signature equals the scanned one exactly, an empty one included.
-    if (!entry.uninstallString.empty()) keys.signature = entry.signature;
-    if (!entry.keyName.empty()) keys.keyName = Folded(entry.keyName);
+    if (!entry.uninstallString.empty()) set(kSignature, Hasher().Exact(entry.signature).Value());
+    if (!entry.keyName.empty()) set(kKeyName, Hasher().Folded(entry.keyName).Value());
     return keys;
 }
 
-void WatchItemIndex::Clear() {
-    slots_.clear();
-    positions_.clear();
-    for (Table* table : {&program_, &path_, &suite_, &component_, &signature_, &keyName_}) table->clear();
+void WatchItemIndex::Reset(size_t expected) {
+    items_.clear();
+    items_.reserve(expected);
+    keys_.clear();
+    keys_.reserve(expected);
+    for (PositionTable& table : tables_) table.Reset(expected);
 }
-
-namespace {
-void InsertSorted(std::unordered_map<std::string, std::vector<uint32_t>>& table, const std::optional<std::string>& key,
-                  uint32_t position) {
-    if (!key) return;
-    std::vector<uint32_t>& list = table[*key];
-    if (list.empty() || list.back() < position) list.push_back(position);
-    else list.insert(std::lower_bound(list.begin(), list.end(), position), position);
-}
-
-void EraseSorted(std::unordered_map<std::string, std::vector<uint32_t>>& table, const std::optional<std::string>& key,
-                 uint32_t position) {
-    if (!key) return;
-    auto it = table.find(*key);
-    if (it == table.end()) return;
-    std::vector<uint32_t>& list = it->second;
-    auto at = std::lower_bound(list.begin(), list.end(), position);
-    if (at != list.end() && *at == position) list.erase(at);
-    if (list.empty()) table.erase(it);
-}
-}  // namespace
 
 void WatchItemIndex::Insert(uint32_t position, const Keys& keys) {
-    InsertSorted(program_, keys.program, position);
-    InsertSorted(path_, keys.path, position);
-    InsertSorted(suite_, keys.suite, position);
-    InsertSorted(component_, keys.component, position);
-    InsertSorted(signature_, keys.signature, position);
-    InsertSorted(keyName_, keys.keyName, position);
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if (keys.present & (1u << rule)) tables_[rule].Insert(keys.hash[rule], position);
 }
 
 void WatchItemIndex::Erase(uint32_t position, const Keys& keys) {
-    EraseSorted(program_, keys.program, position);
-    EraseSorted(path_, keys.path, position);
-    EraseSorted(suite_, keys.suite, position);
-    EraseSorted(component_, keys.component, position);
-    EraseSorted(signature_, keys.signature, position);
-    EraseSorted(keyName_, keys.keyName, position);
+    for (int rule = 0; rule < kRuleCount; ++rule)
+        if (keys.present & (1u << rule)) tables_[rule].Erase(keys.hash[rule], position);
+}
+
+namespace {
+
+// The texts the identity rules read, for prefetching.
+std::array<const std::string*, 9> IdentityTexts(const VN_WatchItem& item) {
+    return {&item.executableName, &item.progName,      &item.installedVers,
+            &item.targetName,     &item.productGuid,   &item.componentGuid,
+            &item.uninstallString, &item.signature,    &item.keyName};
+}
+
+}  // namespace
+
+void WatchItemIndex::Build(const std::vector<VN_WatchItem*>& items) {
+    items_ = items;
+    keys_.clear();
+    keys_.reserve(items.size());
+    // The entries of a long list are far apart in memory: ask for the texts
+    // of the entries ahead (their headers first, then what they point to)
+    // while hashing the current one.
+    constexpr size_t kHeadersAhead = 8, kTextsAhead = 4;
+    std::array<size_t, kRuleCount> counts{};
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i + kHeadersAhead < items.size())
+            for (const std::string* text : IdentityTexts(*items[i + kHeadersAhead])) __builtin_prefetch(text);
+        if (i + kTextsAhead < items.size())
+            for (const std::string* text : IdentityTexts(*items[i + kTextsAhead])) __builtin_prefetch(text->data());
+        keys_.push_back(EntryKeys(*items[i]));
+        for (int rule = 0; rule < kRuleCount; ++rule) counts[rule] += (keys_.back().present >> rule) & 1u;
+    }
+    // Each table sized for the keys it gets: small tables stay in the cache.
+    for (int rule = 0; rule < kRuleCount; ++rule) tables_[rule].Reset(counts[rule]);
+    for (size_t i = 0; i < items.size(); ++i) Insert(static_cast<uint32_t>(i), keys_[i]);
+}
+
+void WatchItemIndex::PrefetchAfter(uint32_t position) const {
+    // The next entry's texts (their headers arrived with the previous call),
+    // and the headers of the one after it.
+    if (position + 1 < items_.size()) {
+        const VN_WatchItem& next = *items_[position + 1];
+        for (const std::string* text : IdentityTexts(next)) __builtin_prefetch(text->data());
+        __builtin_prefetch(&next.source);
+        __builtin_prefetch(&next.installedVers2);
+    }
+    if (position + 2 < items_.size()) {
+        const VN_WatchItem& later = *items_[position + 2];
+        __builtin_prefetch(&later);
+        for (const std::string* text : IdentityTexts(later)) __builtin_prefetch(text);
+    }
 }
 
 void WatchItemIndex::Append(VN_WatchItem* item) {
     if (item == nullptr) return;
-    const uint32_t position = static_cast<uint32_t>(slots_.size());
-    slots_.push_back({item, EntryKeys(*item)});
-    positions_[item] = position;
-    Insert(position, slots_.back().keys);
+    const auto position = static_cast<uint32_t>(items_.size());
+    items_.push_back(item);
+    keys_.push_back(EntryKeys(*item));
+    Insert(position, keys_.back());
 }
 
-bool WatchItemIndex::Refresh(VN_WatchItem* item) {
-    auto found = positions_.find(item);
-    if (found == positions_.end()) return false;
-    const uint32_t position = found->second;
-    Slot& slot = slots_[position];
-    Keys fresh = EntryKeys(*item);
-    Erase(position, slot.keys);
-    slot.keys = std::move(fresh);
-    Insert(position, slot.keys);
-    return true;
+void WatchItemIndex::Refresh(uint32_t position) {
+    if (position >= items_.size()) return;
+    Erase(position, keys_[position]);
+    keys_[position] = EntryKeys(*items_[position]);
+    Insert(position, keys_[position]);
 }
 
-uint32_t WatchItemIndex::Earliest(const Table& table, const std::optional<std::string>& key) {
-    if (!key) return kNone;
-    auto it = table.find(*key);
-    return it == table.end() || it->second.empty() ? kNone : it->second.front();
-}
-
-VN_WatchItem* WatchItemIndex::FindFirst(const VN_WatchItem& scanned) const {
-    // The scanned item's side of each rule: where its own fields make a rule
-    // impossible (an empty text can never equal an entry's non-empty one),
-    // that rule is not looked up.
-    const std::optional<std::string> suite = SuiteKey(scanned);
-    std::optional<std::string> path;
-    if (!scanned.targetName.empty()) path = Folded(scanned.targetName);
-    const uint32_t candidates[] = {
-        Earliest(program_, ProgramKey(scanned)),
-        Earliest(path_, path),
-        Earliest(suite_, suite),
-        Earliest(component_, ComponentKey(scanned)),
-        Earliest(signature_, std::optional<std::string>(scanned.signature)),
-        Earliest(keyName_, suite),
+WatchItemIndex::Found WatchItemIndex::FindFirst(const VN_WatchItem& s) const {
+    Found found;
+    uint32_t best = PositionTable::kNone;
+    // Each rule as IsSameItem states it, tested on the entry against the
+    // scanned item; only rules the scanned item's own fields allow are looked up.
+    auto consider = [&](Rule rule, uint64_t hash, auto&& holds) {
+        const uint32_t at =
+            tables_[rule].First(hash, best, [&](uint32_t p) { return holds(*items_[p]); }, found.rejected);
+        if (at != PositionTable::kNone) best = at;
     };
-    const uint32_t first = *std::min_element(std::begin(candidates), std::end(candidates));
-    return first == kNone ? nullptr : slots_[first].item;
+    // The scanned item's keys first, so that the tables' cells load together.
+    const uint64_t program = CanMatchProgram(s) ? ProgramHash(s) : 0;
+    const uint64_t path = s.targetName.empty() ? 0 : Hasher().Folded(s.targetName).Value();
+    const uint64_t code = s.IsSuite() ? Hasher().Folded(s.productGuid).Value() : 0;
+    const uint64_t component = s.HasComponentGuid() ? ComponentHash(s) : 0;
+    const uint64_t signature = Hasher().Exact(s.signature).Value();
+    if (program != 0) tables_[kProgram].Prefetch(program);
+    if (path != 0) tables_[kPath].Prefetch(path);
+    if (code != 0) {
+        tables_[kSuite].Prefetch(code);
+        tables_[kKeyName].Prefetch(code);
+    }
+    if (component != 0) tables_[kComponent].Prefetch(component);
+    tables_[kSignature].Prefetch(signature);
+
+    if (program != 0)
+        consider(kProgram, program, [&](const VN_WatchItem& e) {
+            return NonEmptyEqual(e.executableName, s.executableName) && NonEmptyEqual(e.progName, s.progName) &&
+                   NonEmptyEqual(e.installedVers, s.installedVers);
+        });
+    if (path != 0)
+        consider(kPath, path, [&](const VN_WatchItem& e) { return NonEmptyEqual(e.targetName, s.targetName); });
+    if (code != 0) {
+        consider(kSuite, code, [&](const VN_WatchItem& e) { return e.IsSuite() && e.IsSameGuid(s); });
+        consider(kKeyName, code,
+                 [&](const VN_WatchItem& e) { return textutil::EqualsNoCase(s.productGuid, e.keyName); });
+    }
+    if (component != 0)
+        consider(kComponent, component,
+                 [&](const VN_WatchItem& e) { return e.HasComponentGuid() && e.IsSameGuid(s); });
+    consider(kSignature, signature,
+             [&](const VN_WatchItem& e) { return !e.uninstallString.empty() && e.signature == s.signature; });
+    if (best != PositionTable::kNone) {
+        found.item = items_[best];
+        found.position = best;
+    }
+    return found;
 }
 
 }  // namespace inventory

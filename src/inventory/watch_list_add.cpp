@@ -38,8 +38,10 @@ void VN_WatchListAdd::PostItemNotice(VN_WatchItem* item, bool flag) const {
 bool VN_WatchListAdd::AddOrMerge(const VN_WatchItem& item, bool userAdded, bool registryComponent) {
     try {
         std::lock_guard<std::mutex> lock(indexMutex_);
-        if (VN_WatchItem* entry = FindLocked(item)) {
-            if (Merge(*entry, item, userAdded, registryComponent) && !index_.Refresh(entry)) indexBuilt_ = false;
+        const inventory::WatchItemIndex::Found found = FindLocked(item);
+        if (found.item != nullptr) {
+            if (Merge(*found.item, item, userAdded, registryComponent)) index_.Refresh(found.position);
+            index_.PrefetchAfter(found.position);
             return true;
         }
         // A program without installer codes is shown with its group open.
@@ -71,7 +73,7 @@ VN_WatchItem* VN_WatchListAdd::AddCopy(const VN_WatchItem& item, bool userAdded)
 
 VN_WatchItem* VN_WatchListAdd::FindSameItem(const VN_WatchItem& item) {
     std::lock_guard<std::mutex> lock(indexMutex_);
-    return FindLocked(item);
+    return FindLocked(item).item;
 }
 
 VN_WatchItem* VN_WatchListAdd::AppendCopy(const VN_WatchItem& item, bool userAdded, bool expand) {
@@ -151,11 +153,13 @@ bool VN_WatchListAdd::Merge(VN_WatchItem& entry, const VN_WatchItem& item, bool 
     return identity;
 }
 
-VN_WatchItem* VN_WatchListAdd::FindLocked(const VN_WatchItem& item) {
+inventory::WatchItemIndex::Found VN_WatchListAdd::FindLocked(const VN_WatchItem& item) {
     if (!IndexCurrentLocked()) RebuildIndexLocked();
-    VN_WatchItem* found = index_.FindFirst(item);
-    if (found != nullptr && !found->IsSameItem(item)) {
-        // An entry changed behind the list's back: look again at what is there now.
+    inventory::WatchItemIndex::Found found = index_.FindFirst(item);
+    if (found.rejected != 0) {
+        // An indexed entry no longer had the fields it was indexed under:
+        // entries changed behind the list's back, so look at them afresh.
+        // (A mere hash collision costs a rebuild too; it is that rare.)
         RebuildIndexLocked();
         found = index_.FindFirst(item);
     }
@@ -173,9 +177,7 @@ void VN_WatchListAdd::RebuildIndexLocked() {
     identityDirty_ = false;
     indexedStructure_ = StructureVersion();
     indexedScan_ = GetScanCount();
-    index_.Clear();
-    for (VN_ItemGrandBase* entry : Snapshot())
-        if (auto* item = dynamic_cast<VN_WatchItem*>(entry)) index_.Append(item);
+    index_.Build(WatchItems());
     indexBuilt_ = true;
 }
 

@@ -88,7 +88,7 @@ private:
     bool Merge(VN_WatchItem& entry, const VN_WatchItem& item, bool userAdded, bool registryComponent);
     VN_WatchItem* AppendCopy(const VN_WatchItem& item, bool userAdded, bool expand);
     // With indexMutex_ held.
-    VN_WatchItem* FindLocked(const VN_WatchItem& item);
+    inventory::WatchItemIndex::Found FindLocked(const VN_WatchItem& item);
     void RebuildIndexLocked();
     bool IndexCurrentLocked() const;
 

@@ -82,7 +82,8 @@ protected:
 };
 
 // A reply of the update service as the program holds it: text in the ANSI
-// code page (the e acute is one byte), whatever its declaration says.
+// code page (the e acute is one byte, in a value and in a name), whatever its
+// declaration says.
 const char kReply[] =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
     "<meridox>\n"
@@ -90,7 +91,7 @@ const char kReply[] =
     "    <code>0</code>\n"
     "    <scanid>88123</scanid>\n"
     "    <exclusion revDate=\"2024-06-02\">\n"
-    "      <item product=\"Java Auto Updater\"/>\n"
+    "      <item product=\"Java Auto Updater\" r\xE9" "f=\"12\"/>\n"
     "      <item name=\"Microsoft Visual Studio 20*\" dir=\"C:\\Program Files\\Common Files\"/>\n"
     "      <item name=\"Caf\xE9 &amp; Bar Tools\"/>\n"
     "    </exclusion>\n"

@@ -1,5 +1,6 @@
 // The host's exclusion-list writer: the reply is read with the SAX reader and
-// the first /meridox/status/exclusion element is written out again as UTF-8.
+// the first /meridox/status/exclusion element is written out again as UTF-8
+// (names included: the reader hands them over in the ANSI code page).
 // Failure codes are those MSXML reports in the same situations (S_FALSE for
 // a document that does not load and for a missing node, E_FAIL for a file
 // that cannot be written), so that the log reads the same on both.
@@ -48,10 +49,10 @@ public:
         CloseStartTag();
         ++depth_;
         out_ += '<';
-        out_ += name;
+        out_ += platform::AnsiToUtf8(name);
         for (const platform::SaxAttribute& attribute : attributes) {
             out_ += ' ';
-            out_ += attribute.name;
+            out_ += platform::AnsiToUtf8(attribute.name);
             out_ += "=\"";
             Escape(out_, attribute.value, true);
             out_ += '"';
@@ -68,7 +69,7 @@ public:
             out_ += "/>";
             openTag_ = false;
         } else {
-            out_ += "</" + name + ">";
+            out_ += "</" + platform::AnsiToUtf8(name) + ">";
         }
         return true;
     }
