@@ -64,7 +64,8 @@ void VN_WatchListGroupSync::SyncGroupVars() {
     } catch (...) {
         vnlog::Warning("VN_WatchList::SyncGroupVars", true);
     }
-    // The view calls this after its own changes, which may include names.
+    // It runs after every reply of the service, which renames entries, and
+    // after the view's changes: the identity index looks at them afresh.
     IdentityFieldsChanged();
 }
 

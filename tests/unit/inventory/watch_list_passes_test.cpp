@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <stdexcept>
 
 #include "inventory/scan_time.h"
 #include "inventory/watch_list.h"
@@ -392,6 +393,50 @@ TEST_F(WatchListPasses, LoginErrorAndSubscriptionNoteAreKeptForTheWindow) {
     ASSERT_EQ(kept.buttons.size(), 2u);
     EXPECT_EQ(kept.buttons[0].url, "https://example.com/renew");
     EXPECT_EQ(kept.buttons[1].action, "close");
+}
+
+}  // namespace
+
+namespace {
+
+// An installer that fails in the middle of a pass, with an exception object
+// or with something else.
+class FailingInstaller : public inventory::IInstallerQuery {
+public:
+    explicit FailingInstaller(bool exceptionObject) : exceptionObject_(exceptionObject) {}
+    std::optional<std::string> ProductInfo(const std::string&, const std::string&) override {
+        if (exceptionObject_) throw std::runtime_error("installer service stopped");
+        throw 42;
+    }
+
+private:
+    bool exceptionObject_;
+};
+
+TEST(WatchListFailures, APassThatFailsLogsItsLineAndKeepsWhatItDid) {
+    for (bool exceptionObject : {true, false}) {
+        testsupport::LogCapture log;
+        inventory::InstallInstallerQuery(std::make_unique<FailingInstaller>(exceptionObject));
+        VN_WatchList list;
+        auto* missing = static_cast<VN_WatchItem*>(list.AddTail(wltest::Program("Gone", "C:\\nowhere\\x.exe", "1")));
+        list.AddTail(wltest::Suite("{ASKS-THE-INSTALLER}"));
+        auto* after = static_cast<VN_WatchItem*>(list.AddTail(wltest::Program("Later", "C:\\nowhere\\y.exe", "1")));
+
+        list.ValidateExeFiles();
+        EXPECT_EQ(missing->removed, item_state::kGone) << "items before the failure stay changed";
+        EXPECT_EQ(after->removed, item_state::kPresent);
+        const std::string suffix = exceptionObject ? "" : " in catch all block.";
+        EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchList::ValidateExeFiles" + suffix)) << log.Text();
+
+        // A suite's version comes from the installer while merging.
+        auto again = wltest::Suite("{ASKS-THE-INSTALLER}");
+        again->installedVers2 = "2.0";
+        EXPECT_FALSE(list.AddOrMerge(*again, false, false));
+        EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchListAdd::AddOrMerge" + suffix)) << log.Text();
+        inventory::InstallInstallerQuery(nullptr);
+        EXPECT_EQ(list.FindSameItem(*again), list.GetWatchItemAt(1)) << "the list is still searchable";
+        EXPECT_EQ(list.GetCount(), 3u);
+    }
 }
 
 }  // namespace
