@@ -133,6 +133,7 @@ std::vector<VN_ItemGrandBase*> VN_ListBaseSync::Snapshot() const {
 VN_ItemGrandBase* VN_ListBaseSync::AddTail(std::unique_ptr<VN_ItemGrandBase> item) {
     std::unique_lock<std::shared_mutex> lock(itemsMutex_);
     items_.push_back(std::move(item));
+    NoteStructureChange();
     return items_.back().get();
 }
 
@@ -141,6 +142,7 @@ std::unique_ptr<VN_ItemGrandBase> VN_ListBaseSync::Detach(size_t index) {
     if (index >= items_.size()) return nullptr;
     std::unique_ptr<VN_ItemGrandBase> item = std::move(items_[index]);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+    NoteStructureChange();
     return item;
 }
 
@@ -158,6 +160,7 @@ size_t VN_ListBaseSync::DeleteWhere(const std::function<bool(const VN_ItemGrandB
             }
         }
         items_.erase(keep, items_.end());
+        if (!removed.empty()) NoteStructureChange();
     }
     return removed.size();  // the items are deleted here, outside the lock
 }
@@ -167,6 +170,7 @@ void VN_ListBaseSync::DeleteAll() {
     {
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
         removed.swap(items_);
+        NoteStructureChange();
     }
 }
 
@@ -197,6 +201,7 @@ bool VN_ListBase::LoadFile(const std::string& path) {
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
         items_.reserve(items_.size() + loaded.size());
         for (auto& item : loaded) items_.push_back(std::move(item));
+        NoteStructureChange();
         return true;
     } catch (const std::exception& e) {
         vnlog::Debug("VN_ListBase::LoadFile: " + path + ": " + e.what() + "\n");

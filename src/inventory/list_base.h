@@ -84,8 +84,15 @@ public:
     size_t DeleteWhere(const std::function<bool(const VN_ItemGrandBase&)>& doomed);
     // Deletes every item and removes every entry.
     void DeleteAll();
+    // Grows with every change to the sequence of entries (an entry added,
+    // removed or replaced), so that a list can tell whether what it derived
+    // from its entries (an index, say) still describes them.
+    uint64_t StructureVersion() const { return structureVersion_.load(); }
 
 protected:
+    // Derived lists that change `items_` directly call this afterwards.
+    void NoteStructureChange() { ++structureVersion_; }
+
     // Derived lists may use the container directly: take `itemsMutex_`
     // exclusively for changes to the sequence, shared for walks on a thread
     // that does not change it.
@@ -103,6 +110,7 @@ private:
     mutable std::condition_variable stopChanged_;
     bool stop_ = false;
     std::atomic<int32_t> scanCount_{0};
+    std::atomic<uint64_t> structureVersion_{0};
     std::atomic<bool> abort_{false};
     mutable std::mutex threadMutex_;
     std::thread thread_;

@@ -30,6 +30,9 @@ bool CreateDirectories(const std::string& path);
 std::string ProgramPath();
 // The program's folder, up to and including its last backslash.
 std::string ProgramFolder();
+// The Windows folder without a trailing backslash (GetWindowsDirectory);
+// "C:\\Windows" on the host.
+std::string WindowsFolder();
 
 // Text to the platform's debugger stream (OutputDebugString on Windows).
 void DebugOutput(std::string_view text);

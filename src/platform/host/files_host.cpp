@@ -89,6 +89,8 @@ std::string ProgramFolder() {
     return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
 }
 
+std::string WindowsFolder() { return "C:\\Windows"; }
+
 void DebugOutput(std::string_view) {}
 
 }  // namespace platform

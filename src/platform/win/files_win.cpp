@@ -93,6 +93,12 @@ std::string ProgramFolder() {
     return pos == std::string::npos ? std::string() : p.substr(0, pos + 1);
 }
 
+std::string WindowsFolder() {
+    char folder[MAX_PATH + 1];
+    const UINT length = GetWindowsDirectoryA(folder, MAX_PATH + 1);
+    return length == 0 || length > MAX_PATH ? std::string() : std::string(folder, length);
+}
+
 void DebugOutput(std::string_view text) {
     std::string s(text);
     s += '\n';
