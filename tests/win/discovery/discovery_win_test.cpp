@@ -1,0 +1,368 @@
+// Program discovery against Wine's shell, msi.dll and process functions:
+// shortcuts made through the shell link object, the program registered for
+// text documents, a whole inventory pass over a Start Menu tree of test
+// folders (the special folders are pointed there through the discovery
+// system), running programs with and without a window, and a stop in the
+// middle of a walk.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "inventory/watch_list.h"
+#include "platform/log.h"
+#include "platform/notifier.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "platform/win/com.h"
+#include "platform/win/handles.h"
+#include "platform/win/wide.h"
+#include "scanners/file_identity.h"
+#include "scanners/program_discovery.h"
+#include "scanners/win/discovery_system_win.h"
+
+using scanners::SpecialFolder;
+
+namespace {
+
+std::string WinPath(const std::string& base, const std::string& relative) {
+    std::string path = base + "\\" + relative;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string Fixture(const char* folder, const std::string& name) {
+    return WinPath(std::string("Z:") + VARNEL_BINARY_DIR + "/fixtures/" + folder, name);
+}
+
+// A shortcut made as the shell makes them.
+HRESULT MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "",
+                     const std::string& description = "") {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    platform::ComPtr<IShellLinkA> link;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(link.GetAddressOf()));
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = link->SetPath(target.c_str()))) return hr;
+    if (FAILED(hr = link->SetArguments(arguments.c_str()))) return hr;
+    if (FAILED(hr = link->SetDescription(description.c_str()))) return hr;
+    platform::ComPtr<IPersistFile> file;
+    if (FAILED(hr = link.As(&file))) return hr;
+    return file->Save(platform::Widen(path).c_str(), TRUE);
+}
+
+void CopyTo(const std::string& from, const std::string& to) {
+    std::filesystem::create_directories(std::filesystem::path(to).parent_path());
+    ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    platform::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// A document type of the test's own: the extension and the program that
+// opens it, registered under HKEY_CLASSES_ROOT for the test's lifetime.
+class DocumentType {
+public:
+    DocumentType(const std::string& extension, const std::string& program) : extension_(extension) {
+        Remove();
+        SetDefault(extension_, kProgId);
+        SetDefault(std::string(kProgId) + "\\shell\\open\\command", "\"" + program + "\" \"%1\"");
+    }
+    ~DocumentType() { Remove(); }
+    DocumentType(const DocumentType&) = delete;
+    DocumentType& operator=(const DocumentType&) = delete;
+
+private:
+    static constexpr char kProgId[] = "VarnelTests.Document";
+    static void SetDefault(const std::string& key, const std::string& value) {
+        EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())),
+                  ERROR_SUCCESS);
+    }
+    void Remove() {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, extension_.c_str());
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+    }
+    std::string extension_;
+};
+
+// The Windows system with its special folders moved to test folders.
+class TestFolderSystem final : public scanners::CWinDiscoverySystem {
+public:
+    std::string SpecialFolderPath(SpecialFolder folder) override {
+        const auto it = folders.find(folder);
+        return it == folders.end() ? std::string() : it->second;
+    }
+    std::map<SpecialFolder, std::string> folders;
+};
+
+// A fixture program started for a test and ended with it.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::string& path) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + path + "\"";
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            CloseHandle(info.hThread);
+            id_ = info.dwProcessId;
+            WaitForInputIdle(info.hProcess, 10000);
+        }
+    }
+    ~RunningProgram() {
+        if (process_) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+    bool Started() const { return static_cast<bool>(process_); }
+    uint32_t Id() const { return id_; }
+    // Waits up to ten seconds for a visible window of the program.
+    bool WaitForWindow() const {
+        for (int i = 0; i < 100; ++i) {
+            if (scanners::FirstVisibleWindowOf(id_) != nullptr) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+private:
+    platform::UniqueHandle process_;
+    uint32_t id_ = 0;
+};
+
+// A notifier that requests a stop of the list when the first item is announced.
+class StopOnFirstNotice final : public platform::INotifier {
+public:
+    explicit StopOnFirstNotice(VN_WatchList& list) : list_(list) {}
+    bool Post(platform::WindowHandle, uint32_t, uintptr_t, intptr_t) override {
+        ++posted;
+        list_.SetStop();
+        return true;
+    }
+    intptr_t Send(platform::WindowHandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
+    int posted = 0;
+
+private:
+    VN_WatchList& list_;
+};
+
+class DiscoveryWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(com_.ok());
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        root_ = std::string(temp) + "varnel-discovery-" + std::to_string(GetCurrentProcessId());
+        std::filesystem::remove_all(root_);
+        for (auto [folder, name] : {std::pair{SpecialFolder::StartMenu, "StartMenu"},
+                                    {SpecialFolder::CommonStartMenu, "CommonStartMenu"},
+                                    {SpecialFolder::AppData, "AppData"},
+                                    {SpecialFolder::Desktop, "Desktop"},
+                                    {SpecialFolder::Recent, "Recent"}}) {
+            system_.folders[folder] = Path(name);
+            std::filesystem::create_directories(Path(name));
+        }
+    }
+    void TearDown() override {
+        platform::InstallNotifier(nullptr);
+        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    std::string Path(const std::string& relative) const { return WinPath(root_, relative); }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const VN_WatchItem* item : list_.WatchItems()) names.insert(item->progName);
+        return names;
+    }
+    const VN_WatchItem* Named(const std::string& name) const {
+        for (const VN_WatchItem* item : list_.WatchItems()) {
+            if (item->progName == name) return item;
+        }
+        return nullptr;
+    }
+    void SoftwareIUseOnly() {
+        platform::AppSettings().WriteFlag(setting::kScanAllMySoftware, false);
+        platform::AppSettings().WriteFlag(setting::kScanSlowAllMySoftware, false);
+    }
+
+    platform::ComInit com_;
+    std::string root_;
+    TestFolderSystem system_;
+    VN_WatchList list_;
+    scanners::VN_ProgramDiscovery discovery_{list_, system_, scanners::ProductScanners()};
+};
+
+}  // namespace
+
+TEST_F(DiscoveryWin, ShortcutsResolveThroughTheShell) {
+    const std::string target = Path("Programs\\fifty.exe");
+    CopyTo(Fixture("version", "product_50.exe"), target);
+    const std::string link = Path("StartMenu\\Fifty.lnk");
+    ASSERT_EQ(MakeShortcut(link, target, "/quiet /x", "Starts Fifty"), S_OK);
+
+    scanners::ShortcutInfo info;
+    ASSERT_EQ(scanners::GetLinkInfo(link, info), scanners::kLinkOk);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.target, target)) << info.target;
+    EXPECT_EQ(info.arguments, "/quiet /x");
+    EXPECT_EQ(info.description, "Starts Fifty");
+    EXPECT_EQ(info.productCode, "");  // not an installer shortcut
+
+    // A file that only carries the extension does not resolve, and says why.
+    WriteText(Path("StartMenu\\damaged.lnk"), "this is not a shell link");
+    EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\damaged.lnk"), info), 0);
+    EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\absent.lnk"), info), 0);
+    EXPECT_EQ(info.target, "");
+}
+
+TEST_F(DiscoveryWin, SpecialFoldersAndDocumentTypes) {
+    scanners::CWinDiscoverySystem real;
+    for (SpecialFolder folder : {SpecialFolder::StartMenu, SpecialFolder::AppData, SpecialFolder::Desktop,
+                                 SpecialFolder::Recent}) {
+        const std::string path = real.SpecialFolderPath(folder);
+        EXPECT_FALSE(path.empty()) << static_cast<int>(folder);
+        EXPECT_LT(path.size(), size_t{MAX_PATH});
+    }
+
+    // A shortcut to a document stands for the program registered to open it.
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\editor.exe"));
+    DocumentType notes(".vntxt", Path("Programs\\editor.exe"));
+    WriteText(Path("Documents\\readme.vntxt"), "hello");
+    EXPECT_TRUE(textutil::EqualsNoCase(real.ProgramForDocument(Path("Documents\\readme.vntxt")),
+                                       Path("Programs\\editor.exe")));
+    EXPECT_EQ(real.ProgramForDocument(Path("Documents\\unknown.vnnone")), "");
+    ASSERT_EQ(MakeShortcut(Path("Recent\\readme.lnk"), Path("Documents\\readme.vntxt")), S_OK);
+    VN_WatchItem item;
+    ASSERT_EQ(discovery_.ItemFromFile(Path("Recent\\readme.lnk"), item, true), scanners::kItemFilled);
+    EXPECT_TRUE(textutil::EqualsNoCase(item.targetName, Path("Programs\\editor.exe"))) << item.targetName;
+    EXPECT_EQ(item.shortcutName, "");
+    EXPECT_EQ(item.progName, "Year Suite 2007");
+}
+
+TEST_F(DiscoveryWin, FullPassOverAStartMenuTree) {
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\foo.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\nested.exe"));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\gone.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Shortcut to Foo.lnk"), Path("Programs\\foo.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Programs\\Tools\\Deep\\Nested.lnk"), Path("Programs\\nested.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Broken.lnk"), Path("Programs\\gone.exe")), S_OK);
+    ASSERT_TRUE(DeleteFileA(Path("Programs\\gone.exe").c_str()));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\editor.exe"));
+    DocumentType notes(".vntxt", Path("Programs\\editor.exe"));
+    WriteText(Path("Documents\\notes.vntxt"), "notes");
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Notes.lnk"), Path("Documents\\notes.vntxt")), S_OK);
+    CopyTo(Fixture("version", "fallback_table.exe"), Path("CommonStartMenu\\driver.sys"));
+    CopyTo(Fixture("version", "product_50.exe"), Path("Desktop\\library.dll"));
+    CopyTo(Fixture("version", "no_version.exe"), Path("Desktop\\plain.exe"));
+    ASSERT_EQ(MakeShortcut(Path("AppData\\Microsoft\\Internet Explorer\\Quick Launch\\Quick.lnk"),
+                           Fixture("version", "no_translation.exe")),
+              S_OK);
+
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Foo", "Nested", "Fallback", "Quick", "Beispiel"}));
+    const VN_WatchItem* foo = Named("Foo");
+    ASSERT_NE(foo, nullptr);
+    EXPECT_EQ(foo->shortcutName, Path("StartMenu\\Shortcut to Foo.lnk"));
+    EXPECT_EQ(foo->installedVers, "50.2 beta");
+    EXPECT_EQ(foo->installedVers2, "50.2.0.1");
+    EXPECT_EQ(foo->packageName, "Fifty");
+    const VN_WatchItem* driver = Named("Fallback");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->executableName, "driver.sys");
+
+    // The second pass finds the same programs and merges them.
+    const size_t count = list_.GetCount();
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(list_.GetCount(), count);
+}
+
+TEST_F(DiscoveryWin, RunningProgramsAreFoundByTheirWindow) {
+    RunningProgram shown(Fixture("discovery", "window_app.exe"));
+    RunningProgram hidden(Fixture("discovery", "hidden_app.exe"));
+    ASSERT_TRUE(shown.Started());
+    ASSERT_TRUE(hidden.Started());
+    ASSERT_TRUE(shown.WaitForWindow()) << "no visible window (is there a display?)";
+
+    // Both processes are enumerated with their program paths.
+    std::map<uint32_t, std::string> processes;
+    scanners::EnumerateProcessesNt([&](uint32_t id, const std::string& path) {
+        processes[id] = path;
+        return true;
+    });
+    EXPECT_TRUE(textutil::EndsWithNoCase(processes[shown.Id()], "\\window_app.exe")) << processes[shown.Id()];
+    EXPECT_TRUE(textutil::EndsWithNoCase(processes[hidden.Id()], "\\hidden_app.exe")) << processes[hidden.Id()];
+    EXPECT_TRUE(processes.count(GetCurrentProcessId()));
+    std::set<uint32_t> snapshot;
+    scanners::EnumerateProcessesToolhelp([&](uint32_t id, const std::string&) {
+        snapshot.insert(id);
+        return true;
+    });
+    EXPECT_TRUE(snapshot.count(shown.Id()) && snapshot.count(hidden.Id()));
+
+    EXPECT_FALSE(discovery_.SearchOpenApplication());
+    EXPECT_NE(Named("Window Fixture"), nullptr);
+    EXPECT_EQ(Named("Hidden Fixture"), nullptr);
+}
+
+TEST_F(DiscoveryWin, SoftwareIUseLooksAtRecentDocumentsAndWindowsOnly) {
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\menu.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\recent.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Menu.lnk"), Path("Programs\\menu.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("Recent\\Recent.lnk"), Path("Programs\\recent.exe")), S_OK);
+    RunningProgram shown(Fixture("discovery", "window_app.exe"));
+    ASSERT_TRUE(shown.WaitForWindow());
+    SoftwareIUseOnly();
+
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    const std::set<std::string> names = Names();
+    EXPECT_TRUE(names.count("Recent"));
+    EXPECT_TRUE(names.count("Window Fixture"));
+    EXPECT_FALSE(names.count("Menu"));
+}
+
+TEST_F(DiscoveryWin, StopInTheMiddleOfAWalkRemovesNothing) {
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\one.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\two.exe"));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\three.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\One.lnk"), Path("Programs\\one.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Sub\\Two.lnk"), Path("Programs\\two.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("Desktop\\Three.lnk"), Path("Programs\\three.exe")), S_OK);
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    ASSERT_EQ(Names(), (std::set<std::string>{"One", "Two", "Three"}));
+
+    // The next pass is stopped by the first item it announces: every program
+    // is gone from the folders, yet nothing is removed.
+    std::filesystem::remove_all(Path("StartMenu"));
+    std::filesystem::remove_all(Path("Desktop"));
+    CopyTo(Fixture("version", "fallback_table.exe"), Path("Programs\\four.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Four.lnk"), Path("Programs\\four.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Five.lnk"), Path("Programs\\four.exe"), "/five"), S_OK);
+    auto notifier = std::make_unique<StopOnFirstNotice>(list_);
+    StopOnFirstNotice* stopper = notifier.get();
+    platform::InstallNotifier(std::move(notifier));
+    int window = 0;
+    EXPECT_FALSE(discovery_.ScanInventory(&window, 1, true));
+    EXPECT_EQ(stopper->posted, 1);
+    EXPECT_EQ(list_.GetCount(), 4u);  // the three earlier programs and the one found before the stop
+    ASSERT_NE(Named("One"), nullptr);
+    EXPECT_EQ(Named("One")->removed, item_state::kPresent);  // its file is still there
+}
