@@ -1,12 +1,13 @@
 // Program discovery against Wine's shell, msi.dll and process functions:
-// shortcuts made through the shell link object, the program registered for
-// text documents, a whole inventory pass over a Start Menu tree of test
+// shortcuts made through the shell link object, installer shortcuts of an
+// installed package, the program registered for a document type, a whole inventory pass over a Start Menu tree of test
 // folders (the special folders are pointed there through the discovery
 // system), running programs with and without a window, and a stop in the
 // middle of a walk.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -71,6 +72,51 @@ void WriteText(const std::string& path, const std::string& text) {
     ASSERT_TRUE(file);
     DWORD written = 0;
     WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The installer's packed form of a GUID: its four double words (as stored)
+// in base 85, five digits each, lowest digit first.
+std::string PackedGuid(const std::string& text) {
+    static const char kDigits[] = "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
+    GUID guid = {};
+    EXPECT_EQ(CLSIDFromString(platform::Widen(text).c_str(), &guid), S_OK);
+    uint32_t words[4];
+    static_assert(sizeof words == sizeof guid);
+    memcpy(words, &guid, sizeof words);
+    std::string packed;
+    for (uint32_t word : words) {
+        for (int digit = 0; digit < 5; ++digit, word /= 85) packed += kDigits[word % 85];
+    }
+    return packed;
+}
+
+// An installer shortcut as the Windows Installer writes one: a link header
+// and a descriptor block naming product, feature and component, no target.
+// (Written byte by byte: Wine's link object cannot add the block, and its
+// installer writes such shortcuts as plain links.)
+void MakeInstallerShortcut(const std::string& path, const std::string& product, const std::string& feature,
+                           const std::string& component) {
+    const std::string descriptor = PackedGuid(product) + feature + ">" + PackedGuid(component);
+    std::string bytes;
+    auto put32 = [&bytes](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    put32(0x4C);                                   // header size
+    const GUID shellLink = CLSID_ShellLink;
+    bytes.append(reinterpret_cast<const char*>(&shellLink), sizeof shellLink);
+    put32(0x1000);                                 // flags: has a descriptor block
+    bytes.append(4 + 3 * 8 + 4 + 4, '\0');        // attributes, times, size, icon index
+    put32(1);                                      // show normally
+    bytes.append(2 + 2 + 4 + 4, '\0');            // hot key, reserved
+    put32(0x314);                                  // descriptor block: size and signature
+    put32(EXP_DARWIN_ID_SIG);
+    std::string ansi(MAX_PATH, '\0');
+    ansi.replace(0, descriptor.size(), descriptor);
+    bytes += ansi;
+    for (size_t i = 0; i < MAX_PATH; ++i) {
+        bytes += i < descriptor.size() ? descriptor[i] : '\0';
+        bytes += '\0';
+    }
+    put32(0);  // no further blocks
+    WriteText(path, bytes);
 }
 
 // A document type of the test's own: the extension and the program that
@@ -145,6 +191,37 @@ public:
 private:
     platform::UniqueHandle process_;
     uint32_t id_ = 0;
+};
+
+// Runs a command line to its end; its exit code, or -1 when it did not start.
+int RunToEnd(std::string commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    platform::UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    WaitForSingleObject(process.get(), 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+// An installer package installed silently for a test and removed after it.
+class InstalledPackage {
+public:
+    explicit InstalledPackage(const std::string& msi) : msi_(msi) {
+        installed_ = RunToEnd("msiexec.exe /i \"" + msi_ + "\" /qn") == 0;
+    }
+    ~InstalledPackage() { RunToEnd("msiexec.exe /x \"" + msi_ + "\" /qn"); }
+    InstalledPackage(const InstalledPackage&) = delete;
+    InstalledPackage& operator=(const InstalledPackage&) = delete;
+    bool Installed() const { return installed_; }
+
+private:
+    std::string msi_;
+    bool installed_ = false;
 };
 
 // A notifier that requests a stop of the list when the first item is announced.
@@ -232,6 +309,45 @@ TEST_F(DiscoveryWin, ShortcutsResolveThroughTheShell) {
     EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\damaged.lnk"), info), 0);
     EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\absent.lnk"), info), 0);
     EXPECT_EQ(info.target, "");
+}
+
+TEST_F(DiscoveryWin, InstallerShortcutsNameTheirProductAndComponent) {
+    constexpr char kProduct[] = "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0A01}";
+    constexpr char kComponent[] = "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0A03}";
+    InstalledPackage package(Fixture("discovery", "advertised.msi"));
+    ASSERT_TRUE(package.Installed());
+    // (Wine's installer writes its shortcuts as plain links, so the test
+    // writes the installer shortcut itself.)
+    const std::string link = Path("StartMenu\\Advertised Fixture.lnk");
+    MakeInstallerShortcut(link, kProduct, "Main", kComponent);
+
+    scanners::ShortcutInfo info;
+    ASSERT_EQ(scanners::GetLinkInfo(link, info), scanners::kLinkOk);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.productCode, kProduct)) << info.productCode;
+    EXPECT_TRUE(textutil::EqualsNoCase(info.componentGuid, kComponent)) << info.componentGuid;
+    EXPECT_TRUE(textutil::EndsWithNoCase(info.target, "\\Varnel Advertised Fixture\\advertised.exe")) << info.target;
+
+    // A product the installer does not know: the link itself is read, which
+    // names no file.
+    const std::string unknown = Path("Elsewhere\\Unknown.lnk");
+    MakeInstallerShortcut(unknown, "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0AFF}", "Main", kComponent);
+    EXPECT_GE(scanners::GetLinkInfo(unknown, info), 0);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.productCode, "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0AFF}"));
+    EXPECT_EQ(info.target, "");
+    VN_WatchItem nothing;
+    EXPECT_EQ(discovery_.ItemFromFile(unknown, nothing, true), scanners::kItemFileMissing);
+
+    // Found in a folder, it brings its program and its whole product.
+    EXPECT_FALSE(discovery_.SearchDirectory(Path("StartMenu")));
+    ASSERT_EQ(list_.GetCount(), 2u);
+    const VN_WatchItem* program = Named("Advertised Fixture");
+    ASSERT_NE(program, nullptr);
+    EXPECT_TRUE(textutil::EqualsNoCase(program->productGuid, kProduct));
+    EXPECT_TRUE(textutil::EqualsNoCase(program->componentGuid, kComponent));
+    EXPECT_EQ(program->installedVers, "50.2 beta");
+    const VN_WatchItem* suite = list_.WatchItems()[1];
+    EXPECT_TRUE(suite->IsSuite());
+    EXPECT_TRUE(textutil::EqualsNoCase(suite->productGuid, kProduct));
 }
 
 TEST_F(DiscoveryWin, SpecialFoldersAndDocumentTypes) {
