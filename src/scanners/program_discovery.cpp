@@ -270,12 +270,13 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
     }
     if (!IsItemFile(working)) return kItemNotProgram;
 
-    fileid::VersionNames names;
-    if (fileid::GetVersionNames(working, names) != fileid::kOk) return kItemNoVersionInfo;
+    // One read of the version resource serves the names and the numbers.
+    const fileid::VersionInfoRead version = fileid::ReadVersionInfo(working);
+    if (version.result != fileid::kOk || !version.info) return kItemNoVersionInfo;
+    const fileid::VersionNames names = fileid::ChooseVersionNames(*version.info);
     if (check && IsExcluded(working, names.productName)) return kItemExcludedByName;
 
-    fileid::VersionNumbers numbers;
-    fileid::GetVersionNumbers(working, numbers);
+    fileid::VersionNumbers numbers = fileid::ChooseVersionNumbers(*version.info);
     if (numbers.productVersion.empty()) numbers.productVersion = numbers.fixedFileVersion;
 
     const std::string displayName = DisplayName(names.productName, working, shortcut);

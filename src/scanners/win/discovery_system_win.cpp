@@ -83,17 +83,30 @@ bool ResolveInstallerShortcut(const std::string& path, ShortcutInfo& info) {
     return true;
 }
 
-HRESULT ResolveShellLink(const std::string& path, ShortcutInfo& info) {
-    platform::ComPtr<IShellLinkA> link;
+HRESULT LoadShellLink(const std::string& path, platform::ComPtr<IShellLinkA>& link) {
     HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
                                   reinterpret_cast<void**>(link.GetAddressOf()));
     if (FAILED(hr)) return hr;
     platform::ComPtr<IPersistFile> file;
     hr = link.As(&file);
     if (FAILED(hr)) return hr;
-    hr = file->Load(platform::Widen(path).c_str(), STGM_READ);
-    if (FAILED(hr)) return hr;
+    return file->Load(platform::Widen(path).c_str(), STGM_READ);
+}
+
+// Whether the loaded link may carry an installer descriptor: only such links
+// are worth a second load by the installer. True when the link cannot say.
+bool MayBeInstallerShortcut(IShellLinkA* link) {
+    platform::ComPtr<IShellLinkDataList> data;
+    DWORD flags = 0;
+    if (FAILED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(data.GetAddressOf()))) ||
+        FAILED(data->GetFlags(&flags)))
+        return true;
+    return (flags & SLDF_HAS_DARWINID) != 0;
+}
+
+HRESULT ReadShellLink(IShellLinkA* link, ShortcutInfo& info) {
     char buffer[kPathChars] = {};
+    HRESULT hr = S_OK;
     if (info.target.empty()) {
         WIN32_FIND_DATAA data = {};
         hr = link->GetPath(buffer, kPathChars, &data, SLGP_UNCPRIORITY);
@@ -118,8 +131,14 @@ HRESULT ResolveShellLink(const std::string& path, ShortcutInfo& info) {
 LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info) {
     info = ShortcutInfo();
     try {
-        if (ResolveInstallerShortcut(path, info)) return kLinkOk;
-        const HRESULT hr = ResolveShellLink(path, info);
+        // The installer answers first for its own shortcuts. It loads the
+        // link itself, so it is asked only when the link carries an installer
+        // descriptor (or when the link could not be loaded here).
+        platform::ComPtr<IShellLinkA> link;
+        HRESULT hr = LoadShellLink(path, link);
+        if ((FAILED(hr) || MayBeInstallerShortcut(link.Get())) && ResolveInstallerShortcut(path, info))
+            return kLinkOk;
+        if (SUCCEEDED(hr)) hr = ReadShellLink(link.Get(), info);
         return SUCCEEDED(hr) ? kLinkOk : static_cast<LinkResult>(hr);
     } catch (const std::exception& error) {
         vnlog::WriteRaw(std::string("*** Warning caught exception in GetLinkInfo: ") + error.what());
