@@ -203,6 +203,9 @@ bool CTalker::ReadReply(HINTERNET request) {
     DWORD size = sizeof status;
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
         return Fail(GetLastError());
+    // A connection closed before any status line can come back from
+    // HttpSendRequest as a success with status 0: there is no reply.
+    if (status < 100) return Fail(ERROR_HTTP_INVALID_SERVER_RESPONSE);
     httpStatus_ = status;
     statusText_ = QueryHeader(request, HTTP_QUERY_STATUS_TEXT, kStatusTextBytes);
     contentType_ = QueryHeader(request, HTTP_QUERY_CONTENT_TYPE, kContentTypeBytes);

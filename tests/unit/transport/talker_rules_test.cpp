@@ -73,7 +73,7 @@ TEST(TalkerRules, OnlyACompressedContentTypeIsUnpackedAndABadFrameStaysRaw) {
     EXPECT_FALSE(UnpackReply(body));
     std::string hostile(16, '\0');
     hostile[4] = hostile[5] = hostile[6] = hostile[7] = static_cast<char>(0xFF);
-    hostile += "\x78\x9c\x03\x00\x00\x00\x00\x01";
+    hostile += std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
     EXPECT_FALSE(UnpackReply(hostile));
     EXPECT_FALSE(UnpackReply(""));
 }

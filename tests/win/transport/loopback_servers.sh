@@ -32,7 +32,7 @@ start)
     mkdir -p "$work"
     stop "$work"
     service="$host/server/varnel-service"
-    responder="$host/tests/unit/transport/transport-responder"
+    responder="$host/tests/support/transport-responder"
     for program in "$service" "$responder"; do
         if [ ! -x "$program" ]; then
             echo "loopback_servers: $program is missing; build the host configuration first" >&2
