@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/win/win.h"
-// after windows.h
+// WinInet's declarations need windows.h first.
 #include <wininet.h>
 
 #include "service/talker.h"

@@ -12,7 +12,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 #include "platform/win/win.h"
-// after windows.h
+// Winsock 2 after windows.h, which (lean) does not bring in the old winsock.h.
 #include <winsock2.h>
 
 namespace testing_transport {
