@@ -51,7 +51,7 @@ test: host win fuzz-build
 	 . scripts/wine-env.sh; WINEPREFIX=$(TEST_PREFIX) $$WINESERVER -k 2>/dev/null; \
 	 exit $$status
 
-run: win
+run: host win
 	@scripts/run-demo.sh $(abspath $(BUILD))
 
 bench: bench-build
