@@ -91,7 +91,8 @@ public:
     //   - the exclusion-list update (exclusion_update.h) over the server's
     //     watch list, or else the buffer's when it is the program's watch list.
     // The stop predicate, or else the buffer's watch list's stop event, ends
-    // the exchange before the request and after the reply (answer 1).
+    // the exchange before the request and after the reply. Answers as the
+    // Post below: 0, 1 for a stop, or the failure's code.
     int Post(CXMLBuffer& buffer, platform::WindowHandle progressWindow, const std::string& requestFile);
 
     // An exchange for the caller's authentication (the account contact uses
