@@ -1,9 +1,12 @@
 // vnxml::CVarnelServer: one exchange with the update service's scan service.
 // The request document is written to "submit.xml" in the data folder and sent
-// with one POST through a talker (service/talker.h), framed and compressed;
-// the reply body goes to the caller's reply handler. There is no retry, no
-// redirect handling of our own and no cancellation of a request in flight:
-// a stop is noticed before the request and after the reply.
+// with one POST through a talker (service/talker.h), framed and compressed.
+// The reply is read into the exchange's CXMLBuffer (reply_parser.h), which
+// applies it to the lists; a machine identifier the service issues is stored
+// as "Machine ID", and a newer exclusion list in the reply replaces
+// "exclusions.xml" (exclusion_update.h). There is no retry, no redirect
+// handling of our own and no cancellation of a request in flight: a stop is
+// noticed before the request and after the reply.
 //
 // Failures reach the user-interface thread as posted texts (engine/post_safe.h):
 //   request file cannot be created   string 319, then the system's text of the error
@@ -20,10 +23,15 @@
 #include <string_view>
 
 #include "platform/notifier.h"
+#include "service/xml_buffer.h"
 
 namespace platform {
 class Settings;
 }
+namespace Views {
+class CDriverData;
+}
+class VN_WatchList;
 
 namespace vnxml {
 
@@ -60,10 +68,50 @@ public:
     static constexpr int kPostAborted = 1;
 
     explicit CVarnelServer(StopPredicate stopRequested = {}) : stopRequested_(std::move(stopRequested)) {}
+    // An exchange of the program's lists: the watch list's stop event ends
+    // it, a newer exclusion list from the service replaces the watch list's,
+    // and SendAuthentication writes its request over both lists. Not owned;
+    // either may be null.
+    CVarnelServer(VN_WatchList* watchList, Views::CDriverData* driverList);
 
-    // The whole exchange: writes the document to RequestFilePath() (text
-    // mode, created or truncated) and posts it. True exactly when Post
-    // answered 0. The file stays in the data folder afterwards.
+    // The whole exchange of a buffer: writes its document to
+    // RequestFilePath() and posts it (see Post). True exactly when Post
+    // answered 0. A document that could not be written (a file error, or a
+    // stop during the item loop) is not sent. Throws CVnException when the
+    // reply parser's reader cannot be created.
+    bool Send(CXMLBuffer& buffer, platform::WindowHandle progressWindow);
+
+    // Posts the request file and processes the reply into the buffer:
+    //   - an empty reply changes nothing;
+    //   - before a check reply the watch list's update flags are cleared;
+    //   - the reply is parsed into the buffer (status, authentication, note,
+    //     every update record applied to the buffer's lists);
+    //   - with status code "0" a non-empty `set-machine-id` is stored as
+    //     "Machine ID";
+    //   - the exclusion-list update (exclusion_update.h) over the server's
+    //     watch list, or else the buffer's when it is the program's watch list.
+    // The stop predicate, or else the buffer's watch list's stop event, ends
+    // the exchange before the request and after the reply. Answers as the
+    // Post below: 0, 1 for a stop, or the failure's code.
+    int Post(CXMLBuffer& buffer, platform::WindowHandle progressWindow, const std::string& requestFile);
+
+    // An exchange for the caller's authentication (the account contact uses
+    // mode 0): a buffer in `mode` over the server's lists while the program
+    // has a main window (over no lists otherwise) gets the authentication and
+    // a system profile carrying `nextScheduledScan` (seconds since 1970, 0
+    // for none); after Send the buffer's authentication is copied back into
+    // `authentication` and its status into `status`. The answer is Send's.
+    bool SendAuthentication(CXMLAuthentication& authentication, CXMLStatus& status,
+                            platform::WindowHandle progressWindow, uint8_t mode, int64_t nextScheduledScan = 0);
+
+    // What the reply processing of Post does with a successful reply; for
+    // callers that hold a reply already.
+    void ProcessReply(CXMLBuffer& buffer, std::string_view reply);
+
+    // The lower layer: writes a document with the caller's writer to
+    // RequestFilePath() (text mode, created or truncated) and posts it with
+    // the reply going to onReply. True exactly when Post answered 0. The
+    // file stays in the data folder afterwards.
     bool Send(const DocumentWriter& writeDocument, platform::WindowHandle progressWindow, const ReplyHandler& onReply);
 
     // Posts the request file to the scan service (compressed) and hands the
@@ -77,8 +125,16 @@ public:
     static std::string RequestFilePath();
 
 private:
-    bool StopRequested() const { return stopRequested_ && stopRequested_(); }
+    // Writes the document and hands the request file to `post`.
+    bool WriteAndPost(const DocumentWriter& writeDocument, const std::function<int(const std::string&)>& post);
+    int PostFile(platform::WindowHandle progressWindow, const std::string& requestFile, const ReplyHandler& onReply,
+                 const StopPredicate& stopRequested);
+    // The watch list whose exclusions a reply replaces.
+    VN_WatchList* ExclusionOwner(const CXMLBuffer& buffer) const;
+
     StopPredicate stopRequested_;
+    VN_WatchList* watchList_ = nullptr;
+    Views::CDriverData* driverList_ = nullptr;
 };
 
 }  // namespace vnxml

@@ -4,6 +4,8 @@
 //   /echo                 200 text/plain: the request as received (below)
 //   /status/404           404 Not Found with a short text
 //   /unframed-compressed  200 text/xml-compressed whose body is plain XML, not a frame
+//   /unframed-status      the same with a successful status that issues the
+//                         machine identifier "unframed-reply"
 //   /implausible-frame    200 text/xml-compressed: a frame stating a 4 GB body
 //   /oversize             200 text/xml: one byte more than the agent accepts
 //   /first-bytes          200 text/plain: in hexadecimal, the first bytes of the
@@ -39,6 +41,10 @@ constexpr size_t kOversizeBytes = 64u * 1024u * 1024u + 1u;
 
 const char kPlainReply[] =
     "<?xml version=\"1.0\"?>\r\n<meridox><status code=\"0\"/><note>sent unframed</note></meridox>\r\n";
+
+const char kPlainStatusReply[] =
+    "<?xml version=\"1.0\"?>\r\n<meridox><status><code>0</code><set-machine-id>unframed-reply</set-machine-id>"
+    "</status></meridox>\r\n";
 
 void Echo(const httplib::Request& req, httplib::Response& res) {
     std::string out = "method " + req.method + "\n";
@@ -129,6 +135,9 @@ int main(int argc, char** argv) {
     };
     server.Get("/unframed-compressed", unframed);
     server.Post("/unframed-compressed", unframed);
+    server.Post("/unframed-status", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kPlainStatusReply, "text/xml-compressed");
+    });
     const auto implausible = [](const httplib::Request&, httplib::Response& res) {
         // Checksum 0, stated length 0xFFFFFFF0, zeros, then a few stream bytes.
         std::string frame(16, '\0');
