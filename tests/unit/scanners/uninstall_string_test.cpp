@@ -115,13 +115,6 @@ TEST_F(ChangedString, SizesBeyondTwoGigabytesKeepTheirLow32BitsSigned) {
     EXPECT_EQ(VN_UninstallString("C:\\Big\\five.exe").GetChangedString(), "1073741824");
 }
 
-TEST(ReplaceAll, OccurrencesAreReplacedLeftToRightWithoutRescanning) {
-    EXPECT_EQ(scanners::ReplaceAllOccurrences("aaaa", "aa", "a"), "aa");
-    EXPECT_EQ(scanners::ReplaceAllOccurrences("x.exe x.exe", "x.exe", "10"), "10 10");
-    EXPECT_EQ(scanners::ReplaceAllOccurrences("abc", "", "z"), "abc");
-    EXPECT_EQ(scanners::ReplaceAllOccurrences("", "a", "z"), "");
-}
-
 // ------------------------------------------------------------ running
 
 class RunUninstall : public ::testing::Test {
