@@ -125,6 +125,7 @@ bool IsProductInstalled(const std::string& productKey, const ProductSources& sou
     try {
         if (!ReadProductProperty(sources.installer, productKey, "ProductName").empty()) return true;
         if (!sources.uninstallKeys) return false;
+        // Both machine views and the user's key, as the scan reads them.
         for (UninstallRoot root : kUninstallRoots) {
             std::unique_ptr<IUninstallKeyWalk> key = sources.uninstallKeys->Open(root);
             if (key && !key->ReadSubkey(productKey).displayName.empty()) return true;
