@@ -29,7 +29,7 @@ host: setup
 win: setup
 	@cmake -S . -B $(WIN_DIR) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DVARNEL_WERROR=ON \
-	    -DVARNEL_WINEPREFIX=$(TEST_PREFIX) >/dev/null
+	    -DVARNEL_WINEPREFIX=$(TEST_PREFIX) -DVARNEL_HOST_BUILD_DIR=$(abspath $(HOST_DIR)) >/dev/null
 	@cmake --build $(WIN_DIR) -j $(JOBS)
 
 fuzz-build: setup
@@ -51,7 +51,7 @@ test: host win fuzz-build
 	 . scripts/wine-env.sh; WINEPREFIX=$(TEST_PREFIX) $$WINESERVER -k 2>/dev/null; \
 	 exit $$status
 
-run: win
+run: host win
 	@scripts/run-demo.sh $(abspath $(BUILD))
 
 bench: bench-build

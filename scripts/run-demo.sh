@@ -1,9 +1,11 @@
 #!/bin/sh
-# The local demo: starts varnel.exe under Wine in a demo prefix (build/demoprefix)
-# on a virtual display, with "Generate Log File" on, shows what it did at
+# The local demo: starts the reference update service on loopback (its
+# database in build/demo-service.db), then varnel.exe under Wine in a demo
+# prefix (build/demoprefix) on a virtual display, with "Generate Log File" on
+# and "ClientLink URL" pointing at the service; shows what the agent did at
 # start-up (its log and folders), then follows its log until Ctrl-C, which
-# asks the agent to exit (as another program would, through varnelctl) and
-# waits for it. Usage: run-demo.sh BUILD_DIR
+# asks the agent to exit (as another program would, through varnelctl),
+# waits for it and stops the service. Usage: run-demo.sh BUILD_DIR
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,6 +32,7 @@ say "virtual display $DISPLAY"
 
 agent_pid=""
 tail_pid=""
+service_pid=""
 cleanup() {
     trap - INT TERM EXIT
     [ -n "$tail_pid" ] && kill "$tail_pid" 2>/dev/null || true
@@ -42,6 +45,11 @@ cleanup() {
         [ -n "${log:-}" ] && [ -f "$log" ] && tail -n 3 "$log" | tr -d '\r' | sed 's/^/  | /'
     fi
     "$WINESERVER" -w 2>/dev/null || true
+    if [ -n "$service_pid" ]; then
+        kill "$service_pid" 2>/dev/null || true
+        wait "$service_pid" 2>/dev/null || true
+        say "reference update service stopped"
+    fi
     kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$tmp"
 }
@@ -51,6 +59,35 @@ trap 'exit 0' INT TERM
 if "$WINE" "$bin/varnelctl.exe" status >/dev/null 2>&1; then
     say "an agent is already running in the demo prefix; asking it to exit"
     "$WINE" "$bin/varnelctl.exe" exit 30 >/dev/null 2>&1 || true
+fi
+
+# The reference update service on a free loopback port.
+service="$build/host/server/varnel-service"
+if [ -x "$service" ]; then
+    setsid "$service" --port 0 --db "$build/demo-service.db" --port-file "$tmp/port" --quiet \
+        >"$tmp/service.out" 2>&1 &
+    service_pid=$!
+    for _ in $(seq 1 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
+    if [ -s "$tmp/port" ]; then
+        url="http://127.0.0.1:$(cat "$tmp/port")/cgi-bin/vncheck.fcgi"
+        say "reference update service listening at $url (database $build/demo-service.db)"
+        "$WINE" reg add "$key" /v "ClientLink URL" /t REG_SZ /d "$url" /f >/dev/null 2>&1
+        "$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
+        say "setting \"ClientLink URL\" = $url, \"Use SSL\" = 0"
+        # The agent rewrites "ClientLink URL" from config.xml at every start:
+        # put one in the default data folder so the address survives.
+        appdata=$("$WINE" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+        datadir="$("$WINE" winepath -u "$appdata" 2>/dev/null)/Harbinel/Zelto Varnel/data"
+        mkdir -p "$datadir"
+        printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s"/>\n</configuration>\n' "$url" \
+            >"$datadir/config.xml"
+        say "wrote config.xml with that address into the data folder"
+    else
+        say "the reference update service did not start:"
+        sed 's/^/  | /' "$tmp/service.out"
+    fi
+else
+    say "no reference update service at $service (run make host)"
 fi
 
 "$WINE" reg add "$key" /v "Generate Log File" /t REG_DWORD /d 1 /f >/dev/null 2>&1

@@ -5,6 +5,7 @@
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
+#include "engine/post_safe.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -34,6 +35,7 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
+    if (engine::MainWindow() == window_) engine::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
     if (window_) DestroyWindow(window_);
@@ -59,6 +61,8 @@ bool CMainFrame::Create() {
                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (!window_) return false;
     platform::InstallMessagePresenter(this);
+    // Workers post their texts to this window from now on.
+    engine::SetMainWindow(window_);
     return true;
 }
 

@@ -5,11 +5,6 @@
 namespace inventory {
 namespace {
 
-class NoInstaller final : public IInstallerQuery {
-public:
-    std::optional<std::string> ProductInfo(const std::string&, const std::string&) override { return std::nullopt; }
-};
-
 std::mutex g_mutex;
 std::unique_ptr<IInstallerQuery> g_installer;
 std::unique_ptr<IItemIcons> g_icons;
@@ -18,7 +13,7 @@ std::unique_ptr<IItemIcons> g_icons;
 
 IInstallerQuery& InstallerQuery() {
     std::lock_guard<std::mutex> lock(g_mutex);
-    if (!g_installer) g_installer = std::make_unique<NoInstaller>();
+    if (!g_installer) g_installer = MakePlatformInstallerQuery();
     return *g_installer;
 }
 

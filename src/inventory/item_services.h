@@ -1,10 +1,9 @@
 // What the items need to know from Windows but cannot compute themselves: the
 // Windows Installer's product information (display names and versions of
 // suites) and the drawing of an item's icon into a dialog's static control.
-// The core asks through these interfaces; the Windows build installs adapters
-// over msi.dll and the shell at start-up, host tests install doubles. Until
-// something is installed, the installer knows no product and icons are not
-// drawn.
+// The core asks through these interfaces; by default the platform answers
+// (Windows: msi.dll and the shell; host: an installer that knows no product,
+// and icons are not drawn); tests install doubles.
 #pragma once
 
 #include <memory>
@@ -38,10 +37,12 @@ public:
 
 // The process's installer query and icon painter. Install at start-up (or in
 // a test's set-up), before any thread uses them. Installing nullptr restores
-// the default: an installer that knows no product, and the platform's icon
-// painter (the shell and SetupAPI on Windows; nothing is drawn on the host).
+// the default: the platform's installer (msi.dll on Windows; on the host one
+// that knows no product), and the platform's icon painter (the shell and
+// SetupAPI on Windows; nothing is drawn on the host).
 IInstallerQuery& InstallerQuery();
 void InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query);
+std::unique_ptr<IInstallerQuery> MakePlatformInstallerQuery();
 IItemIcons& ItemIcons();
 void InstallItemIcons(std::unique_ptr<IItemIcons> icons);
 std::unique_ptr<IItemIcons> MakePlatformItemIcons();

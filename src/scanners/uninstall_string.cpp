@@ -1,0 +1,97 @@
+#include "scanners/uninstall_string.h"
+
+#include <cstdio>
+#include <exception>
+#include <utility>
+
+#include "inventory/regexp.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "platform/text.h"
+
+namespace {
+
+const VN_RegExp& PathPattern() {
+    static const VN_RegExp pattern = [] {
+        VN_RegExp re;
+        re.Compile(kUninstallPathPattern, true);
+        return re;
+    }();
+    return pattern;
+}
+
+}  // namespace
+
+VN_UninstallString::VN_UninstallString(std::string commandLine) : raw_(std::move(commandLine)) {
+    // The paths are looked for in the command line as UTF-16 would show it;
+    // matching the 8-bit form of that text finds the same characters.
+    const std::string text = platform::Utf16ToAnsi(platform::AnsiToUtf16(raw_));
+    std::vector<VN_RegExpMatch> matches;
+    PathPattern().FindAll(text, &matches);  // a search that gives up keeps what it found
+    for (const VN_RegExpMatch& match : matches) {
+        if (match.groups.empty() || !match.groups[0].IsSet()) continue;
+        paths_.push_back(platform::AnsiToUtf16(match.groups[0].Of(text)));
+    }
+}
+
+std::string VN_UninstallString::GetChangedString() {
+    ReplacePathWithSize();
+    return changed_;
+}
+
+void VN_UninstallString::ReplacePathWithSize() {
+    changed_ = raw_;
+    try {
+        for (const std::u16string& wide : paths_) {
+            const std::string path = platform::Utf16ToAnsi(wide);
+            changed_ = scanners::ReplaceAllOccurrences(changed_, path, scanners::PathReplacement(path));
+        }
+    } catch (const std::exception&) {
+        vnlog::WriteRaw("*** Error caught exception in VN_UninstallString::ReplacePathWithSize");
+    } catch (...) {
+        vnlog::WriteRaw("*** Error caught exception in VN_UninstallString::ReplacePathWithSize in catch all block.");
+    }
+}
+
+bool VN_UninstallString::RunUninstallCommand(const std::string& commandLine, const CommandRunner& runner) {
+    const RunResult result = runner ? runner(commandLine) : scanners::RunCommandAndWait(commandLine);
+    if (result.started) return true;
+    std::printf("CreateProcess failed (%d).\n", static_cast<int>(result.error));
+    std::fflush(stdout);
+    vnlog::WriteRaw("*** ExeCommand failed: " + commandLine + " \tError: " +
+                 textutil::Format("error %d: %s", static_cast<int>(result.error),
+                                  textutil::Trim(result.errorText).c_str()));
+    return false;
+}
+
+namespace scanners {
+
+std::string PathReplacement(const std::string& path) {
+    if (!platform::FileExists(path) || textutil::EqualsNoCase(textutil::ExtensionOf(path), "log")) return "0";
+    const std::optional<uint64_t> size = OpenedFileSize(path);
+    if (!size) return "0";
+    // The low 32 bits as a signed number: the form stored signatures carry.
+    return textutil::Format("%d", static_cast<int>(static_cast<int32_t>(static_cast<uint32_t>(*size))));
+}
+
+std::string ReplaceAllOccurrences(const std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        if (text.compare(i, from.size(), from) == 0) {
+            out += to;
+            i += from.size();
+            continue;
+        }
+        // Step over a whole character so that no occurrence starts on a trail byte.
+        const size_t step = platform::IsAnsiLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        out.append(text, i, step);
+        i += step;
+    }
+    return out;
+}
+
+}  // namespace scanners

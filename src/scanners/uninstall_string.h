@@ -1,0 +1,81 @@
+// Uninstall command lines. An uninstall command names the program that
+// removes a product, which says a lot about the product, but it also holds
+// installation folders that differ from machine to machine. The changed
+// uninstall string replaces every file path in the command line with the
+// size of that file, which gives a location-free form for the product's
+// signature. This file also runs an uninstall command.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The pattern of a file path in a command line: a drive letter, a colon,
+// characters that are not a double quote, a colon or a comma, a dot and three
+// letters or digits. The greedy repetition makes a path end at the last such
+// extension before the next quote, colon or comma.
+inline constexpr char kUninstallPathPattern[] = "{[a-zA-Z]\\:[^\"\\:\\,]+\\.[a-zA-Z0-9][a-zA-Z0-9][a-zA-Z0-9]}";
+
+class VN_UninstallString {
+public:
+    // Stores the command line and collects the file paths in it.
+    explicit VN_UninstallString(std::string commandLine);
+
+    // The command line with every occurrence of every collected path replaced
+    // by the file's size in bytes ("0" for a missing file, for a file that
+    // cannot be opened and for any ".log" file). Computed afresh on each call.
+    std::string GetChangedString();
+
+    const std::string& GetCommandLine() const { return raw_; }
+    // The paths found, in the order found (UTF-16).
+    const std::vector<std::u16string>& GetPaths() const { return paths_; }
+
+    // The result of starting a command line.
+    struct RunResult {
+        bool started = false;
+        uint32_t error = 0;      // the system error when it could not be started
+        std::string errorText;   // the system's message for it
+    };
+    // Starts a command line and waits for it to end; the platform's runner
+    // (Windows: CreateProcess without a time limit) unless one is given.
+    using CommandRunner = std::function<RunResult(const std::string& commandLine)>;
+    // Runs the command and waits for it. When it cannot be started, prints
+    // "CreateProcess failed (<code>).\n" to the standard output, writes
+    // "*** ExeCommand failed: <command> \tError: error <code>: <message>" to
+    // the log, and answers false.
+    static bool RunUninstallCommand(const std::string& commandLine, const CommandRunner& runner = CommandRunner());
+
+private:
+    // Builds changed_ from raw_; a failure part-way keeps what was replaced.
+    void ReplacePathWithSize();
+
+    std::string raw_;
+    std::string changed_;
+    std::vector<std::u16string> paths_;
+};
+
+namespace scanners {
+
+// The text that replaces a path in the changed uninstall string: "0" unless
+// the file exists and is not a ".log" file; then its size from the file
+// opened for reading (low 32 bits as a signed decimal number, "0" when it
+// cannot be opened).
+std::string PathReplacement(const std::string& path);
+
+// Replaces every occurrence of `from` in `text` with `to`, left to right, the
+// replaced text not searched again; occurrences start on whole characters of
+// the ANSI code page.
+std::string ReplaceAllOccurrences(const std::string& text, const std::string& from, const std::string& to);
+
+// The size of a file opened for reading with read sharing; nothing when it
+// cannot be opened as a file (Windows: CreateFile; host: open and fstat).
+std::optional<uint64_t> OpenedFileSize(const std::string& path);
+
+// The platform's way to start a command line and wait for it (Windows:
+// CreateProcess, no application name, no inheritance, no flags; the host
+// starts nothing and reports ERROR_NOT_SUPPORTED).
+VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine);
+
+}  // namespace scanners

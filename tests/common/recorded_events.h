@@ -1,0 +1,50 @@
+// An event log for tests that keeps every reported text.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/event_log.h"
+
+namespace testing_support {
+
+struct RecordedEvents {
+    std::mutex mutex;
+    std::vector<std::string> texts;
+    std::vector<std::string> Texts() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return texts;
+    }
+};
+
+class RecordingEventLog : public platform::IEventLog {
+public:
+    explicit RecordingEventLog(std::shared_ptr<RecordedEvents> out) : out_(std::move(out)) {}
+    bool Report(platform::EventKind, const std::string& text) override {
+        std::lock_guard<std::mutex> lock(out_->mutex);
+        out_->texts.push_back(text);
+        return true;
+    }
+
+private:
+    std::shared_ptr<RecordedEvents> out_;
+};
+
+// Installs a recording event log for the life of the object.
+class EventRecorder {
+public:
+    EventRecorder() : events_(std::make_shared<RecordedEvents>()) {
+        platform::InstallEventLog(std::make_unique<RecordingEventLog>(events_));
+    }
+    ~EventRecorder() { platform::InstallEventLog(nullptr); }
+    EventRecorder(const EventRecorder&) = delete;
+    EventRecorder& operator=(const EventRecorder&) = delete;
+    std::vector<std::string> Texts() { return events_->Texts(); }
+
+private:
+    std::shared_ptr<RecordedEvents> events_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,187 @@
+// transport-responder: a tiny HTTP server on 127.0.0.1 for the transport's
+// Windows tests. It answers what the reference update service never sends:
+//
+//   /echo                 200 text/plain: the request as received (below)
+//   /status/404           404 Not Found with a short text
+//   /unframed-compressed  200 text/xml-compressed whose body is plain XML, not a frame
+//   /unframed-status      the same with a successful status that issues the
+//                         machine identifier "unframed-reply"
+//   /implausible-frame    200 text/xml-compressed: a frame stating a 4 GB body
+//   /oversize             200 text/xml: one byte more than the agent accepts
+//   /first-bytes          200 text/plain: in hexadecimal, the first bytes of the
+//                         last connection to the raw listener
+//
+// The raw listener, on a second port, reads the first bytes a client sends
+// on each connection and closes it: a TLS client starts with a handshake
+// record (0x16), a plain HTTP client with its request line.
+//
+// /echo answers with lines "method M", "target T" (the request target as
+// sent, with any query), "header NAME: VALUE" for each header, "body-length
+// N", then an empty line and the body exactly as received.
+//
+// Usage: transport-responder --port-file FILE   (it runs until it is killed)
+// The port file gets the HTTP port on its first line, the raw listener's on
+// its second.
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr size_t kOversizeBytes = 64u * 1024u * 1024u + 1u;
+
+const char kPlainReply[] =
+    "<?xml version=\"1.0\"?>\r\n<meridox><status code=\"0\"/><note>sent unframed</note></meridox>\r\n";
+
+const char kPlainStatusReply[] =
+    "<?xml version=\"1.0\"?>\r\n<meridox><status><code>0</code><set-machine-id>unframed-reply</set-machine-id>"
+    "</status></meridox>\r\n";
+
+void Echo(const httplib::Request& req, httplib::Response& res) {
+    std::string out = "method " + req.method + "\n";
+    out += "target " + req.target + "\n";
+    for (const auto& header : req.headers) out += "header " + header.first + ": " + header.second + "\n";
+    out += "body-length " + std::to_string(req.body.size()) + "\n\n";
+    out += req.body;
+    res.set_content(out, "text/plain");
+}
+
+// The raw listener: the first bytes of the latest connection.
+class RawListener {
+public:
+    // The port listened on, or 0 when no socket could be had.
+    int Start() {
+        fd_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd_, 8) != 0 ||
+            getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            return 0;
+        std::thread([this] { Serve(); }).detach();
+        return ntohs(address.sin_port);
+    }
+    std::string LastHex() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        static const char digits[] = "0123456789abcdef";
+        std::string hex;
+        for (unsigned char c : last_) {
+            hex += digits[c >> 4];
+            hex += digits[c & 15];
+        }
+        return hex;
+    }
+
+private:
+    void Serve() {
+        for (;;) {
+            const int client = accept(fd_, nullptr, nullptr);
+            if (client < 0) continue;
+            char buffer[16];
+            const ssize_t n = recv(client, buffer, sizeof buffer, 0);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                last_.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+            }
+            close(client);
+        }
+    }
+    int fd_ = -1;
+    std::mutex mutex_;
+    std::string last_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string portFile;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--port-file" && i + 1 < argc) portFile = argv[++i];
+        else {
+            std::cerr << "usage: transport-responder --port-file FILE\n";
+            return 2;
+        }
+    }
+    if (portFile.empty()) {
+        std::cerr << "transport-responder: --port-file is required\n";
+        return 2;
+    }
+
+    httplib::Server server;
+    server.set_payload_max_length(80u * 1024u * 1024u);
+    for (const char* path : {"/echo", "/echo/.*"}) {
+        server.Get(path, Echo);
+        server.Post(path, Echo);
+    }
+    const auto notFound = [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content("no such page\n", "text/plain");
+    };
+    server.Get("/status/404", notFound);
+    server.Post("/status/404", notFound);
+    const auto unframed = [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kPlainReply, "text/xml-compressed");
+    };
+    server.Get("/unframed-compressed", unframed);
+    server.Post("/unframed-compressed", unframed);
+    server.Post("/unframed-status", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kPlainStatusReply, "text/xml-compressed");
+    });
+    const auto implausible = [](const httplib::Request&, httplib::Response& res) {
+        // Checksum 0, stated length 0xFFFFFFF0, zeros, then a few stream bytes.
+        std::string frame(16, '\0');
+        frame[4] = frame[5] = frame[6] = static_cast<char>(0xFF);
+        frame[7] = static_cast<char>(0xF0);
+        frame += std::string("\x78\x9c\x03\x00\x00\x00\x00\x01", 8);
+        res.set_content(frame, "text/xml-compressed");
+    };
+    server.Get("/implausible-frame", implausible);
+    server.Post("/implausible-frame", implausible);
+    const auto oversize = [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(kOversizeBytes, "text/xml",
+                                 [](size_t offset, size_t length, httplib::DataSink& sink) {
+                                     static const std::string chunk(64 * 1024, 'x');
+                                     (void)offset;
+                                     return sink.write(chunk.data(), length < chunk.size() ? length : chunk.size());
+                                 });
+    };
+    server.Get("/oversize", oversize);
+    server.Post("/oversize", oversize);
+
+    RawListener raw;
+    server.Get("/first-bytes", [&raw](const httplib::Request&, httplib::Response& res) {
+        res.set_content(raw.LastHex(), "text/plain");
+    });
+
+    const int port = server.bind_to_any_port("127.0.0.1");
+    const int rawPort = raw.Start();
+    if (port <= 0 || rawPort <= 0) {
+        std::cerr << "transport-responder: cannot listen on 127.0.0.1\n";
+        return 1;
+    }
+    {
+        // Written whole, then renamed, so a reader never sees half a number.
+        const std::string temp = portFile + ".tmp";
+        std::ofstream out(temp, std::ios::trunc);
+        out << port << "\n" << rawPort << "\n";
+        out.close();
+        if (!out || std::rename(temp.c_str(), portFile.c_str()) != 0) {
+            std::cerr << "transport-responder: cannot write " << portFile << "\n";
+            return 1;
+        }
+    }
+    std::cout << "transport-responder listening on 127.0.0.1:" << port << ", raw listener on port " << rawPort
+              << std::endl;
+    return server.listen_after_bind() ? 0 : 1;
+}

@@ -1,0 +1,212 @@
+// Changed uninstall strings against real files, running uninstall commands
+// through a recorded runner, and the uninstall action's still-installed test.
+#include "scanners/uninstall_string.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "inventory/watch_list.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+#include "platform/log.h"
+#include "product_fakes.h"
+#include "scanners/item_uninstall.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::string> Paths(const std::string& commandLine) {
+    std::vector<std::string> out;
+    const VN_UninstallString command(commandLine);
+    for (const std::u16string& p : command.GetPaths()) out.push_back(platform::Utf16ToAnsi(p));
+    return out;
+}
+
+// Works in a scratch folder of its own, where "C:\..." names the relative
+// path "C:/..." as the host reads Windows paths.
+class ChangedString : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/varnel-uninstall-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        folder_ = tmpl;
+        previous_ = fs::current_path();
+        fs::current_path(folder_);
+    }
+    void TearDown() override {
+        fs::current_path(previous_);
+        fs::remove_all(folder_);
+    }
+    void MakeFile(const std::string& windowsPath, size_t size) {
+        const std::string native = platform::NativePath(windowsPath);
+        fs::create_directories(fs::path(native).parent_path());
+        std::ofstream(native, std::ios::binary) << std::string(size, 'x');
+    }
+    // A file of the given size that takes no room on disk.
+    void MakeSparseFile(const std::string& windowsPath, off_t size) {
+        const std::string native = platform::NativePath(windowsPath);
+        fs::create_directories(fs::path(native).parent_path());
+        const int fd = ::open(native.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, size), 0);
+        ::close(fd);
+    }
+
+    std::string folder_;
+    fs::path previous_;
+};
+
+TEST(UninstallPaths, PathsRunFromADriveLetterToTheLastExtensionBeforeAQuoteColonOrComma) {
+    EXPECT_TRUE(Paths("MsiExec.exe /X{23170F69-40C1-2702-1900-000001000000}").empty());
+    EXPECT_EQ(Paths("\"C:\\Program Files\\7-Zip\\Uninstall.exe\" /S"),
+              (std::vector<std::string>{"C:\\Program Files\\7-Zip\\Uninstall.exe"}));
+    // A colon ends a path: the option before the second path is not part of the first.
+    EXPECT_EQ(Paths("C:\\App\\uninst.exe /log=C:\\Temp\\u.txt"),
+              (std::vector<std::string>{"C:\\App\\uninst.exe", "C:\\Temp\\u.txt"}));
+    EXPECT_EQ(Paths("C:\\App\\uninst.exe D:\\Data\\settings.ini"),
+              (std::vector<std::string>{"C:\\App\\uninst.exe", "D:\\Data\\settings.ini"}));
+    EXPECT_EQ(Paths("C:\\Setup\\setup.exe -remove -config setup.ini"),
+              (std::vector<std::string>{"C:\\Setup\\setup.exe -remove -config setup.ini"}));
+    EXPECT_EQ(Paths("\"C:\\a.b\\prog.exe\",1"), (std::vector<std::string>{"C:\\a.b\\prog.exe"}));
+    EXPECT_EQ(Paths("rundll32.exe C:\\WINDOWS\\system32\\setupapi.dll,InstallHinfSection x 132 C:\\x\\y.inf"),
+              (std::vector<std::string>{"C:\\WINDOWS\\system32\\setupapi.dll", "C:\\x\\y.inf"}));
+    EXPECT_TRUE(Paths("C:\\NoExtension\\program").empty());
+    EXPECT_TRUE(Paths("1:\\digit\\drive.exe").empty());
+    EXPECT_EQ(Paths("c:\\caf\xE9\\d\xE9sinstaller.exe"),
+              (std::vector<std::string>{"c:\\caf\xE9\\d\xE9sinstaller.exe"}));
+}
+
+TEST_F(ChangedString, PathsBecomeTheSizesOfTheirFiles) {
+    MakeFile("C:\\Program Files\\App\\uninst.exe", 123456);
+    MakeFile("C:\\Program Files\\App\\install.LOG", 500);
+    MakeFile("D:\\Data\\settings.ini", 42);
+    fs::create_directories("C:/Folder.dir");
+
+    VN_UninstallString quoted("\"C:\\Program Files\\App\\uninst.exe\" /S /D=\"C:\\Program Files\\App\"");
+    EXPECT_EQ(quoted.GetChangedString(), "\"123456\" /S /D=\"C:\\Program Files\\App\"");
+    EXPECT_EQ(quoted.GetChangedString(), "\"123456\" /S /D=\"C:\\Program Files\\App\"") << "asked twice";
+
+    EXPECT_EQ(VN_UninstallString("\"C:\\Program Files\\App\\uninst.exe\" \"C:\\Program Files\\App\\install.LOG\"")
+                  .GetChangedString(),
+              "\"123456\" \"0\"")
+        << "a log file counts as 0 although it exists";
+    EXPECT_EQ(VN_UninstallString("\"C:\\Program Files\\App\\uninst.exe\" /remove \"C:\\Program Files\\App\\uninst.exe\"")
+                  .GetChangedString(),
+              "\"123456\" /remove \"123456\"");
+    EXPECT_EQ(VN_UninstallString("C:\\Program Files\\App\\uninst.exe D:\\Data\\settings.ini").GetChangedString(),
+              "123456 42");
+    EXPECT_EQ(VN_UninstallString("\"C:\\Missing\\uninst.exe\" /x").GetChangedString(), "\"0\" /x");
+    EXPECT_EQ(VN_UninstallString("\"C:\\Folder.dir\" /x").GetChangedString(), "\"0\" /x") << "a folder is no file";
+    const std::string msi = "MsiExec.exe /X{23170F69-40C1-2702-1900-000001000000}";
+    EXPECT_EQ(VN_UninstallString(msi).GetChangedString(), msi);
+}
+
+TEST_F(ChangedString, SizesBeyondTwoGigabytesKeepTheirLow32BitsSigned) {
+    MakeSparseFile("C:\\Big\\three.exe", 3LL << 30);
+    MakeSparseFile("C:\\Big\\five.exe", 5LL << 30);
+    EXPECT_EQ(VN_UninstallString("C:\\Big\\three.exe").GetChangedString(), "-1073741824");
+    EXPECT_EQ(VN_UninstallString("C:\\Big\\five.exe").GetChangedString(), "1073741824");
+}
+
+// ------------------------------------------------------------ running
+
+class RunUninstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/varnel-runlog-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        folder_ = tmpl;
+        ASSERT_TRUE(vnlog::Open(folder_ + "/vnlog.txt"));
+    }
+    void TearDown() override {
+        vnlog::Close();
+        fs::remove_all(folder_);
+    }
+    std::string Log() {
+        vnlog::Close();
+        return platform::ReadWholeFile(folder_ + "/vnlog.txt").value_or("");
+    }
+
+    // A runner that records the command lines and succeeds or fails.
+    VN_UninstallString::CommandRunner Runner(bool starts) {
+        return [this, starts](const std::string& command) {
+            run.push_back(command);
+            VN_UninstallString::RunResult result;
+            result.started = starts;
+            if (!starts) {
+                result.error = 2;
+                result.errorText = "The system cannot find the file specified.\r\n";
+            }
+            return result;
+        };
+    }
+
+    std::string folder_;
+    std::vector<std::string> run;
+};
+
+TEST_F(RunUninstall, ACommandThatCannotStartIsReportedAndLogged) {
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(VN_UninstallString::RunUninstallCommand("C:\\gone\\uninst.exe /S", Runner(false)));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "CreateProcess failed (2).\n");
+    EXPECT_NE(Log().find("*** ExeCommand failed: C:\\gone\\uninst.exe /S \tError: error 2: The system cannot find the "
+                         "file specified.\n"),
+              std::string::npos);
+    EXPECT_TRUE(VN_UninstallString::RunUninstallCommand("ok.exe", Runner(true)));
+    EXPECT_EQ(run, (std::vector<std::string>{"C:\\gone\\uninst.exe /S", "ok.exe"}));
+}
+
+TEST_F(RunUninstall, AnUninstalledProductsGroupIsMarkedGone) {
+    using namespace producttest;
+    const std::string code = "{11111111-2222-3333-4444-555555555555}";
+    FakeUninstallKeys keys;
+    FakeInstaller installer;
+    keys.Add(RegScan::UninstallRoot::Machine64, "Kept", Entry("Kept Program", "kept.exe"));
+    const RegScan::ProductSources sources{&keys, &installer};
+
+    VN_WatchList list;
+    VN_WatchItem entry;
+    entry.SetProgName("Suite Program");
+    entry.keyName = code;
+    entry.uninstallString = "MsiExec.exe /X" + code;
+    entry.signature = code + "|Suite Program|";
+    entry.SetProductGuid(code);
+    list.AddOrMerge(entry, false, false);
+    VN_WatchItem component;
+    component.SetProductGuid(code);
+    component.componentGuid = "{C1}";
+    component.targetName = "C:\\Suite\\suite.exe";
+    list.AddOrMerge(component, false, false);
+    VN_WatchItem kept;
+    kept.SetProgName("Kept Program");
+    kept.keyName = "Kept";
+    kept.uninstallString = "kept.exe";
+    kept.signature = "Kept|Kept Program||||kept.exe";
+    list.AddOrMerge(kept, false, false);
+    ASSERT_EQ(list.GetCount(), 3u);
+    VN_WatchItem* items[3] = {list.GetWatchItemAt(0), list.GetWatchItemAt(1), list.GetWatchItemAt(2)};
+
+    EXPECT_EQ(scanners::UninstallItem(list, *items[2], Runner(true), sources), scanners::UninstallOutcome::StillInstalled);
+    EXPECT_EQ(items[2]->removed, 0);
+
+    EXPECT_EQ(scanners::UninstallItem(list, *items[0], Runner(true), sources), scanners::UninstallOutcome::Gone);
+    EXPECT_EQ(run, (std::vector<std::string>{"kept.exe", "MsiExec.exe /X" + code}));
+    EXPECT_EQ(items[0]->removed, item_state::kGone);
+    EXPECT_EQ(items[1]->removed, item_state::kGone) << "the whole product group";
+    EXPECT_EQ(items[2]->removed, 0);
+    EXPECT_EQ(list.GetCount(), 3u) << "gone items stay in the list";
+    EXPECT_TRUE(list.IsModified());
+
+    VN_WatchItem noCommand;
+    EXPECT_EQ(scanners::UninstallItem(list, noCommand, Runner(true), sources), scanners::UninstallOutcome::NoCommand);
+    EXPECT_EQ(run.size(), 2u);
+}
+
+}  // namespace
