@@ -10,7 +10,9 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "scanners/component_scan.h"
 #include "scanners/file_identity.h"
+#include "scanners/products.h"
 
 namespace scanners {
 
@@ -60,11 +62,14 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
-// Scanners of nothing, for a process whose product scanners are not installed.
-class NoProductScanners final : public IProductScanners {
+// The machine's installed products: the installer's components and the
+// registry's and installer's products.
+class MachineProductScanners final : public IProductScanners {
 public:
-    bool ScanComponents(VN_WatchList&) override { return false; }
-    bool ScanInstalledProducts(VN_WatchList&) override { return false; }
+    bool ScanComponents(VN_WatchList& list, const ItemFromFileFn& itemFromFile) override {
+        return VN_ScanRegistry(list, itemFromFile).Run();
+    }
+    bool ScanInstalledProducts(VN_WatchList& list) override { return RegScan::VN_AllProducts(&list).Fill(); }
 };
 
 std::mutex& ServicesMutex() {
@@ -101,7 +106,7 @@ void InstallDiscoverySystem(std::unique_ptr<IDiscoverySystem> system) {
 IProductScanners& ProductScanners() {
     std::lock_guard<std::mutex> lock(ServicesMutex());
     auto& slot = ProductScannersSlot();
-    if (!slot) slot = std::make_unique<NoProductScanners>();
+    if (!slot) slot = std::make_unique<MachineProductScanners>();
     return *slot;
 }
 
@@ -191,7 +196,10 @@ bool VN_ProgramDiscovery::ScanInventory(platform::WindowHandle window, uint32_t 
 }
 
 bool VN_ProgramDiscovery::RunFullSourceList(bool componentScan) {
-    if (componentScan && products_.ScanComponents(list_)) return true;
+    const ItemFromFileFn itemFromFile = [this](const std::string& path, VN_WatchItem& item, bool check) {
+        return ItemFromFile(path, item, check);
+    };
+    if (componentScan && products_.ScanComponents(list_, itemFromFile)) return true;
     if (products_.ScanInstalledProducts(list_)) return true;
     if (SearchDirectory(system_.SpecialFolderPath(SpecialFolder::StartMenu))) return true;
     if (system_.IsNtFamily() && SearchDirectory(system_.SpecialFolderPath(SpecialFolder::CommonStartMenu)))

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -64,22 +65,25 @@ ScanMode ChooseScanMode();
 // name; else the program's file name.
 std::string DisplayName(std::string_view productName, std::string_view workingPath, std::string_view shortcutPath);
 
-// The installed product scanners, run by the inventory pass in the full
+// Fills a watch item from a program file (see VN_ProgramDiscovery::ItemFromFile).
+using ItemFromFileFn = std::function<int(const std::string& path, VN_WatchItem& item, bool check)>;
+
+// The installed-product scanners, run by the inventory pass in the full
 // source list. Each answers true when the scan was stopped.
 class IProductScanners {
 public:
     virtual ~IProductScanners() = default;
     // The installer's component scan: an item for every registered component
-    // whose key path is a program (ItemFromFile below builds them).
-    virtual bool ScanComponents(VN_WatchList& list) = 0;
+    // whose key path is a program, built by `itemFromFile`.
+    virtual bool ScanComponents(VN_WatchList& list, const ItemFromFileFn& itemFromFile) = 0;
     // The products of the registry's uninstall keys and of the installer.
     virtual bool ScanInstalledProducts(VN_WatchList& list) = 0;
 };
 
-// The process's product scanners. Until some are installed, both scans find
-// nothing.
+// The process's product scanners: the machine's registry and installer
+// (VN_ScanRegistry, RegScan::VN_AllProducts) unless others were installed.
 IProductScanners& ProductScanners();
-// Replaces them (nullptr: none). Done once at start-up, and by tests.
+// Replaces them (nullptr restores the machine's). For tests.
 void InstallProductScanners(std::unique_ptr<IProductScanners> scanners);
 
 class VN_ProgramDiscovery {

@@ -123,9 +123,12 @@ public:
 class RecordedProducts final : public scanners::IProductScanners {
 public:
     explicit RecordedProducts(std::vector<std::string>& order) : order_(order) {}
-    bool ScanComponents(VN_WatchList& list) override {
+    bool ScanComponents(VN_WatchList& list, const scanners::ItemFromFileFn& itemFromFile) override {
         order_.push_back("components");
-        for (const auto& item : components) list.AddOrMerge(*item, false, true);
+        for (const std::string& path : componentFiles) {
+            VN_WatchItem item;
+            if (itemFromFile(path, item, true) == scanners::kItemFilled) list.AddOrMerge(item, false, true);
+        }
         return stopComponents;
     }
     bool ScanInstalledProducts(VN_WatchList& list) override {
@@ -134,7 +137,7 @@ public:
         return stopProducts;
     }
 
-    std::vector<wltest::Item> components;
+    std::vector<std::string> componentFiles;
     std::vector<wltest::Item> products;
     bool stopComponents = false;
     bool stopProducts = false;
@@ -414,10 +417,14 @@ TEST_F(Discovery, ModeSettingsChooseTheSources) {
     const std::string running = Program("Programs/running.exe", v);
     system_.processes = {{10, running, true}};
 
-    // Slow mode: the component scan first, but only when the caller asks for it.
+    // Slow mode: the component scan first, but only when the caller asks for
+    // it; its items are built by the discovery's own file-to-item operation.
+    v.product = "Component Tool";
+    products_.componentFiles = {Program("Programs/component.exe", v)};
     Set(setting::kScanAllMySoftware, false);
     EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
     EXPECT_EQ(order_, (std::vector<std::string>{"components", "products"}));
+    EXPECT_NE(Named("Component Tool"), nullptr);
     order_.clear();
     EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, false));
     EXPECT_EQ(order_, (std::vector<std::string>{"products"}));

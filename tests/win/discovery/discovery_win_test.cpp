@@ -224,6 +224,14 @@ private:
     bool installed_ = false;
 };
 
+// Product scanners that find nothing, so that the folder tests see only
+// their folders whatever the prefix has installed.
+class NoProducts final : public scanners::IProductScanners {
+public:
+    bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
+    bool ScanInstalledProducts(VN_WatchList&) override { return false; }
+};
+
 // A notifier that requests a stop of the list when the first item is announced.
 class StopOnFirstNotice final : public platform::INotifier {
 public:
@@ -286,7 +294,8 @@ protected:
     std::string root_;
     TestFolderSystem system_;
     VN_WatchList list_;
-    scanners::VN_ProgramDiscovery discovery_{list_, system_, scanners::ProductScanners()};
+    NoProducts noProducts_;
+    scanners::VN_ProgramDiscovery discovery_{list_, system_, noProducts_};
 };
 
 }  // namespace
@@ -348,6 +357,32 @@ TEST_F(DiscoveryWin, InstallerShortcutsNameTheirProductAndComponent) {
     const VN_WatchItem* suite = list_.WatchItems()[1];
     EXPECT_TRUE(suite->IsSuite());
     EXPECT_TRUE(textutil::EqualsNoCase(suite->productGuid, kProduct));
+}
+
+TEST_F(DiscoveryWin, SlowPassFindsInstallerComponentsAndProducts) {
+    constexpr char kProduct[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A51}";
+    constexpr char kComponent[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A53}";
+    InstalledPackage package(Fixture("msi", "component_program.msi"));
+    ASSERT_TRUE(package.Installed());
+    platform::AppSettings().WriteFlag(setting::kScanAllMySoftware, false);
+
+    // The machine's own product scanners, as the agent runs them.
+    scanners::VN_ProgramDiscovery discovery(list_, system_, scanners::ProductScanners());
+    EXPECT_TRUE(discovery.ScanInventory(nullptr, 0, true));
+    const VN_WatchItem* component = nullptr;
+    const VN_WatchItem* suite = nullptr;
+    for (const VN_WatchItem* item : list_.WatchItems()) {
+        if (!textutil::EqualsNoCase(item->productGuid, kProduct)) continue;
+        if (item->componentGuid.empty()) suite = item;
+        else component = item;
+    }
+    ASSERT_NE(component, nullptr);
+    EXPECT_TRUE(textutil::EqualsNoCase(component->componentGuid, kComponent));
+    EXPECT_EQ(component->progName, "Year Suite 2007");  // from the program's version resource
+    EXPECT_TRUE(textutil::EndsWithNoCase(component->targetName, "\\suiteapp.exe"));
+    EXPECT_TRUE(component->comFromReg);
+    ASSERT_NE(suite, nullptr);
+    EXPECT_EQ(suite->removed, item_state::kPresent);  // the installer still names the product
 }
 
 TEST_F(DiscoveryWin, SpecialFoldersAndDocumentTypes) {
