@@ -368,6 +368,12 @@ int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item
     return VN_ProgramDiscovery(list).ItemFromFile(path, item, check);
 }
 
+bool RefreshInstalledVersions(VN_WatchList& list) { return VN_ProgramDiscovery(list).RefreshInstalledVersions(); }
+
+int AddUserApplication(VN_WatchList& list, const std::string& path) {
+    return VN_ProgramDiscovery(list).AddUserApplication(path);
+}
+
 bool IsExcluded(const VN_WatchList& list, std::string_view path, const std::string& name) {
     if (IsNeverExcluded(path)) return false;
     return list.IsInExclusions(name);

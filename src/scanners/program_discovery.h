@@ -139,11 +139,13 @@ private:
     IProductScanners& products_;
 };
 
-// The engine's entry to the pass and the file-to-item operation over the
-// process's discovery system and product scanners; the component scanner
-// builds its items through the latter.
+// The entries for the engine and the views, over the process's discovery
+// system and product scanners.
 bool ScanInventory(VN_WatchList& list, platform::WindowHandle window, uint32_t message, bool componentScan);
 int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item, bool check);
 bool IsExcluded(const VN_WatchList& list, std::string_view path, const std::string& name);
+// The check's version refresh and the views' manual add, likewise.
+bool RefreshInstalledVersions(VN_WatchList& list);
+int AddUserApplication(VN_WatchList& list, const std::string& path);
 
 }  // namespace scanners

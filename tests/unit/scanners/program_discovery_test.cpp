@@ -222,33 +222,6 @@ protected:
 
 // ----------------------------------------------------------- file to item
 
-TEST_F(Discovery, ProgramFileFillsEveryField) {
-    ProgramVersion v;
-    v.product = "  Widget Studio ";
-    v.description = " Widget editor ";
-    const std::string exe = Program("apps/widget.exe", v);
-    VN_WatchItem item;
-    ASSERT_EQ(FromFile(exe, item), scanners::kItemFilled);
-    EXPECT_EQ(item.progName, "Widget Studio");
-    EXPECT_EQ(item.packageName, "Contoso");
-    EXPECT_EQ(item.fileDesc, "Widget editor");
-    EXPECT_EQ(item.targetName, exe);
-    EXPECT_EQ(item.executableName, "widget.exe");
-    EXPECT_EQ(item.shortcutName, "");
-    EXPECT_EQ(item.installedVers, "1.2");
-    EXPECT_EQ(item.installedVers2, "1.2.3.4");
-    EXPECT_EQ(item.installedVers3, "1.2.3.4");
-    EXPECT_EQ(item.source, "exe");
-    EXPECT_TRUE(item.productGuid.empty());
-
-    // Without a product version the fixed file version stands in.
-    v.productVersion.clear();
-    v.build = 9;
-    VN_WatchItem bare;
-    ASSERT_EQ(FromFile(Program("apps/bare.exe", v), bare), scanners::kItemFilled);
-    EXPECT_EQ(bare.installedVers, "1.2.9.4");
-}
-
 TEST_F(Discovery, ResultCodesForWhatTheFileIs) {
     ProgramVersion v;
     v.product = "Thing";
@@ -283,7 +256,30 @@ TEST_F(Discovery, ResultCodesForWhatTheFileIs) {
     EXPECT_EQ(FromFile("", empty), scanners::kItemFileMissing);
 }
 
-TEST_F(Discovery, ShortcutsNameTheirItemsAndDocumentsNameTheProgram) {
+TEST_F(Discovery, ItemsFromProgramsShortcutsAndDocuments) {
+    ProgramVersion v;
+    v.product = "  Widget Studio ";
+    v.description = " Widget editor ";
+    const std::string exe = Program("apps/widget.exe", v);
+    VN_WatchItem program;
+    ASSERT_EQ(FromFile(exe, program), scanners::kItemFilled);
+    EXPECT_EQ(program.progName, "Widget Studio");
+    EXPECT_EQ(program.packageName, "Contoso");
+    EXPECT_EQ(program.fileDesc, "Widget editor");
+    EXPECT_EQ(program.targetName, exe);
+    EXPECT_EQ(program.executableName, "widget.exe");
+    EXPECT_EQ(program.shortcutName, "");
+    EXPECT_EQ(program.installedVers, "1.2");
+    EXPECT_EQ(program.installedVers2, "1.2.3.4");
+    EXPECT_EQ(program.installedVers3, "1.2.3.4");
+    EXPECT_EQ(program.source, "exe");
+    // Without a product version the fixed file version stands in.
+    v.productVersion.clear();
+    v.build = 9;
+    VN_WatchItem bare;
+    ASSERT_EQ(FromFile(Program("apps/bare.exe", v), bare), scanners::kItemFilled);
+    EXPECT_EQ(bare.installedVers, "1.2.9.4");
+
     ProgramVersion foo;
     foo.product = "Foo Suite";
     const std::string fooExe = Program("apps/foo.exe", foo);
