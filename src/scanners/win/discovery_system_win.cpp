@@ -1,0 +1,304 @@
+#include "scanners/win/discovery_system_win.h"
+
+#include <exception>
+#include <vector>
+
+#include <msi.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <tlhelp32.h>
+
+#include "platform/log.h"
+#include "platform/win/com.h"
+#include "platform/win/handles.h"
+#include "platform/win/wide.h"
+
+namespace scanners {
+
+namespace {
+
+constexpr DWORD kPathChars = MAX_PATH;
+constexpr DWORD kFirstProcessBufferBytes = 1024;
+// More identifiers than this are not believed: the doubling ends there.
+constexpr DWORD kMaxProcessBufferBytes = 1u << 24;
+
+template <typename Fn>
+bool Find(HMODULE library, const char* name, Fn& fn) {
+    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+    return fn != nullptr;
+}
+
+// Text of a fixed buffer up to its terminator.
+std::string FromBuffer(const char* buffer, size_t chars) {
+    size_t length = 0;
+    while (length < chars && buffer[length] != '\0') ++length;
+    return std::string(buffer, length);
+}
+
+// msi.dll's shortcut functions, loaded on first use and kept for the life of
+// the process.
+struct MsiShortcutFunctions {
+    using GetShortcutTargetFn = UINT(WINAPI*)(LPCSTR, LPSTR, LPSTR, LPSTR);
+    using GetComponentPathFn = INSTALLSTATE(WINAPI*)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
+
+    MsiShortcutFunctions() {
+        HMODULE library = LoadLibraryA("msi.dll");
+        if (library == nullptr) return;
+        if (!Find(library, "MsiGetShortcutTargetA", getShortcutTarget) ||
+            !Find(library, "MsiGetComponentPathA", getComponentPath)) {
+            getShortcutTarget = nullptr;
+            getComponentPath = nullptr;
+        }
+    }
+    bool Loaded() const { return getShortcutTarget != nullptr && getComponentPath != nullptr; }
+
+    GetShortcutTargetFn getShortcutTarget = nullptr;
+    GetComponentPathFn getComponentPath = nullptr;
+};
+
+const MsiShortcutFunctions& MsiShortcuts() {
+    static const MsiShortcutFunctions functions;
+    return functions;
+}
+
+// The installer's view of an advertised shortcut. True when the installer
+// gave the target; the product and component are filled whenever the
+// shortcut is an installer shortcut.
+bool ResolveInstallerShortcut(const std::string& path, ShortcutInfo& info) {
+    const MsiShortcutFunctions& msi = MsiShortcuts();
+    if (!msi.Loaded()) return false;
+    char product[39] = {};
+    char feature[39] = {};
+    char component[39] = {};
+    if (msi.getShortcutTarget(path.c_str(), product, feature, component) != ERROR_SUCCESS) return false;
+    info.productCode = FromBuffer(product, sizeof product);
+    info.componentGuid = FromBuffer(component, sizeof component);
+    char target[kPathChars] = {};
+    DWORD chars = kPathChars;
+    const INSTALLSTATE state = msi.getComponentPath(product, component, target, &chars);
+    if (state == INSTALLSTATE_BADCONFIG || state == INSTALLSTATE_INVALIDARG || state == INSTALLSTATE_UNKNOWN)
+        return false;
+    info.target = FromBuffer(target, kPathChars);
+    return true;
+}
+
+HRESULT LoadShellLink(const std::string& path, platform::ComPtr<IShellLinkA>& link) {
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(link.GetAddressOf()));
+    if (FAILED(hr)) return hr;
+    platform::ComPtr<IPersistFile> file;
+    hr = link.As(&file);
+    if (FAILED(hr)) return hr;
+    return file->Load(platform::Widen(path).c_str(), STGM_READ);
+}
+
+// Whether the loaded link may carry an installer descriptor: only such links
+// are worth a second load by the installer. True when the link cannot say.
+bool MayBeInstallerShortcut(IShellLinkA* link) {
+    platform::ComPtr<IShellLinkDataList> data;
+    DWORD flags = 0;
+    if (FAILED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(data.GetAddressOf()))) ||
+        FAILED(data->GetFlags(&flags)))
+        return true;
+    return (flags & SLDF_HAS_DARWINID) != 0;
+}
+
+HRESULT ReadShellLink(IShellLinkA* link, ShortcutInfo& info) {
+    char buffer[kPathChars] = {};
+    HRESULT hr = S_OK;
+    if (info.target.empty()) {
+        WIN32_FIND_DATAA data = {};
+        hr = link->GetPath(buffer, kPathChars, &data, SLGP_UNCPRIORITY);
+        if (FAILED(hr)) return hr;
+        info.target = FromBuffer(buffer, kPathChars);
+    }
+    buffer[0] = '\0';
+    hr = link->GetArguments(buffer, kPathChars);
+    if (FAILED(hr)) return hr;
+    info.arguments = FromBuffer(buffer, kPathChars);
+    buffer[0] = '\0';
+    hr = link->GetDescription(buffer, kPathChars);
+    if (FAILED(hr)) return hr;
+    info.description = FromBuffer(buffer, kPathChars);
+    return S_OK;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ shortcuts
+
+LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info) {
+    info = ShortcutInfo();
+    try {
+        // The installer answers first for its own shortcuts. It loads the
+        // link itself, so it is asked only when the link carries an installer
+        // descriptor (or when the link could not be loaded here).
+        platform::ComPtr<IShellLinkA> link;
+        HRESULT hr = LoadShellLink(path, link);
+        if ((FAILED(hr) || MayBeInstallerShortcut(link.Get())) && ResolveInstallerShortcut(path, info))
+            return kLinkOk;
+        if (SUCCEEDED(hr)) hr = ReadShellLink(link.Get(), info);
+        return SUCCEEDED(hr) ? kLinkOk : static_cast<LinkResult>(hr);
+    } catch (const std::exception& error) {
+        vnlog::WriteRaw(std::string("*** Warning caught exception in GetLinkInfo: ") + error.what());
+    } catch (...) {
+        vnlog::WriteRaw("*** Warning caught exception in GetLinkInfo:  in catch all block.");
+    }
+    return kLinkFail;
+}
+
+// ------------------------------------------------------------------ processes
+
+void EnumerateProcessesNt(const ProcessStep& step) {
+    using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+    using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+    using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+    using VdmEnumTaskWowExFn = INT(WINAPI*)(DWORD, void*, LPARAM);
+
+    platform::UniqueLibrary psapi(LoadLibraryA("PSAPI.DLL"));
+    platform::UniqueLibrary vdmdbg(LoadLibraryA("VDMDBG.DLL"));
+    if (!psapi || !vdmdbg) return;
+    EnumProcessesFn enumProcesses = nullptr;
+    EnumProcessModulesFn enumProcessModules = nullptr;
+    GetModuleFileNameExFn getModuleFileNameEx = nullptr;
+    VdmEnumTaskWowExFn vdmEnumTaskWowEx = nullptr;  // only required: a 64-bit agent sees no 16-bit tasks
+    if (!Find(psapi.get(), "EnumProcesses", enumProcesses) ||
+        !Find(psapi.get(), "EnumProcessModules", enumProcessModules) ||
+        !Find(psapi.get(), "GetModuleFileNameExA", getModuleFileNameEx) ||
+        !Find(vdmdbg.get(), "VDMEnumTaskWOWEx", vdmEnumTaskWowEx))
+        return;
+
+    std::vector<DWORD> ids(kFirstProcessBufferBytes / sizeof(DWORD));
+    DWORD bytes = 0;
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(ids.size() * sizeof(DWORD));
+        if (!enumProcesses(ids.data(), size, &bytes)) return;
+        // A full buffer may have cut the list short: ask again with twice the room.
+        if (bytes < size || size >= kMaxProcessBufferBytes) break;
+        ids.resize(ids.size() * 2);
+    }
+    ids.resize(bytes / sizeof(DWORD));
+
+    for (const DWORD id : ids) {
+        std::string path;
+        platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
+        if (process) {
+            HMODULE module = nullptr;
+            DWORD needed = 0;
+            if (enumProcessModules(process.get(), &module, sizeof module, &needed)) {
+                char name[kPathChars] = {};
+                const DWORD length = getModuleFileNameEx(process.get(), module, name, kPathChars);
+                path.assign(name, length < kPathChars ? length : 0);
+            }
+        }
+        if (!step(id, path)) break;
+    }
+}
+
+void EnumerateProcessesToolhelp(const ProcessStep& step) {
+    using SnapshotFn = HANDLE(WINAPI*)(DWORD, DWORD);
+    using ProcessWalkFn = BOOL(WINAPI*)(HANDLE, tagPROCESSENTRY32*);
+
+    platform::UniqueLibrary kernel(LoadLibraryA("Kernel32.DLL"));
+    if (!kernel) return;
+    SnapshotFn snapshot = nullptr;
+    ProcessWalkFn first = nullptr;
+    ProcessWalkFn next = nullptr;
+    if (!Find(kernel.get(), "CreateToolhelp32Snapshot", snapshot) || !Find(kernel.get(), "Process32First", first) ||
+        !Find(kernel.get(), "Process32Next", next))
+        return;
+    platform::UniqueFile processes(snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!processes) return;
+    tagPROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = first(processes.get(), &entry); more; more = next(processes.get(), &entry)) {
+        if (!step(entry.th32ProcessID, FromBuffer(entry.szExeFile, sizeof entry.szExeFile))) break;
+        entry.dwSize = sizeof entry;
+    }
+}
+
+HWND FirstVisibleWindowOf(uint32_t processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(context);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s->processId || !IsWindowVisible(window)) return TRUE;
+            s->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// ------------------------------------------------------------------- folders
+
+std::string ShellFolderPathOf(int csidl) {
+    PIDLIST_ABSOLUTE location = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &location)) || location == nullptr) return std::string();
+    char path[kPathChars] = {};
+    const BOOL found = SHGetPathFromIDListA(location, path);
+    CoTaskMemFree(location);
+    return found ? FromBuffer(path, kPathChars) : std::string();
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    const std::string pattern = folder + (!folder.empty() && folder.back() == '\\' ? "*.*" : "\\*.*");
+    WIN32_FIND_DATAA data = {};
+    platform::UniqueFind find(FindFirstFileA(pattern.c_str(), &data));
+    if (!find) return entries;
+    do {
+        const std::string name = FromBuffer(data.cFileName, sizeof data.cFileName);
+        if (name == "." || name == "..") continue;
+        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileA(find.get(), &data));
+    return entries;
+}
+
+// ------------------------------------------------------------------- system
+
+void CWinDiscoverySystem::PrepareForScan() { SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX); }
+
+bool CWinDiscoverySystem::IsNtFamily() { return (GetVersion() & 0x80000000u) == 0; }
+
+std::string CWinDiscoverySystem::SpecialFolderPath(SpecialFolder folder) {
+    switch (folder) {
+        case SpecialFolder::StartMenu: return ShellFolderPathOf(CSIDL_STARTMENU);
+        case SpecialFolder::CommonStartMenu: return ShellFolderPathOf(CSIDL_COMMON_STARTMENU);
+        case SpecialFolder::AppData: return ShellFolderPathOf(CSIDL_APPDATA);
+        case SpecialFolder::Desktop: return ShellFolderPathOf(CSIDL_DESKTOPDIRECTORY);
+        case SpecialFolder::Recent: return ShellFolderPathOf(CSIDL_RECENT);
+    }
+    return std::string();
+}
+
+LinkResult CWinDiscoverySystem::ResolveShortcut(const std::string& path, ShortcutInfo& info) {
+    return GetLinkInfo(path, info);
+}
+
+std::string CWinDiscoverySystem::ProgramForDocument(const std::string& document) {
+    char program[kPathChars] = {};
+    const HINSTANCE result = FindExecutableA(document.c_str(), "", program);
+    if (reinterpret_cast<INT_PTR>(result) <= 32) return std::string();
+    return FromBuffer(program, kPathChars);
+}
+
+void CWinDiscoverySystem::EnumerateProcesses(const ProcessStep& step) {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!GetVersionExA(&version)) return;
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) EnumerateProcessesNt(step);
+    else if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) EnumerateProcessesToolhelp(step);
+}
+
+bool CWinDiscoverySystem::HasVisibleWindow(uint32_t processId) { return FirstVisibleWindowOf(processId) != nullptr; }
+
+std::unique_ptr<IDiscoverySystem> MakePlatformDiscoverySystem() { return std::make_unique<CWinDiscoverySystem>(); }
+
+}  // namespace scanners

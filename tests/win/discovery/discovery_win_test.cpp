@@ -1,0 +1,507 @@
+// Program discovery against Wine's shell, msi.dll and process functions:
+// shortcuts made through the shell link object, installer shortcuts of an
+// installed package, the program registered for a document type, a whole inventory pass over a Start Menu tree of test
+// folders (the special folders are pointed there through the discovery
+// system), running programs with and without a window, and a stop in the
+// middle of a walk.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <thread>
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "inventory/watch_list.h"
+#include "platform/log.h"
+#include "platform/notifier.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "platform/win/com.h"
+#include "platform/win/handles.h"
+#include "platform/win/wide.h"
+#include "scanners/file_identity.h"
+#include "scanners/program_discovery.h"
+#include "scanners/win/discovery_system_win.h"
+
+using scanners::SpecialFolder;
+
+namespace {
+
+std::string WinPath(const std::string& base, const std::string& relative) {
+    std::string path = base + "\\" + relative;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+std::string Fixture(const char* folder, const std::string& name) {
+    return WinPath(std::string("Z:") + VARNEL_BINARY_DIR + "/fixtures/" + folder, name);
+}
+
+// A shortcut made as the shell makes them.
+HRESULT MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "",
+                     const std::string& description = "") {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    platform::ComPtr<IShellLinkA> link;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(link.GetAddressOf()));
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = link->SetPath(target.c_str()))) return hr;
+    if (FAILED(hr = link->SetArguments(arguments.c_str()))) return hr;
+    if (FAILED(hr = link->SetDescription(description.c_str()))) return hr;
+    platform::ComPtr<IPersistFile> file;
+    if (FAILED(hr = link.As(&file))) return hr;
+    return file->Save(platform::Widen(path).c_str(), TRUE);
+}
+
+void CopyTo(const std::string& from, const std::string& to) {
+    std::filesystem::create_directories(std::filesystem::path(to).parent_path());
+    ASSERT_TRUE(CopyFileA(from.c_str(), to.c_str(), FALSE)) << from << " -> " << to;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    platform::UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
+    DWORD written = 0;
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The installer's packed form of a GUID: its four double words (as stored)
+// in base 85, five digits each, lowest digit first.
+std::string PackedGuid(const std::string& text) {
+    static const char kDigits[] = "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
+    GUID guid = {};
+    EXPECT_EQ(CLSIDFromString(platform::Widen(text).c_str(), &guid), S_OK);
+    uint32_t words[4];
+    static_assert(sizeof words == sizeof guid);
+    memcpy(words, &guid, sizeof words);
+    std::string packed;
+    for (uint32_t word : words) {
+        for (int digit = 0; digit < 5; ++digit, word /= 85) packed += kDigits[word % 85];
+    }
+    return packed;
+}
+
+// An installer shortcut as the Windows Installer writes one: a link header
+// and a descriptor block naming product, feature and component, no target.
+// (Written byte by byte: Wine's link object cannot add the block, and its
+// installer writes such shortcuts as plain links.)
+void MakeInstallerShortcut(const std::string& path, const std::string& product, const std::string& feature,
+                           const std::string& component) {
+    const std::string descriptor = PackedGuid(product) + feature + ">" + PackedGuid(component);
+    std::string bytes;
+    auto put32 = [&bytes](uint32_t v) { bytes.append(reinterpret_cast<const char*>(&v), 4); };
+    put32(0x4C);                                   // header size
+    const GUID shellLink = CLSID_ShellLink;
+    bytes.append(reinterpret_cast<const char*>(&shellLink), sizeof shellLink);
+    put32(0x1000);                                 // flags: has a descriptor block
+    bytes.append(4 + 3 * 8 + 4 + 4, '\0');        // attributes, times, size, icon index
+    put32(1);                                      // show normally
+    bytes.append(2 + 2 + 4 + 4, '\0');            // hot key, reserved
+    put32(0x314);                                  // descriptor block: size and signature
+    put32(EXP_DARWIN_ID_SIG);
+    std::string ansi(MAX_PATH, '\0');
+    ansi.replace(0, descriptor.size(), descriptor);
+    bytes += ansi;
+    for (size_t i = 0; i < MAX_PATH; ++i) {
+        bytes += i < descriptor.size() ? descriptor[i] : '\0';
+        bytes += '\0';
+    }
+    put32(0);  // no further blocks
+    WriteText(path, bytes);
+}
+
+// A document type of the test's own: the extension and the program that
+// opens it, registered under HKEY_CLASSES_ROOT for the test's lifetime.
+class DocumentType {
+public:
+    DocumentType(const std::string& extension, const std::string& program) : extension_(extension) {
+        Remove();
+        SetDefault(extension_, kProgId);
+        SetDefault(std::string(kProgId) + "\\shell\\open\\command", "\"" + program + "\" \"%1\"");
+    }
+    ~DocumentType() { Remove(); }
+    DocumentType(const DocumentType&) = delete;
+    DocumentType& operator=(const DocumentType&) = delete;
+
+private:
+    static constexpr char kProgId[] = "VarnelTests.Document";
+    static void SetDefault(const std::string& key, const std::string& value) {
+        EXPECT_EQ(RegSetValueA(HKEY_CLASSES_ROOT, key.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())),
+                  ERROR_SUCCESS);
+    }
+    void Remove() {
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, extension_.c_str());
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+    }
+    std::string extension_;
+};
+
+// The Windows system with its special folders moved to test folders.
+class TestFolderSystem final : public scanners::CWinDiscoverySystem {
+public:
+    std::string SpecialFolderPath(SpecialFolder folder) override {
+        const auto it = folders.find(folder);
+        return it == folders.end() ? std::string() : it->second;
+    }
+    std::map<SpecialFolder, std::string> folders;
+};
+
+// A fixture program started for a test and ended with it.
+class RunningProgram {
+public:
+    explicit RunningProgram(const std::string& path) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + path + "\"";
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                           nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            CloseHandle(info.hThread);
+            id_ = info.dwProcessId;
+            WaitForInputIdle(info.hProcess, 10000);
+        }
+    }
+    ~RunningProgram() {
+        if (process_) {
+            TerminateProcess(process_.get(), 0);
+            WaitForSingleObject(process_.get(), 10000);
+        }
+    }
+    bool Started() const { return static_cast<bool>(process_); }
+    uint32_t Id() const { return id_; }
+    // Waits up to ten seconds for a visible window of the program.
+    bool WaitForWindow() const {
+        for (int i = 0; i < 100; ++i) {
+            if (scanners::FirstVisibleWindowOf(id_) != nullptr) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+private:
+    platform::UniqueHandle process_;
+    uint32_t id_ = 0;
+};
+
+// Runs a command line to its end; its exit code, or -1 when it did not start.
+int RunToEnd(std::string commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return -1;
+    platform::UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    WaitForSingleObject(process.get(), 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.get(), &code);
+    return static_cast<int>(code);
+}
+
+// An installer package installed silently for a test and removed after it.
+class InstalledPackage {
+public:
+    explicit InstalledPackage(const std::string& msi) : msi_(msi) {
+        installed_ = RunToEnd("msiexec.exe /i \"" + msi_ + "\" /qn") == 0;
+    }
+    ~InstalledPackage() { RunToEnd("msiexec.exe /x \"" + msi_ + "\" /qn"); }
+    InstalledPackage(const InstalledPackage&) = delete;
+    InstalledPackage& operator=(const InstalledPackage&) = delete;
+    bool Installed() const { return installed_; }
+
+private:
+    std::string msi_;
+    bool installed_ = false;
+};
+
+// Product scanners that find nothing, so that the folder tests see only
+// their folders whatever the prefix has installed.
+class NoProducts final : public scanners::IProductScanners {
+public:
+    bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
+    bool ScanInstalledProducts(VN_WatchList&) override { return false; }
+};
+
+// A notifier that requests a stop of the list when the first item is announced.
+class StopOnFirstNotice final : public platform::INotifier {
+public:
+    explicit StopOnFirstNotice(VN_WatchList& list) : list_(list) {}
+    bool Post(platform::WindowHandle, uint32_t, uintptr_t, intptr_t) override {
+        ++posted;
+        list_.SetStop();
+        return true;
+    }
+    intptr_t Send(platform::WindowHandle, uint32_t, uintptr_t, intptr_t) override { return 0; }
+    int posted = 0;
+
+private:
+    VN_WatchList& list_;
+};
+
+class DiscoveryWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(com_.ok());
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        root_ = std::string(temp) + "varnel-discovery-" + std::to_string(GetCurrentProcessId());
+        std::filesystem::remove_all(root_);
+        for (auto [folder, name] : {std::pair{SpecialFolder::StartMenu, "StartMenu"},
+                                    {SpecialFolder::CommonStartMenu, "CommonStartMenu"},
+                                    {SpecialFolder::AppData, "AppData"},
+                                    {SpecialFolder::Desktop, "Desktop"},
+                                    {SpecialFolder::Recent, "Recent"}}) {
+            system_.folders[folder] = Path(name);
+            std::filesystem::create_directories(Path(name));
+        }
+    }
+    void TearDown() override {
+        platform::InstallNotifier(nullptr);
+        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+
+    std::string Path(const std::string& relative) const { return WinPath(root_, relative); }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const VN_WatchItem* item : list_.WatchItems()) names.insert(item->progName);
+        return names;
+    }
+    const VN_WatchItem* Named(const std::string& name) const {
+        for (const VN_WatchItem* item : list_.WatchItems()) {
+            if (item->progName == name) return item;
+        }
+        return nullptr;
+    }
+
+    platform::ComInit com_;
+    std::string root_;
+    TestFolderSystem system_;
+    VN_WatchList list_;
+    NoProducts noProducts_;
+    scanners::VN_ProgramDiscovery discovery_{list_, system_, noProducts_};
+};
+
+}  // namespace
+
+TEST_F(DiscoveryWin, ShortcutsResolveThroughTheShell) {
+    const std::string target = Path("Programs\\fifty.exe");
+    CopyTo(Fixture("version", "product_50.exe"), target);
+    const std::string link = Path("StartMenu\\Fifty.lnk");
+    ASSERT_EQ(MakeShortcut(link, target, "/quiet /x", "Starts Fifty"), S_OK);
+
+    scanners::ShortcutInfo info;
+    ASSERT_EQ(scanners::GetLinkInfo(link, info), scanners::kLinkOk);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.target, target)) << info.target;
+    EXPECT_EQ(info.arguments, "/quiet /x");
+    EXPECT_EQ(info.description, "Starts Fifty");
+    EXPECT_EQ(info.productCode, "");  // not an installer shortcut
+
+    // A file that only carries the extension does not resolve, and says why.
+    WriteText(Path("StartMenu\\damaged.lnk"), "this is not a shell link");
+    EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\damaged.lnk"), info), 0);
+    EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\absent.lnk"), info), 0);
+    EXPECT_EQ(info.target, "");
+}
+
+TEST_F(DiscoveryWin, InstallerShortcutsNameTheirProductAndComponent) {
+    constexpr char kProduct[] = "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0A01}";
+    constexpr char kComponent[] = "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0A03}";
+    InstalledPackage package(Fixture("discovery", "advertised.msi"));
+    ASSERT_TRUE(package.Installed());
+    // (Wine's installer writes its shortcuts as plain links, so the test
+    // writes the installer shortcut itself.)
+    const std::string link = Path("StartMenu\\Advertised Fixture.lnk");
+    MakeInstallerShortcut(link, kProduct, "Main", kComponent);
+
+    scanners::ShortcutInfo info;
+    ASSERT_EQ(scanners::GetLinkInfo(link, info), scanners::kLinkOk);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.productCode, kProduct)) << info.productCode;
+    EXPECT_TRUE(textutil::EqualsNoCase(info.componentGuid, kComponent)) << info.componentGuid;
+    EXPECT_TRUE(textutil::EndsWithNoCase(info.target, "\\Varnel Advertised Fixture\\advertised.exe")) << info.target;
+
+    // A product the installer does not know: the link itself is read, which
+    // names no file.
+    const std::string unknown = Path("Elsewhere\\Unknown.lnk");
+    MakeInstallerShortcut(unknown, "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0AFF}", "Main", kComponent);
+    EXPECT_GE(scanners::GetLinkInfo(unknown, info), 0);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.productCode, "{6D0A4E55-8F11-4C2B-9A31-2B7C1E5D0AFF}"));
+    EXPECT_EQ(info.target, "");
+    VN_WatchItem nothing;
+    EXPECT_EQ(discovery_.ItemFromFile(unknown, nothing, true), scanners::kItemFileMissing);
+
+    // Found in a folder, it brings its program and its whole product.
+    EXPECT_FALSE(discovery_.SearchDirectory(Path("StartMenu")));
+    ASSERT_EQ(list_.GetCount(), 2u);
+    const VN_WatchItem* program = Named("Advertised Fixture");
+    ASSERT_NE(program, nullptr);
+    EXPECT_TRUE(textutil::EqualsNoCase(program->productGuid, kProduct));
+    EXPECT_TRUE(textutil::EqualsNoCase(program->componentGuid, kComponent));
+    EXPECT_EQ(program->installedVers, "50.2 beta");
+    const VN_WatchItem* suite = list_.WatchItems()[1];
+    EXPECT_TRUE(suite->IsSuite());
+    EXPECT_TRUE(textutil::EqualsNoCase(suite->productGuid, kProduct));
+}
+
+TEST_F(DiscoveryWin, SlowPassFindsInstallerComponentsAndProducts) {
+    constexpr char kProduct[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A51}";
+    constexpr char kComponent[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A53}";
+    InstalledPackage package(Fixture("msi", "component_program.msi"));
+    ASSERT_TRUE(package.Installed());
+    platform::AppSettings().WriteFlag(setting::kScanAllMySoftware, false);
+
+    // The machine's own product scanners, as the agent runs them.
+    scanners::VN_ProgramDiscovery discovery(list_, system_, scanners::ProductScanners());
+    EXPECT_TRUE(discovery.ScanInventory(nullptr, 0, true));
+    const VN_WatchItem* component = nullptr;
+    const VN_WatchItem* suite = nullptr;
+    for (const VN_WatchItem* item : list_.WatchItems()) {
+        if (!textutil::EqualsNoCase(item->productGuid, kProduct)) continue;
+        if (item->componentGuid.empty()) suite = item;
+        else component = item;
+    }
+    ASSERT_NE(component, nullptr);
+    EXPECT_TRUE(textutil::EqualsNoCase(component->componentGuid, kComponent));
+    EXPECT_EQ(component->progName, "Year Suite 2007");  // from the program's version resource
+    EXPECT_TRUE(textutil::EndsWithNoCase(component->targetName, "\\suiteapp.exe"));
+    EXPECT_TRUE(component->comFromReg);
+    ASSERT_NE(suite, nullptr);
+    EXPECT_EQ(suite->removed, item_state::kPresent);  // the installer still names the product
+}
+
+TEST_F(DiscoveryWin, SpecialFoldersAndDocumentTypes) {
+    scanners::CWinDiscoverySystem real;
+    for (SpecialFolder folder : {SpecialFolder::StartMenu, SpecialFolder::AppData, SpecialFolder::Desktop,
+                                 SpecialFolder::Recent}) {
+        const std::string path = real.SpecialFolderPath(folder);
+        EXPECT_FALSE(path.empty()) << static_cast<int>(folder);
+        EXPECT_LT(path.size(), size_t{MAX_PATH});
+    }
+
+    // The program registered for a document type.
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\editor.exe"));
+    DocumentType notes(".vntxt", Path("Programs\\editor.exe"));
+    WriteText(Path("Documents\\readme.vntxt"), "hello");
+    EXPECT_TRUE(textutil::EqualsNoCase(real.ProgramForDocument(Path("Documents\\readme.vntxt")),
+                                       Path("Programs\\editor.exe")));
+    EXPECT_EQ(real.ProgramForDocument(Path("Documents\\unknown.vnnone")), "");
+}
+
+TEST_F(DiscoveryWin, FullPassOverAStartMenuTree) {
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\foo.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\nested.exe"));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\gone.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Shortcut to Foo.lnk"), Path("Programs\\foo.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Programs\\Tools\\Deep\\Nested.lnk"), Path("Programs\\nested.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Broken.lnk"), Path("Programs\\gone.exe")), S_OK);
+    ASSERT_TRUE(DeleteFileA(Path("Programs\\gone.exe").c_str()));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\editor.exe"));
+    DocumentType notes(".vntxt", Path("Programs\\editor.exe"));
+    WriteText(Path("Documents\\notes.vntxt"), "notes");
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Notes.lnk"), Path("Documents\\notes.vntxt")), S_OK);
+    CopyTo(Fixture("version", "fallback_table.exe"), Path("CommonStartMenu\\driver.sys"));
+    CopyTo(Fixture("version", "product_50.exe"), Path("Desktop\\library.dll"));
+    CopyTo(Fixture("version", "no_version.exe"), Path("Desktop\\plain.exe"));
+    ASSERT_EQ(MakeShortcut(Path("AppData\\Microsoft\\Internet Explorer\\Quick Launch\\Quick.lnk"),
+                           Fixture("version", "no_translation.exe")),
+              S_OK);
+
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Foo", "Nested", "Fallback", "Quick", "Beispiel"}));
+    const VN_WatchItem* foo = Named("Foo");
+    ASSERT_NE(foo, nullptr);
+    EXPECT_EQ(foo->shortcutName, Path("StartMenu\\Shortcut to Foo.lnk"));
+    EXPECT_EQ(foo->installedVers, "50.2 beta");
+    EXPECT_EQ(foo->installedVers2, "50.2.0.1");
+    EXPECT_EQ(foo->packageName, "Fifty");
+    const VN_WatchItem* viaDocument = Named("Beispiel");  // the program that opens the document
+    ASSERT_NE(viaDocument, nullptr);
+    EXPECT_EQ(viaDocument->shortcutName, "");
+    EXPECT_EQ(viaDocument->targetName, Path("Programs\\editor.exe"));
+    const VN_WatchItem* driver = Named("Fallback");
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->executableName, "driver.sys");
+
+    // The second pass finds the same programs and merges them.
+    const size_t count = list_.GetCount();
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(list_.GetCount(), count);
+}
+
+TEST_F(DiscoveryWin, RunningProgramsAreFoundByTheirWindowAlsoInSoftwareIUse) {
+    RunningProgram shown(Fixture("discovery", "window_app.exe"));
+    RunningProgram hidden(Fixture("discovery", "hidden_app.exe"));
+    ASSERT_TRUE(shown.Started());
+    ASSERT_TRUE(hidden.Started());
+    ASSERT_TRUE(shown.WaitForWindow()) << "no visible window (is there a display?)";
+
+    // Both processes are enumerated with their program paths.
+    std::map<uint32_t, std::string> processes;
+    scanners::EnumerateProcessesNt([&](uint32_t id, const std::string& path) {
+        processes[id] = path;
+        return true;
+    });
+    EXPECT_TRUE(textutil::EndsWithNoCase(processes[shown.Id()], "\\window_app.exe")) << processes[shown.Id()];
+    EXPECT_TRUE(textutil::EndsWithNoCase(processes[hidden.Id()], "\\hidden_app.exe")) << processes[hidden.Id()];
+    EXPECT_TRUE(processes.count(GetCurrentProcessId()));
+    std::set<uint32_t> snapshot;
+    scanners::EnumerateProcessesToolhelp([&](uint32_t id, const std::string&) {
+        snapshot.insert(id);
+        return true;
+    });
+    EXPECT_TRUE(snapshot.count(shown.Id()) && snapshot.count(hidden.Id()));
+
+    EXPECT_FALSE(discovery_.SearchOpenApplication());
+    EXPECT_NE(Named("Window Fixture"), nullptr);
+    EXPECT_EQ(Named("Hidden Fixture"), nullptr);
+
+    // "Software I Use": the recent documents and the windows, nothing else.
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\menu.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\recent.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Menu.lnk"), Path("Programs\\menu.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("Recent\\Recent.lnk"), Path("Programs\\recent.exe")), S_OK);
+    platform::AppSettings().WriteFlag(setting::kScanAllMySoftware, false);
+    platform::AppSettings().WriteFlag(setting::kScanSlowAllMySoftware, false);
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Recent", "Window Fixture"}));
+}
+
+TEST_F(DiscoveryWin, StopInTheMiddleOfAWalkRemovesNothing) {
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\one.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\two.exe"));
+    CopyTo(Fixture("version", "several_tables.exe"), Path("Programs\\three.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\One.lnk"), Path("Programs\\one.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Sub\\Two.lnk"), Path("Programs\\two.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("Desktop\\Three.lnk"), Path("Programs\\three.exe")), S_OK);
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    ASSERT_EQ(Names(), (std::set<std::string>{"One", "Two", "Three"}));
+
+    // The next pass is stopped by the first item it announces: every program
+    // is gone from the folders, yet nothing is removed.
+    std::filesystem::remove_all(Path("StartMenu"));
+    std::filesystem::remove_all(Path("Desktop"));
+    CopyTo(Fixture("version", "fallback_table.exe"), Path("Programs\\four.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Four.lnk"), Path("Programs\\four.exe")), S_OK);
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Five.lnk"), Path("Programs\\four.exe"), "/five"), S_OK);
+    auto notifier = std::make_unique<StopOnFirstNotice>(list_);
+    StopOnFirstNotice* stopper = notifier.get();
+    platform::InstallNotifier(std::move(notifier));
+    int window = 0;
+    EXPECT_FALSE(discovery_.ScanInventory(&window, 1, true));
+    EXPECT_EQ(stopper->posted, 1);
+    EXPECT_EQ(list_.GetCount(), 4u);  // the three earlier programs and the one found before the stop
+    ASSERT_NE(Named("One"), nullptr);
+    EXPECT_EQ(Named("One")->removed, item_state::kPresent);  // its file is still there
+}
