@@ -14,3 +14,9 @@ mkdir -p "$(dirname "$prefix")"
 WINEPREFIX="$prefix" "$WINE" wineboot -i >/dev/null 2>&1 || true
 WINEPREFIX="$prefix" "$WINESERVER" -w
 test -f "$prefix/system.reg" || { echo "wine-prefix: could not create $prefix" >&2; exit 1; }
+# Wine links the user's Desktop, Documents, Music and so on to the Linux home
+# folder. The agent scans the Desktop and creates its download folder under
+# Documents, so each prefix gets folders of its own instead.
+for link in "$prefix"/drive_c/users/*/*; do
+    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+done

@@ -14,14 +14,7 @@ cmake --build "$build/win" --target bench_discovery_win version_fixtures >/dev/n
 
 prefix="$build/bench-discovery-prefix"
 "$root/scripts/wine-prefix.sh" "$prefix"
-# Wine links the user's Desktop and Documents to the Linux home folder; the
-# pass would walk all of it. A Windows machine's folders are folders.
-for link in "$prefix"/drive_c/users/*/*; do
-    if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
-done
 fixtures="Z:$(echo "$build/win/fixtures/version" | tr / '\\')"
-# Shortcuts saved into the Start Menu would each start Wine's menu builder.
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 status=0
 VARNEL_WINEPREFIX="$prefix" "$root/scripts/wine-run.sh" "$build/win/bench/win/bench_discovery_win.exe" \
     "$fixtures" 5 | tr -d '\r' || status=1
