@@ -1,4 +1,4 @@
-// An event log for tests that keeps every reported text.
+// An event log for tests that keeps every reported event (kind and text).
 #pragma once
 
 #include <memory>
@@ -10,11 +10,22 @@
 
 namespace testing_support {
 
+struct RecordedEvent {
+    platform::EventKind kind;
+    std::string text;
+};
+
 struct RecordedEvents {
     std::mutex mutex;
-    std::vector<std::string> texts;
+    std::vector<RecordedEvent> events;
+    std::vector<RecordedEvent> Events() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
     std::vector<std::string> Texts() {
         std::lock_guard<std::mutex> lock(mutex);
+        std::vector<std::string> texts;
+        for (const RecordedEvent& e : events) texts.push_back(e.text);
         return texts;
     }
 };
@@ -22,9 +33,9 @@ struct RecordedEvents {
 class RecordingEventLog : public platform::IEventLog {
 public:
     explicit RecordingEventLog(std::shared_ptr<RecordedEvents> out) : out_(std::move(out)) {}
-    bool Report(platform::EventKind, const std::string& text) override {
+    bool Report(platform::EventKind kind, const std::string& text) override {
         std::lock_guard<std::mutex> lock(out_->mutex);
-        out_->texts.push_back(text);
+        out_->events.push_back({kind, text});
         return true;
     }
 
@@ -42,6 +53,7 @@ public:
     EventRecorder(const EventRecorder&) = delete;
     EventRecorder& operator=(const EventRecorder&) = delete;
     std::vector<std::string> Texts() { return events_->Texts(); }
+    std::vector<RecordedEvent> Events() { return events_->Events(); }
 
 private:
     std::shared_ptr<RecordedEvents> events_;

@@ -5,28 +5,13 @@
 #include <set>
 #include <vector>
 
+#include "common/recorded_events.h"
 #include "platform/event_log.h"
 #include "platform/message_reporter.h"
 #include "platform/setting_names.h"
 #include "platform/string_table.h"
 
 namespace {
-
-struct Recorded {
-    platform::EventKind kind;
-    std::string text;
-};
-
-class RecordingLog : public platform::IEventLog {
-public:
-    explicit RecordingLog(std::vector<Recorded>& out) : out_(out) {}
-    bool Report(platform::EventKind kind, const std::string& text) override {
-        out_.push_back({kind, text});
-        return true;
-    }
-private:
-    std::vector<Recorded>& out_;
-};
 
 class FakePresenter : public platform::IMessagePresenter {
 public:
@@ -41,22 +26,19 @@ public:
 
 class Reporter : public ::testing::Test {
 protected:
-    void SetUp() override { platform::InstallEventLog(std::make_unique<RecordingLog>(events_)); }
-    void TearDown() override {
-        platform::InstallMessagePresenter(nullptr);
-        platform::InstallEventLog(nullptr);
-    }
-    std::vector<Recorded> events_;
+    void TearDown() override { platform::InstallMessagePresenter(nullptr); }
+    testing_support::EventRecorder recorder_;
 };
 
 TEST_F(Reporter, NonInteractiveAnswersYesToQuestionsAndCancelOtherwise) {
     EXPECT_EQ(platform::ReportMessage("Install now?", platform::kMbYesNo | 0x20), platform::kIdYes);
     EXPECT_EQ(platform::ReportMessage("Note", platform::kMbIconInformation), platform::kIdCancel);
     EXPECT_EQ(platform::ReportMessage(166, 0x1 /* OK/Cancel */), platform::kIdCancel);
-    ASSERT_EQ(events_.size(), 3u);
-    for (const Recorded& r : events_) EXPECT_EQ(r.kind, platform::EventKind::Error);
-    EXPECT_EQ(events_[0].text, "Install now?");
-    EXPECT_EQ(events_[2].text, platform::LoadText(166));
+    const auto events = recorder_.Events();
+    ASSERT_EQ(events.size(), 3u);
+    for (const auto& e : events) EXPECT_EQ(e.kind, platform::EventKind::Error);
+    EXPECT_EQ(events[0].text, "Install now?");
+    EXPECT_EQ(events[2].text, platform::LoadText(166));
 }
 
 TEST_F(Reporter, InteractiveWindowShowsTheBoxAfterLogging) {
@@ -66,7 +48,7 @@ TEST_F(Reporter, InteractiveWindowShowsTheBoxAfterLogging) {
     presenter.interactive = true;
     EXPECT_EQ(platform::ReportMessage("Question", platform::kMbYesNo, 161), 7);
     EXPECT_EQ(presenter.caption, platform::LoadText(161));
-    EXPECT_EQ(events_.size(), 2u);
+    EXPECT_EQ(recorder_.Events().size(), 2u);
 }
 
 TEST(EventIds, KindsMapToTheirIds) {

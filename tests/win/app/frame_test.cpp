@@ -8,27 +8,12 @@
 #include "app/app_messages.h"
 #include "app/main_frame.h"
 #include "app/one_instance.h"
+#include "common/recorded_events.h"
 #include "platform/event_log.h"
 #include "platform/settings.h"
 #include "registry_guard.h"
 
 namespace {
-
-struct Recorded {
-    platform::EventKind kind;
-    std::string text;
-};
-
-class RecordingLog : public platform::IEventLog {
-public:
-    explicit RecordingLog(std::vector<Recorded>& out) : out_(out) {}
-    bool Report(platform::EventKind kind, const std::string& text) override {
-        out_.push_back({kind, text});
-        return true;
-    }
-private:
-    std::vector<Recorded>& out_;
-};
 
 // Dispatches what is waiting; true when WM_QUIT was among it.
 bool Pump() {
@@ -55,17 +40,15 @@ protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
         platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::InstallEventLog(std::make_unique<RecordingLog>(events_));
         frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
     }
     void TearDown() override {
         frame_.reset();
         Pump();
-        platform::InstallEventLog(nullptr);
         platform::InstallSettingsStore(nullptr);
     }
-    std::vector<Recorded> events_;
+    testing_support::EventRecorder recorder_;
     std::unique_ptr<app::CMainFrame> frame_;
 };
 
@@ -76,10 +59,11 @@ TEST_F(Frame, WorkerTextBecomesTheLastErrorAndIsReported) {
                              reinterpret_cast<WPARAM>(TextBlock("Server said %1 and %s")), 0));
     Pump();
     EXPECT_EQ(frame_->LastErrorText(), "Server said %1 and %s");
-    ASSERT_EQ(events_.size(), 1u) << "an empty text is not reported";
-    EXPECT_EQ(events_[0].kind, platform::EventKind::Error);
+    const auto events = recorder_.Events();
+    ASSERT_EQ(events.size(), 1u) << "an empty text is not reported";
+    EXPECT_EQ(events[0].kind, platform::EventKind::Error);
     // String 346 with the text put in literally (line breaks as FormatMessage writes them).
-    const std::string& shown = events_[0].text;
+    const std::string& shown = events[0].text;
     EXPECT_EQ(shown.rfind("Unable to complete request due to error:\r", 0), 0u) << shown;
     EXPECT_EQ(shown.find("%1!s!"), std::string::npos) << shown;
     const std::string tail = "Server said %1 and %s";
@@ -118,7 +102,7 @@ TEST_F(Frame, ScheduleTimerTicksAfterStartUpUntilExit) {
         Pump();
     }
     EXPECT_GE(frame_->ScheduleTicks(), 1u);
-    EXPECT_TRUE(events_.empty()) << "a timer was available: nothing to report";
+    EXPECT_TRUE(recorder_.Events().empty()) << "a timer was available: nothing to report";
     PostMessageA(frame_->Window(), app::Messages().exit, 0, 0);
     EXPECT_TRUE(Pump()) << "Exit ends the message loop";
     EXPECT_EQ(frame_->Window(), nullptr);
