@@ -19,6 +19,7 @@
 #include "platform/string_table.h"
 #include "service/talker.h"
 #include "service/varnel_server.h"
+#include "observing_talker.h"
 #include "service/win/talker.h"
 
 using namespace vnxml;
@@ -71,33 +72,17 @@ struct Observed {
     TalkAddress address;
     uint32_t flags = 0;
 };
-class ObservedTalker : public ITalker {
+class ObservedTalker : public testing_transport::ObservingTalker {
 public:
     explicit ObservedTalker(Observed& out) : out_(out) {}
-    void SetStatusWindow(platform::WindowHandle w) override { t_.SetStatusWindow(w); }
-    void SetAddress(const std::string& h, const std::string& p, bool s) override { t_.SetAddress(h, p, s); }
-    bool SetAddress(const std::string& url) override { return t_.SetAddress(url); }
-    const TalkAddress& Address() const override { return t_.Address(); }
-    bool Request(bool i, const std::string& v, std::string_view b, bool c) override {
-        return Note(t_.Request(i, v, b, c));
+
+protected:
+    void Observe(const CTalker& talker) override {
+        out_.address = talker.Address();
+        out_.flags = talker.LastRequestFlags();
     }
-    bool RequestFile(bool i, const std::string& v, const std::string& p, bool c) override {
-        return Note(t_.RequestFile(i, v, p, c));
-    }
-    uint32_t ErrorText(std::string& text, size_t size) const override { return t_.ErrorText(text, size); }
-    uint32_t HttpStatus() const override { return t_.HttpStatus(); }
-    uint32_t Error() const override { return t_.Error(); }
-    const std::string& StatusText() const override { return t_.StatusText(); }
-    const std::string& ContentType() const override { return t_.ContentType(); }
-    std::string_view Reply() const override { return t_.Reply(); }
 
 private:
-    bool Note(bool result) {
-        out_.address = t_.Address();
-        out_.flags = t_.LastRequestFlags();
-        return result;
-    }
-    CTalker t_;
     Observed& out_;
 };
 

@@ -22,6 +22,7 @@
 #include "service/exclusion_update.h"
 #include "service/varnel_server.h"
 #include "service/watch_list_link.h"
+#include "observing_talker.h"
 #include "service/win/talker.h"
 
 using namespace vnxml;
@@ -36,33 +37,18 @@ struct Seen {
     bool sendPlain = false;  // send the request unframed, so the service answers plain XML
 };
 
-class WatchedTalker : public ITalker {
+class WatchedTalker : public testing_transport::ObservingTalker {
 public:
     explicit WatchedTalker(Seen& seen) : seen_(seen) {}
-    void SetStatusWindow(platform::WindowHandle w) override { t_.SetStatusWindow(w); }
-    void SetAddress(const std::string& h, const std::string& p, bool s) override { t_.SetAddress(h, p, s); }
-    bool SetAddress(const std::string& url) override { return t_.SetAddress(url); }
-    const TalkAddress& Address() const override { return t_.Address(); }
-    bool Request(bool i, const std::string& v, std::string_view b, bool c) override {
-        return Note(t_.Request(i, v, b, c && !seen_.sendPlain));
+
+protected:
+    bool Compress(bool asked) override { return asked && !seen_.sendPlain; }
+    void Observe(const CTalker& talker) override {
+        seen_.contentTypes.push_back(talker.ContentType());
+        seen_.framed.push_back(talker.LastRequestFramed());
     }
-    bool RequestFile(bool i, const std::string& v, const std::string& p, bool c) override {
-        return Note(t_.RequestFile(i, v, p, c && !seen_.sendPlain));
-    }
-    uint32_t ErrorText(std::string& text, size_t size) const override { return t_.ErrorText(text, size); }
-    uint32_t HttpStatus() const override { return t_.HttpStatus(); }
-    uint32_t Error() const override { return t_.Error(); }
-    const std::string& StatusText() const override { return t_.StatusText(); }
-    const std::string& ContentType() const override { return t_.ContentType(); }
-    std::string_view Reply() const override { return t_.Reply(); }
 
 private:
-    bool Note(bool result) {
-        seen_.contentTypes.push_back(t_.ContentType());
-        seen_.framed.push_back(t_.LastRequestFramed());
-        return result;
-    }
-    CTalker t_;
     Seen& seen_;
 };
 
