@@ -26,6 +26,7 @@
 #include <httplib.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -93,6 +94,16 @@ private:
                 std::lock_guard<std::mutex> lock(mutex_);
                 last_.assign(buffer, n > 0 ? static_cast<size_t>(n) : 0);
             }
+            // Read whatever else the client sends until it pauses, so the
+            // close below is an orderly end of stream: closing with unread
+            // bytes would reset the connection instead, and the client's
+            // error would then depend on how fast it wrote.
+            timeval pause{0, 200 * 1000};
+            setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &pause, sizeof pause);
+            char rest[4096];
+            while (recv(client, rest, sizeof rest, 0) > 0) {
+            }
+            shutdown(client, SHUT_WR);
             close(client);
         }
     }

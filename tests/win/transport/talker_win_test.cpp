@@ -211,7 +211,12 @@ TEST(TalkerWin, TheSecureFlagPutsATlsHandshakeOnTheWire) {
     talker.SetAddress(Url(raw, "/cgi-bin/vncheck.fcgi"));
     EXPECT_FALSE(talker.Request(false, "POST", "<x/>", true));
     EXPECT_EQ(talker.HttpStatus(), 0u);
-    EXPECT_EQ(talker.Error(), static_cast<uint32_t>(ERROR_HTTP_INVALID_SERVER_RESPONSE));
+    // An end of stream is an invalid reply; a reset, should the listener's
+    // close still race the request, is WinInet's connection-reset error.
+    const uint32_t closed = talker.Error();
+    EXPECT_TRUE(closed == static_cast<uint32_t>(ERROR_HTTP_INVALID_SERVER_RESPONSE) ||
+                closed == static_cast<uint32_t>(ERROR_INTERNET_CONNECTION_RESET))
+        << closed;
     EXPECT_EQ(talker.LastRequestFlags() & kFlagSecure, 0u);
     EXPECT_EQ(firstBytes().substr(0, 10), "504f535420") << "\"POST \"";
 }
