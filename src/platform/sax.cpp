@@ -46,4 +46,19 @@ std::string WithoutDeclaredEncoding(std::string_view text) {
     return std::string(text);
 }
 
+bool DeclaresDocumentType(std::string_view text) {
+    size_t at = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    for (;;) {
+        while (at < text.size() && IsXmlSpace(text[at])) ++at;
+        const std::string_view rest = text.substr(at);
+        std::string_view close;
+        if (rest.substr(0, 2) == "<?") close = "?>";
+        else if (rest.substr(0, 4) == "<!--") close = "-->";
+        else return rest.substr(0, 9) == "<!DOCTYPE";
+        const size_t end = rest.find(close, 2);
+        if (end == std::string_view::npos) return false;
+        at += end + close.size();
+    }
+}
+
 }  // namespace platform

@@ -8,9 +8,10 @@
 // A handler callback that answers false stops the parse; one that throws stops
 // it too, and the exception reaches the caller of the parse once the reader
 // has returned. A malformed document stops the parse at the error; the events
-// before it have been delivered. The host reader also refuses (as malformed)
-// documents that declare entities, so that no document can make it expand
-// text without bound.
+// before it have been delivered. Both readers refuse (as malformed) any
+// document with a document type declaration: the program's documents never
+// have one, and a document type is how a small document makes a reader
+// expand text without bound or pull in another file's contents.
 #pragma once
 
 #include <cstdint>
@@ -67,6 +68,11 @@ SaxReaderCreation CreateSaxReader();
 // (when it has one): a document handed over as a string is already text, and
 // a reader must not try to decode it a second time.
 std::string WithoutDeclaredEncoding(std::string_view text);
+
+// True when the document's prolog holds a document type declaration: after an
+// optional UTF-8 byte-order mark, white space, the XML declaration, processing
+// instructions and comments, the next markup is "<!DOCTYPE".
+bool DeclaresDocumentType(std::string_view text);
 
 // The "file:///" address of a path, as the Windows reader opens files:
 // backslashes become slashes and the prefix is added; other characters are

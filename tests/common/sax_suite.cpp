@@ -261,4 +261,36 @@ TEST(SaxReader, MalformedFileKeepsWhatCameBefore) {
     EXPECT_EQ(rec.events[1], "S:a[k=v]");
 }
 
+TEST(SaxReader, DocumentTypesAreRefusedBeforeAnyEvent) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    TempFolder folder;
+    const std::string secret = folder.Write("secret.txt", "machine secret");
+    const std::string secretUrl = "file:///" + secret;
+    const std::string documents[] = {
+        // Nested entities: a few hundred bytes that would expand to megabytes.
+        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
+        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><r>&c;&c;&c;</r>",
+        // An external entity would put a local file's text into a field the
+        // next request sends back.
+        "<!-- reply --><!DOCTYPE r [<!ENTITY s SYSTEM \"" + secretUrl + "\">]><r><ProgName>&s;</ProgName></r>",
+        // A bare document type, after a byte-order mark and a processing instruction.
+        "\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<?style x?>\n<!DOCTYPE r SYSTEM \"" + secretUrl + "\"><r/>",
+    };
+    for (const std::string& doc : documents) {
+        Recorder rec;
+        EXPECT_EQ(reader->ParseAnsi(doc, rec), SaxResult::Malformed) << doc;
+        EXPECT_TRUE(rec.events.empty()) << doc;
+        Recorder fromFile;
+        EXPECT_EQ(reader->ParseFile(folder.Write("typed.xml", doc), fromFile), SaxResult::Malformed) << doc;
+        EXPECT_TRUE(fromFile.events.empty()) << doc;
+    }
+
+    // The words in text, a comment or an attribute are only text.
+    Recorder rec;
+    EXPECT_EQ(reader->ParseAnsi("<!-- <!DOCTYPE --><r a=\"&lt;!DOCTYPE\">&lt;!DOCTYPE r&gt;</r>", rec),
+              SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:r[a=<!DOCTYPE]", "T:<!DOCTYPE r>", "E:r"}));
+}
+
 }  // namespace saxsuite

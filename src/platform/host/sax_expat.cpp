@@ -3,9 +3,9 @@
 // with MSXML. Expat works in UTF-8; names and texts are converted to the ANSI
 // code page for the handler.
 //
-// Entity declarations are refused (the document counts as malformed): the
-// program's documents never declare entities, and expanding them is the one
-// way a small document can make the reader do unbounded work.
+// Document type declarations are refused (the document counts as malformed):
+// the program's documents never have one, and the entities declared in one
+// are the way a small document can make the reader do unbounded work.
 #include <expat.h>
 
 #include <cstdio>
@@ -46,7 +46,7 @@ public:
         XML_SetUserData(parser_.get(), this);
         XML_SetElementHandler(parser_.get(), &Session::OnStart, &Session::OnEnd);
         XML_SetCharacterDataHandler(parser_.get(), &Session::OnText);
-        XML_SetEntityDeclHandler(parser_.get(), &Session::OnEntityDecl);
+        XML_SetStartDoctypeDeclHandler(parser_.get(), &Session::OnDoctype);
         XML_SetUnknownEncodingHandler(parser_.get(), &Session::OnUnknownEncoding, nullptr);
         XML_SetParamEntityParsing(parser_.get(), XML_PARAM_ENTITY_PARSING_NEVER);
     }
@@ -114,8 +114,7 @@ private:
         s.Deliver([&] { return s.handler_.Characters(Utf8ToAnsi(std::string_view(text, static_cast<size_t>(len)))); });
     }
 
-    static void XMLCALL OnEntityDecl(void* userData, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                     const XML_Char*, const XML_Char*, const XML_Char*) {
+    static void XMLCALL OnDoctype(void* userData, const XML_Char*, const XML_Char*, const XML_Char*, int) {
         Session& s = From(userData);
         if (s.stopped_ || s.refused_) return;
         s.refused_ = true;

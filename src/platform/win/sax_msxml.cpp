@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/sax.h"
 #include "platform/win/com.h"
+#include "platform/win/handles.h"
 #include "platform/win/msxml_guids.h"
 #include "platform/win/wide.h"
 
@@ -20,6 +21,17 @@ namespace {
 std::string ToAnsi(const wchar_t* text, int length) {
     if (text == nullptr || length <= 0) return std::string();
     return Utf16ToAnsi(std::u16string_view(reinterpret_cast<const char16_t*>(text), static_cast<size_t>(length)));
+}
+
+// The first bytes of a file, enough to hold any prolog the program writes.
+std::string FileHead(const std::string& path) {
+    std::string head(64 * 1024, '\0');
+    UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &read, nullptr)) read = 0;
+    head.resize(read);
+    return head;
 }
 
 // The handler objects live inside the reader object, which outlives every
@@ -137,6 +149,12 @@ public:
         // Local names without namespace declarations among the attributes, on every version.
         reader_->putFeature(L"http://xml.org/sax/features/namespaces", VARIANT_TRUE);
         reader_->putFeature(L"http://xml.org/sax/features/namespace-prefixes", VARIANT_FALSE);
+        // Document types are refused before parsing (see below); these keep a
+        // reader that would still meet one from reading anything else. Not
+        // every version knows every feature, so their results are ignored.
+        reader_->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+        reader_->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
+        reader_->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
         return S_OK;
     }
 
@@ -147,6 +165,7 @@ public:
         // The declared encoding is taken out first: some MSXML versions refuse
         // a string whose declaration names an encoding they would have to
         // switch to.
+        if (DeclaresDocumentType(bytes)) return SaxResult::Malformed;
         const std::wstring wide = Widen(WithoutDeclaredEncoding(bytes));
         BSTR text = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
         if (text == nullptr) return SaxResult::Malformed;
@@ -161,6 +180,7 @@ public:
 
     SaxResult ParseFile(const std::string& path, ISaxHandler& handler) override {
         if (!FileExists(path) || IsDirectory(path)) return SaxResult::Unreadable;
+        if (DeclaresDocumentType(FileHead(path))) return SaxResult::Malformed;
         const std::wstring url = Widen(FileUrlOf(path));
         return Run(handler, [&] { return reader_->parseURL(url.c_str()); });
     }

@@ -3,17 +3,6 @@
 
 namespace saxsuite {
 
-TEST(SaxExpat, EntityDeclarationsAreRefused) {
-    auto reader = Reader();
-    ASSERT_TRUE(reader);
-    const std::string laughs =
-        "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">]><r>&c;&c;&c;</r>";
-    Recorder rec;
-    EXPECT_EQ(reader->ParseAnsi(laughs, rec), SaxResult::Malformed);
-    EXPECT_TRUE(rec.events.empty());
-}
-
 TEST(SaxExpat, FileDeclaringTheAnsiCodePageIsReadThroughIt) {
     auto reader = Reader();
     ASSERT_TRUE(reader);
