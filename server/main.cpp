@@ -2,6 +2,8 @@
 // development and in tests. See "varnel-service --help".
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -48,12 +50,20 @@ int main(int argc, char** argv) {
             out << port << "\n";
             if (!out) throw std::runtime_error("cannot write " + options.portFile);
         }
+        // A stop asked for before the server is listening would be lost (the
+        // server ignores a stop until it runs), so the waiter repeats it until
+        // the server has ended.
+        std::atomic<bool> ended{false};
         std::thread waiter([&] {
             int signal = 0;
             sigwait(&stopSignals, &signal);
-            service.Stop();
+            while (!ended) {
+                service.Stop();
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
         });
         const bool ok = service.Run();
+        ended = true;
         // Wakes the waiter when the server ended without a signal; a waiter
         // that has already returned ignores it.
         pthread_kill(waiter.native_handle(), SIGTERM);

@@ -22,6 +22,9 @@ namespace {
 // What a failure is reported as when its code would read as success (0) or
 // as a stop (1): ERROR_INTERNET_INTERNAL_ERROR.
 constexpr int kErrorInternal = 12004;
+// Its text: the system's text for code 0 or 1 would tell the user the request
+// worked ("The operation completed successfully.").
+constexpr const char kErrorInternalText[] = "The request to the update service failed without a reason.";
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -152,10 +155,14 @@ int CVarnelServer::PostFile(platform::WindowHandle progressWindow, const std::st
 
     std::string text;
     const uint32_t code = talker->ErrorText(text, kErrorTextBytes);
+    const int result = static_cast<int>(code);
+    if (result == kPostSucceeded || result == kPostAborted) {
+        engine::PostSafeMessage(kErrorInternalText);
+        return kErrorInternal;
+    }
     engine::PostSafeMessage(StripLineBreaks(text));
     if (code == kErrorCannotConnect) engine::PostSafeMessage(kServerBusyTextId);
-    const int result = static_cast<int>(code);
-    return result == kPostSucceeded || result == kPostAborted ? kErrorInternal : result;
+    return result;
 }
 
 }  // namespace vnxml

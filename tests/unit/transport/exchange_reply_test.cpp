@@ -245,6 +245,7 @@ TEST_F(ExchangeReply, SendAuthenticationWritesTheListsOnlyWhileThereIsAMainWindo
     CVarnelServer server(watch_.get(), &drivers_);
     ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr, kCheckRequest, 1718000000));
     EXPECT_NE(canned_.request.find("<machinename>DESK-7</machinename>"), std::string::npos);
+    EXPECT_NE(canned_.request.find("<nextScheduledScan>"), std::string::npos);
     EXPECT_NE(canned_.request.find("Some Tool"), std::string::npos);
     EXPECT_FALSE(watch_->GetScanTimeText().empty()) << "the request's time is the list's scan time";
     EXPECT_EQ(authentication.machineid, "m-9");
@@ -254,4 +255,5 @@ TEST_F(ExchangeReply, SendAuthenticationWritesTheListsOnlyWhileThereIsAMainWindo
     ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr, kCheckRequest));
     EXPECT_EQ(canned_.request.find("Some Tool"), std::string::npos);
     EXPECT_EQ(canned_.request.find("<software.scanned"), std::string::npos);
+    EXPECT_EQ(canned_.request.find("<nextScheduledScan>"), std::string::npos) << "none is scheduled";
 }

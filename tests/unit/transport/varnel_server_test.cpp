@@ -221,10 +221,13 @@ TEST_F(Exchange, AFailureNeverAnswersAsSuccessOrStop) {
     script_.succeed = false;
     script_.httpStatus = 0;
     for (uint32_t error : {0u, 1u}) {
+        posted_.recorded().texts.clear();
         script_.error = error;
         const int result = Post(server);
         EXPECT_NE(result, CVarnelServer::kPostSucceeded);
         EXPECT_NE(result, CVarnelServer::kPostAborted);
+        // The user is told of a failure, never shown the text of success.
+        EXPECT_EQ(posted_.Texts(), std::vector<std::string>{"The request to the update service failed without a reason."});
     }
 }
 
