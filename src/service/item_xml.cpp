@@ -78,9 +78,9 @@ constexpr const char* kSuiteProperties[] = {
 
 void SuiteIdentity(std::string& out, const VN_WatchItem& item) {
     if (item.productGuid.empty()) return;
-    out += "<GUID type=\"product\">" + item.productGuid + "</GUID>\n";
+    out += "<GUID type=\"product\">" + EscapeItemText(item.productGuid) + "</GUID>\n";
     if (!item.componentGuid.empty()) {
-        out += "<GUID type=\"component\">" + item.componentGuid + "</GUID>\n";
+        out += "<GUID type=\"component\">" + EscapeItemText(item.componentGuid) + "</GUID>\n";
         return;
     }
     if (!item.IsSuite()) return;

@@ -59,7 +59,10 @@ bool CXMLBuffer::WriteDocument(CXMLSink& sink) {
     out << "<?xml version=\"1.0\"?>\n";
     out << "<meridox xmlns=\"" << kRequestNamespace << "\" revision=\"0\" clientPlatform=\"windows\" clientVersion=\""
         << ClientVersion() << "\">\n";
-    if (!scanId.empty()) out << "<scanid>" << scanId << "</scanid>\n";
+    // The scan identifier is the service's own text, stored from a reply that
+    // had its entities decoded: escaped again, or one '&' in it would make
+    // every later request unreadable.
+    if (!scanId.empty()) out << "<scanid>" << EscapeItemText(scanId) << "</scanid>\n";
 
     const int64_t now = clock.Now();
     out << "<timestamp>" << clock.Text(now) << "</timestamp>\n";

@@ -339,6 +339,20 @@ TEST_F(CheckDocumentTest, ScanTimeIsTheDocumentsTimestamp) {
     EXPECT_EQ(link.scanTime, scandoc::kTime);
 }
 
+TEST_F(CheckDocumentTest, StoredIdentifiersAreEscapedSoTheDocumentStaysReadable) {
+    // The scan identifier comes back from a reply with its entities decoded,
+    // and identifiers can come from a damaged database file.
+    auto buffer = MakeBuffer(&watch_, &drivers_, vnxml::kCheckRequest);
+    buffer->scanId = "S&7<x>";
+    program_->productGuid = "{A&B}";
+    program_->componentGuid = "<C>";
+    const auto [failed, text] = Write(*buffer);
+    EXPECT_FALSE(failed);
+    EXPECT_NE(text.find("<scanid>S&amp;7&lt;x&gt;</scanid>\n"), std::string::npos);
+    EXPECT_NE(text.find("<GUID type=\"product\">{A&amp;B}</GUID>\n"), std::string::npos);
+    EXPECT_NE(text.find("<GUID type=\"component\">&lt;C&gt;</GUID>\n"), std::string::npos);
+}
+
 TEST_F(CheckDocumentTest, WithoutListsTheCheckRequestHasNoItemBlock) {
     auto buffer = MakeBuffer(nullptr, nullptr, vnxml::kCheckRequest);
     bool progressed = false;
