@@ -13,7 +13,9 @@ std::mutex g_copyDataMutex;
 std::string g_copyData;
 }  // namespace
 
-CSingleInstanceLock::CSingleInstanceLock() : semaphore_(CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName)) {}
+CSingleInstanceLock::CSingleInstanceLock() : semaphore_(CreateSemaphoreA(nullptr, 1, 1, kSemaphoreName)) {
+    if (!semaphore_) creationError_ = GetLastError();
+}
 
 CSingleInstanceLock::~CSingleInstanceLock() {
     if (locked_ && semaphore_) ReleaseSemaphore(semaphore_.get(), 1, nullptr);
@@ -74,6 +76,10 @@ HWND COneInstance::FindRunningInstance() {
 bool COneInstance::SignalRunningInstance() {
     const HWND window = FindRunningInstance();
     if (!window) return false;
+    // The running instance is in the background and Windows would refuse it
+    // the foreground; this start is what the user just did, so it lends it.
+    DWORD owner = 0;
+    if (GetWindowThreadProcessId(window, &owner) && owner) AllowSetForegroundWindow(owner);
     return PostMessageA(window, WM_COMMAND, ID_ALREADY_RUNNING, 0) != FALSE;
 }
 

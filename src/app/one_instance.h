@@ -26,9 +26,12 @@ public:
     // (or the semaphore could not be created).
     bool TryLock();
     bool IsLocked() const { return locked_; }
+    // The Windows error when the semaphore could not be created (0 when it was).
+    uint32_t CreationError() const { return creationError_; }
 
 private:
     platform::UniqueHandle semaphore_;
+    uint32_t creationError_ = 0;
     bool locked_ = false;
 };
 

@@ -6,10 +6,12 @@
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "appcore/command_line.h"
+#include "platform/event_log.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
+#include "platform/text.h"
 
 namespace app {
 namespace {
@@ -19,11 +21,21 @@ constexpr char kVersionText[] = VARNEL_VERSION_TEXT;
 
 CVarnelApp::~CVarnelApp() { ExitInstance(); }
 
-bool CVarnelApp::InitInstance(HINSTANCE instance, const char* commandLine) {
+CVarnelApp::Startup CVarnelApp::InitInstance(HINSTANCE instance, const char* commandLine) {
     // 1. One instance per logon: a later one signals the first and leaves.
     if (!lock_.TryLock()) {
+        if (lock_.CreationError() != 0) {
+            // Without the semaphore nothing tells whether another instance
+            // runs; say why the agent did not start instead of leaving unseen.
+            platform::EventLog().Report(
+                platform::EventKind::Error,
+                textutil::Format("Zelto Varnel could not start: the single-instance semaphore could not be "
+                                 "created (error %lu).",
+                                 static_cast<unsigned long>(lock_.CreationError())));
+            return Startup::Failed;
+        }
         COneInstance::SignalRunningInstance();
-        return false;
+        return Startup::AnotherInstance;
     }
 
     // The log is opened only once the lock is held: a refused second start
@@ -51,7 +63,7 @@ bool CVarnelApp::InitInstance(HINSTANCE instance, const char* commandLine) {
     frame_ = std::make_unique<CMainFrame>(instance);
     if (!frame_->Create()) {
         vnlog::Write("The main window could not be created");
-        return false;
+        return Startup::Failed;
     }
     vnlog::Write("Main window created");
     // 6.-7. Hidden, not interactive; the scan-now option goes to the frame.
@@ -61,7 +73,7 @@ bool CVarnelApp::InitInstance(HINSTANCE instance, const char* commandLine) {
     if (info.scanNow) vnlog::Write("Option scannow: one check after start-up");
     // 8.
     frame_->FinishStartup();
-    return true;
+    return Startup::Ready;
 }
 
 int CVarnelApp::Run() {
@@ -86,8 +98,12 @@ void CVarnelApp::ExitInstance() {
 
 int RunVarnel(HINSTANCE instance, const char* commandLine) {
     CVarnelApp app;
-    if (!app.InitInstance(instance, commandLine)) return 0;
-    return app.Run();
+    switch (app.InitInstance(instance, commandLine)) {
+    case CVarnelApp::Startup::Ready: return app.Run();
+    case CVarnelApp::Startup::AnotherInstance: return 0;
+    case CVarnelApp::Startup::Failed: break;
+    }
+    return 1;
 }
 
 }  // namespace app

@@ -18,9 +18,13 @@ public:
     CVarnelApp(const CVarnelApp&) = delete;
     CVarnelApp& operator=(const CVarnelApp&) = delete;
 
-    // The start-up sequence. False when the program must exit at once (another
-    // instance runs, or the main window could not be created).
-    bool InitInstance(HINSTANCE instance, const char* commandLine);
+    enum class Startup {
+        Ready,            // the message loop runs next
+        AnotherInstance,  // another instance runs and was told of this start
+        Failed,           // the lock or the main window could not be had
+    };
+    // The start-up sequence; anything but Ready means the program exits at once.
+    Startup InitInstance(HINSTANCE instance, const char* commandLine);
     // The message loop; returns the exit code.
     int Run();
     // What is left after the loop: the frame, OLE, the log.
