@@ -30,6 +30,9 @@ template <typename MakeDefault>
 std::string StoredOrDefault(const char* name, bool storeBack, MakeDefault makeDefault) {
     Settings& settings = AppSettings();
     std::string folder = settings.ReadText(name);
+    // A stored path longer than the ordinary text read is still the user's
+    // folder: it is read with the longer limit instead of being replaced.
+    if (folder.empty()) folder = settings.ReadTextFrom(ISettingsStore::Hive::User, name).value_or(std::string());
     if (folder.empty()) {
         folder = makeDefault();
         if (storeBack) settings.WriteText(name, folder);

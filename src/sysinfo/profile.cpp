@@ -23,11 +23,18 @@ std::string VN_ProfileMfg::OsNameFromCaption(const std::string& caption) {
     return caption;
 }
 
-const VN_ProfileMfg& VN_ProfileMfg::Current() {
+VN_ProfileMfg VN_ProfileMfg::Current() {
     // WMI is slow to start; the values cannot change while the agent runs.
-    static std::once_flag once;
+    // A read that found nothing (WMI not ready yet at logon) is not kept, so
+    // the next document tries again.
+    static std::mutex mutex;
     static VN_ProfileMfg values;
-    std::call_once(once, [] { values = ReadFromWmi(); });
+    static bool kept = false;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!kept) {
+        values = ReadFromWmi();
+        kept = !values.manufacturer.empty() || !values.model.empty() || !values.osName.empty();
+    }
     return values;
 }
 
@@ -42,7 +49,7 @@ const SystemFacts& VN_Profile::Facts() const {
     return *facts_;
 }
 
-const VN_ProfileMfg& VN_Profile::Mfg() const { return mfg_ ? *mfg_ : VN_ProfileMfg::Current(); }
+VN_ProfileMfg VN_Profile::Mfg() const { return mfg_ ? *mfg_ : VN_ProfileMfg::Current(); }
 
 std::string VN_Profile::GetOsVersion() const {
     if (!collect_) return std::string();

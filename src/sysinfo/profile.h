@@ -67,8 +67,8 @@ public:
 
     // The process's values: read through WMI on first use (every failing
     // step writes its line to the debug stream and leaves its values empty),
-    // then kept for the life of the process.
-    static const VN_ProfileMfg& Current();
+    // then kept for the life of the process once a read found any value.
+    static VN_ProfileMfg Current();
     // The WMI reading itself, without the cache (the Windows tests call it).
     static VN_ProfileMfg ReadFromWmi();
 };
@@ -98,7 +98,7 @@ public:
     std::string GetDisplay() const;
     std::string GetWindowsFolder() const;
 
-    const VN_ProfileMfg& Mfg() const;
+    VN_ProfileMfg Mfg() const;
 
     // The whole `systemProfile` element, written by the XML writer into memory.
     std::string WriteProfile() const;

@@ -38,10 +38,11 @@ const char kHelp[] =
     "      --prescan              write the pre-scan request instead (no items)\n"
     "      --machine-name NAME    \"Machine Name\" (default VARNEL-PC)\n"
     "      --machine-id ID        \"Machine ID\" (default empty)\n"
-    "      --scan-id ID           \"Scan ID\" (default empty: no scanid element)\n"
+    "      --scan-id ID           \"Scan ID\" (default empty: no scanid element; not\n"
+    "                             with --prescan)\n"
     "      --exclusion-date DATE  the pre-scan's exclusionListDate (default: none)\n"
     "      --time TIME            the document's time: seconds since 1970, or\n"
-    "                             YYYY-MM-DDTHH:MM:SS in UTC\n"
+    "                             YYYY-MM-DDTHH:MM:SS in UTC (0: the current time)\n"
     "      --zone +HHMM|-HHMM     the machine's offset from UTC (default +0000)\n"
     "      --next-scan TIME       the next scheduled scan (default: none scheduled)\n"
     "      --no-sys-info          as with \"Include Sys Info\" off (also\n"
@@ -226,6 +227,7 @@ std::string ParseArgs(const Args& args, Options& o) {
         }
     }
     if (o.files.empty() || o.files.size() > 2) return "give WATCHLIST.db and optionally DRIVERS.db";
+    if (o.preScan && !o.scanId.empty()) return "--scan-id cannot go with --prescan: a pre-scan request has no scanid";
     return std::string();
 }
 

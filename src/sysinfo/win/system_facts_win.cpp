@@ -56,8 +56,8 @@ void ReadProcessorKey(SystemFacts& facts) {
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProcessorKey, 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) return;
     platform::UniqueKey key(raw);
 
-    char identifier[kIdentifierBytes] = {};
-    DWORD size = sizeof(identifier) - 1;  // room for a terminator the value may lack
+    char identifier[kIdentifierBytes + 1] = {};
+    DWORD size = kIdentifierBytes;  // one byte more for a terminator the value may lack
     DWORD type = 0;
     if (::RegQueryValueExA(key.get(), "Identifier", nullptr, &type, reinterpret_cast<BYTE*>(identifier), &size) ==
             ERROR_SUCCESS &&

@@ -55,6 +55,12 @@ TEST_F(FolderRules, StoredFoldersWinAndFollowTheDataFolder) {
     s.WriteText(setting::kTempHtmlFolder, root_ + "\\pages");
     EXPECT_EQ(platform::TempHtmlFolder(), root_ + "\\pages");
     EXPECT_TRUE(platform::IsDirectory(root_ + "\\pages"));
+
+    // A path past the ordinary text limit is kept, never overwritten by the default.
+    const std::string deep = root_ + "\\" + std::string(150, 'a') + "\\" + std::string(150, 'b');
+    s.WriteText(setting::kDataFolder, deep);
+    EXPECT_EQ(platform::DataFolder(), deep);
+    EXPECT_EQ(s.ReadTextFrom(platform::ISettingsStore::Hive::User, setting::kDataFolder), deep);
 }
 
 TEST_F(FolderRules, AFolderThatCannotBeCreatedIsStillAnswered) {

@@ -138,7 +138,8 @@ TEST_F(VntoolScanDoc, UnreadableInputsAndBadOptionsFailWithOneLine) {
     EXPECT_EQ(r.status, 1) << r.out;
 
     for (const std::string bad : {"", "--zone 0500 x.db", "--time yesterday x.db", "--setting Name x.db",
-                                  "--bogus 1 x.db", "a.db b.db c.db", "--display 12 x.db"}) {
+                                  "--bogus 1 x.db", "a.db b.db c.db", "--display 12 x.db",
+                                  "--prescan --scan-id S-1 x.db"}) {
         r = Run(bad);
         EXPECT_EQ(r.status, 2) << bad;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
