@@ -34,11 +34,13 @@
 //
 // Matching backtracks (leftmost match, alternatives and repetitions tried in
 // their order of preference; a pass of a repetition that consumes nothing
-// fails) but never recurses on the text and never runs away: without
-// back-references each state of a search is tried at most once, so a search
-// costs at most about pattern size x text length; every search also has a
-// step limit, and a search that reaches it reports StepLimit, which callers
-// treat as no match.
+// fails) but never recurses on the text and never runs away. A memo of the
+// states already tried keeps a search to about pattern size x text length
+// steps; it is left off for patterns with back-references, for loops that can
+// match nothing nested more than six deep, and when pattern size x text length
+// passes 2^26. Every search also has a step limit (1,000,000 unless set), and a search
+// that reaches it reports StepLimit, which callers treat as no match: a long
+// text can reach it even with the memo on (x*y over 300,000 x's does).
 #pragma once
 
 #include <cstddef>

@@ -100,6 +100,9 @@ VN_WatchItem* VN_WatchListAdd::AppendCopy(const VN_WatchItem& item, bool userAdd
 bool VN_WatchListAdd::Merge(VN_WatchItem& entry, const VN_WatchItem& item, bool userAdded, bool registryComponent) {
     bool identity = false;  // fields the index keys on changed
     bool changed = false;   // stored fields changed
+    // Seen in this pass, whatever happens below: an entry whose merge fails
+    // half-way must not be taken for stale and removed at the end of the pass.
+    entry.scanStamp = GetScanCount();
 
     // An uninstall entry found again as an installer suite takes its product code.
     if (!entry.uninstallString.empty() && item.IsSuite() && entry.productGuid != item.productGuid) {
@@ -148,7 +151,6 @@ bool VN_WatchListAdd::Merge(VN_WatchItem& entry, const VN_WatchItem& item, bool 
         entry.source = item.source;
         changed = true;
     }
-    entry.scanStamp = GetScanCount();
     if (changed) modified_ = true;
     return identity;
 }

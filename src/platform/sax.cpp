@@ -5,7 +5,16 @@ namespace platform {
 std::string FileUrlOf(std::string_view path) {
     std::string url = "file:///";
     url.reserve(url.size() + path.size());
-    for (char c : path) url += (c == '\\') ? '/' : c;
+    for (char c : path) {
+        // The characters a URL gives a meaning of its own (an escape, the
+        // start of a fragment or a query) are escaped, so that a folder such
+        // as "Files #2" is read as named.
+        if (c == '\\') url += '/';
+        else if (c == '%') url += "%25";
+        else if (c == '#') url += "%23";
+        else if (c == '?') url += "%3F";
+        else url += c;
+    }
     return url;
 }
 

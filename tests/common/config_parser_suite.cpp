@@ -197,6 +197,17 @@ TEST_F(ConfigFiles, AFailedSaveLeavesTheOldListInPlace) {
     EXPECT_NE(debug_.find("Error loading XML input from CA. Error code = 0x"), std::string::npos) << debug_;
     EXPECT_EQ(folder_.Read("exclusions.xml"), old);
 
+    // A reply with a document type could fill the list from a local file.
+    debug_.clear();
+    Folder elsewhere;
+    const std::string secret = elsewhere.Write("secret.txt", "machine secret");
+    EXPECT_EQ(list.SaveExclusionList("<!DOCTYPE meridox [<!ENTITY s SYSTEM \"file:///" + secret +
+                                         "\">]><meridox><status><exclusion revDate=\"&s;\"/></status></meridox>",
+                                     target),
+              1);
+    EXPECT_NE(debug_.find("Error loading XML input from CA. Error code = 0x"), std::string::npos) << debug_;
+    EXPECT_EQ(folder_.Read("exclusions.xml"), old);
+
     debug_.clear();
     EXPECT_EQ(list.SaveExclusionList("<meridox><status><code>0</code></status></meridox>", target), 1);
     EXPECT_NE(debug_.find("Error retrieving exclusion node from xml. Error code = 0x"), std::string::npos) << debug_;

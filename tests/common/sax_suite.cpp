@@ -70,10 +70,10 @@ std::unique_ptr<platform::ISaxReader> Reader() {
 // A folder whose name holds a space, removed afterwards.
 class TempFolder {
 public:
-    TempFolder() {
+    explicit TempFolder(const std::string& suffix = std::string()) {
         static int counter = 0;
         path_ = std::filesystem::temp_directory_path() /
-                ("varnel sax " + std::to_string(VARNEL_GETPID()) + "-" + std::to_string(++counter));
+                ("varnel sax " + std::to_string(VARNEL_GETPID()) + "-" + std::to_string(++counter) + suffix);
         std::filesystem::create_directories(path_);
     }
     ~TempFolder() {
@@ -235,6 +235,16 @@ TEST(SaxReader, FileIsReadInItsDeclaredEncodingFromAPathWithASpace) {
     Recorder rec2;
     EXPECT_EQ(reader->ParseFile(cjk, rec2), SaxResult::Complete);
     EXPECT_EQ(rec2.events, (Events{"S:t", "T:?", "E:t"}));
+}
+
+TEST(SaxReader, FileInAFolderWhoseNameHoldsUrlCharacters) {
+    auto reader = Reader();
+    ASSERT_TRUE(reader);
+    // A user's data folder may be called anything a file name allows.
+    TempFolder folder(" #1 100% [x] a=b;c");
+    Recorder rec;
+    EXPECT_EQ(reader->ParseFile(folder.Write("config #2.xml", "<t>ok</t>"), rec), SaxResult::Complete);
+    EXPECT_EQ(rec.events, (Events{"S:t", "T:ok", "E:t"}));
 }
 
 TEST(SaxReader, FileWithoutDeclarationIsUtf8AndMissingFileIsUnreadable) {

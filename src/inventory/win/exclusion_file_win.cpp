@@ -95,6 +95,16 @@ int SaveWithDom(std::string_view replyText, const std::string& outputPath) {
                             reinterpret_cast<void**>(output.GetAddressOf()));
     if (FAILED(hr)) return ComError(hr);
 
+    // The reply comes from the network: a document type (entities that
+    // expand without bound or read local files) is refused as the SAX
+    // readers refuse it, and the DOM is told not to fetch anything either.
+    if (platform::DeclaresDocumentType(replyText)) {
+        ReportCode("Error loading XML input from CA.", S_FALSE);
+        return 1;
+    }
+    reply->put_resolveExternals(VARIANT_FALSE);
+    reply->put_validateOnParse(VARIANT_FALSE);
+
     // The reply is already text; a declared encoding must not be applied again.
     Bstr text(platform::Widen(platform::WithoutDeclaredEncoding(replyText)));
     if (!text) return ComError(E_OUTOFMEMORY);

@@ -429,6 +429,7 @@ TEST(WatchListFailures, APassThatFailsLogsItsLineAndKeepsWhatItDid) {
         EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchList::ValidateExeFiles" + suffix)) << log.Text();
 
         // A suite's version comes from the installer while merging.
+        list.IncrementScanCount();
         auto again = wltest::Suite("{ASKS-THE-INSTALLER}");
         again->installedVers2 = "2.0";
         EXPECT_FALSE(list.AddOrMerge(*again, false, false));
@@ -436,6 +437,9 @@ TEST(WatchListFailures, APassThatFailsLogsItsLineAndKeepsWhatItDid) {
         inventory::InstallInstallerQuery(nullptr);
         EXPECT_EQ(list.FindSameItem(*again), list.GetWatchItemAt(1)) << "the list is still searchable";
         EXPECT_EQ(list.GetCount(), 3u);
+        // The suite was seen in this pass even though its merge failed: the
+        // end of the pass keeps it.
+        EXPECT_EQ(list.GetWatchItemAt(1)->scanStamp, list.GetScanCount());
     }
 }
 

@@ -21,6 +21,7 @@ TEST(SaxExpat, FileDeclaringTheAnsiCodePageIsReadThroughIt) {
 TEST(SaxFileUrl, BackslashesBecomeSlashesAfterThePrefix) {
     EXPECT_EQ(platform::FileUrlOf("C:\\Users\\A B\\AppData\\config.xml"), "file:///C:/Users/A B/AppData/config.xml");
     EXPECT_EQ(platform::FileUrlOf("C:/x\\y"), "file:///C:/x/y");
+    EXPECT_EQ(platform::FileUrlOf("C:\\A #1\\100%.xml"), "file:///C:/A %231/100%25.xml");
 }
 
 }  // namespace saxsuite
