@@ -203,9 +203,17 @@ bool VN_ListBase::Save() { return databasePath_.empty() ? false : SaveFile(datab
 
 bool VN_ListBase::LoadFile(const std::string& path) {
     try {
-        const std::optional<std::string> data = platform::ReadWholeFile(path);
-        if (!data) return true;
-        inventory::ItemList loaded = inventory::ParseObjectList(*data);
+        std::string data;
+        switch (platform::ReadWholeFile(path, data)) {
+            case platform::ReadOutcome::kCannotOpen:
+                return true;
+            case platform::ReadOutcome::kReadFailed:
+                // What was read is not the whole list: treated like a damaged file.
+                throw inventory::ArchiveError("the file could not be read to its end");
+            case platform::ReadOutcome::kRead:
+                break;
+        }
+        inventory::ItemList loaded = inventory::ParseObjectList(data);
         for (const auto& item : loaded)
             if (item && !AcceptsItem(*item))
                 throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() + " does not belong in this list");

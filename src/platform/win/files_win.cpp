@@ -25,19 +25,30 @@ std::optional<uint64_t> FileSize(const std::string& path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return std::nullopt;
-    std::string out;
+ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
+    contents.clear();
+    // Every sharing mode: a reader should stand in the way of others' saves
+    // and deletions as little as the system allows.
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return ReadOutcome::kCannotOpen;
     char buf[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) {
+            contents.clear();
+            return ReadOutcome::kReadFailed;
+        }
         if (got == 0) break;
-        out.append(buf, got);
+        contents.append(buf, got);
     }
-    return out;
+    return ReadOutcome::kRead;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::string contents;
+    if (ReadWholeFile(path, contents) != ReadOutcome::kRead) return std::nullopt;
+    return contents;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data) {

@@ -140,6 +140,26 @@ TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
     EXPECT_EQ(watch.GetCount(), 2u);
 }
 
+TEST(ListFiles, AFileThatFailsToReadIsDamagedButAFolderIsMissing) {
+    LogCapture log;
+    // /proc/self/mem opens, but reading at offset 0 fails (nothing is mapped there).
+    const std::string unreadable = "/proc/self/mem";
+    VN_ListBase list;
+    list.AddTail(testsupport::FullHistoryItem());
+    EXPECT_FALSE(list.LoadFile(unreadable));
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_TRUE(log.Contains(kLoadWarning));
+    std::vector<std::string> names = {"kept"};
+    EXPECT_FALSE(inventory::LoadStringListFile(unreadable, names));
+    EXPECT_TRUE(names.empty());
+
+    // A folder does not open as a file: nothing changes, as for a missing file.
+    TempDir dir;
+    list.AddTail(testsupport::FullHistoryItem());
+    EXPECT_TRUE(list.LoadFile(dir.Path()));
+    EXPECT_EQ(list.GetCount(), 1u);
+}
+
 TEST(ListFiles, FailedSaveLeavesTheOldFileAndNoTemporary) {
     TempDir dir;
     LogCapture log;
