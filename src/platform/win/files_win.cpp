@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "platform/files.h"
@@ -51,12 +52,31 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
     return contents;
 }
 
+namespace {
+
+// A new, empty file beside `path` for a save to write: its name carries the
+// process, the thread and a counter, so saves of the same file from two
+// threads or two processes never share one. Opened without sharing.
+UniqueFile CreateSaveTemporary(const std::string& path, std::string& tmp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        tmp = path + "." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetCurrentThreadId()) + "." +
+              std::to_string(++counter) + ".tmp";
+        // CREATE_NEW: a file left behind by a crashed save is never reused.
+        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
+    }
+    return UniqueFile();
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
-    const std::string tmp = path + ".tmp";
+    std::string tmp;
     bool ok;
     {
-        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        UniqueFile file = CreateSaveTemporary(path, tmp);
         if (!file) return false;
         ok = true;
         size_t done = 0;
@@ -68,7 +88,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
         }
         if (ok && !FlushFileBuffers(file.get())) ok = false;
     }
-    if (ok && !MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) ok = false;
+    // Another save moving its file over `path` at this moment, or a scanner
+    // holding it briefly, makes the move fail for a moment: retry shortly.
+    for (DWORD wait = 10; ok; wait *= 2) {
+        if (MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+        const DWORD error = GetLastError();
+        if (wait > 80 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok = false;
+        else Sleep(wait);
+    }
     if (!ok) DeleteFileA(tmp.c_str());
     return ok;
 }
