@@ -76,6 +76,23 @@ private:
 
 }  // namespace
 
+std::string QuoteBytes(std::string_view bytes) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u >= 0x7F || c == '\\' || c == '"') {
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 void StoreFields(ArchiveWriter& writer, VN_ItemGrandBase& object) {
     StoreExchange fx(writer);
     object.ExchangeFields(fx);
@@ -252,11 +269,11 @@ std::unique_ptr<VN_ItemGrandBase> ArchiveReader::ReadObject() {
         if (nameLength > kMaxClassNameLength) Fail("class name of " + std::to_string(nameLength) + " characters");
         const std::string name(Take(nameLength), nameLength);
         cls = FindPersistentClass(name);
-        if (!cls) Fail("unknown class \"" + name + "\"");
+        if (!cls) Fail("unknown class \"" + QuoteBytes(name) + "\"");
         if (schema != cls->schema)
             Fail(std::string("class ") + cls->name + " has schema " + std::to_string(schema) + ", expected " +
                  std::to_string(cls->schema));
-        map_.push_back(Entry{cls, nullptr});
+        map_.push_back(Entry{cls, false, 0, 0});
     } else {
         const uint32_t ref =
             tag == kBigObject ? ReadDword() : ((static_cast<uint32_t>(tag & kClass) << 16) | (tag & ~kClass));
@@ -267,31 +284,39 @@ std::unique_ptr<VN_ItemGrandBase> ArchiveReader::ReadObject() {
         }
         const Entry& entry = map_[index];
         if (ref & kBigClass) {
-            if (index == 0 || entry.object || !entry.cls) {
+            if (index == 0 || entry.isObject || !entry.cls) {
                 pos_ = at;
                 Fail("index " + std::to_string(index) + " is not a class");
             }
             cls = entry.cls;
         } else {
             if (index == 0) return nullptr;
-            if (!entry.object) {
+            if (!entry.isObject) {
                 pos_ = at;
                 Fail("index " + std::to_string(index) + " is not an object");
             }
             // A list entry that repeats an earlier object. Each list entry is
-            // owned on its own, so the repeat becomes an equal copy.
+            // owned on its own, so the repeat becomes an equal copy, read
+            // again from the earlier object's body.
+            const size_t bodyLength = entry.bodyEnd - entry.bodyBegin;
+            repeatedBytes_ += bodyLength;
+            if (repeatedBytes_ > uint64_t{kRepeatBudgetFactor} * data_.size()) {
+                pos_ = at;
+                Fail("repeated objects would copy more than " + std::to_string(kRepeatBudgetFactor) +
+                     " times the " + std::to_string(data_.size()) + " bytes of the data");
+            }
             std::unique_ptr<VN_ItemGrandBase> copy = entry.cls->create();
-            ArchiveWriter body;
-            StoreFields(body, *entry.object);
-            ArchiveReader bodyReader(body.Data());
+            ArchiveReader bodyReader(data_.substr(entry.bodyBegin, bodyLength));
             LoadFields(bodyReader, *copy);
             return copy;
         }
     }
 
     std::unique_ptr<VN_ItemGrandBase> object = cls->create();
-    map_.push_back(Entry{cls, object.get()});
+    const size_t entryIndex = map_.size();
+    map_.push_back(Entry{cls, true, pos_, pos_});
     LoadFields(*this, *object);
+    map_[entryIndex].bodyEnd = pos_;
     return object;
 }
 

@@ -37,6 +37,11 @@ struct PersistentClass {
 const PersistentClass* FindPersistentClass(std::string_view name);
 const std::vector<PersistentClass>& PersistentClasses();
 
+// `bytes` for a one-line message: control bytes, bytes of 128 and above, the
+// backslash and the double quote appear as \xNN, so that text taken from a
+// file can neither break the line nor pass for something else.
+std::string QuoteBytes(std::string_view bytes);
+
 // Tags of object references.
 namespace archive_tag {
 inline constexpr uint16_t kNull = 0x0000;
@@ -91,8 +96,11 @@ public:
     std::string ReadString();
     uint32_t ReadCount();
     // The next object reference: null, a new object (owned by the caller), or
-    // a copy of an object read earlier when the reference repeats it.
+    // a copy of an object read earlier when the reference repeats it. The
+    // copies together may re-read at most kRepeatBudgetFactor times the size
+    // of the data, so a small file of repeats cannot make gigabytes.
     std::unique_ptr<VN_ItemGrandBase> ReadObject();
+    static constexpr size_t kRepeatBudgetFactor = 4;
 
     size_t Position() const { return pos_; }
     size_t Remaining() const { return data_.size() - pos_; }
@@ -104,13 +112,19 @@ private:
     const char* Take(size_t bytes);
     [[noreturn]] void Fail(const std::string& what) const;
 
+    // A class, or an object by the span of its body in the data: a repeat is
+    // read again from there, so the reader keeps no pointer to objects it
+    // has handed out.
     struct Entry {
         const PersistentClass* cls;
-        VN_ItemGrandBase* object;  // null for a class entry
+        bool isObject;
+        size_t bodyBegin;
+        size_t bodyEnd;
     };
     std::string_view data_;
     size_t pos_ = 0;
-    std::vector<Entry> map_{Entry{nullptr, nullptr}};  // index 0: the null reference
+    uint64_t repeatedBytes_ = 0;  // body bytes re-read for repeats so far
+    std::vector<Entry> map_{Entry{nullptr, false, 0, 0}};  // index 0: the null reference
 };
 
 // Stores an object's fields into a writer, or loads them from a reader.

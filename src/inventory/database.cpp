@@ -71,10 +71,12 @@ std::vector<std::string> ParseStringList(std::string_view data) {
 }
 
 bool LoadStringListFile(const std::string& path, std::vector<std::string>& names) {
-    const std::optional<std::string> data = platform::ReadWholeFile(path);
-    if (!data) return true;
+    std::string data;
+    const platform::ReadOutcome read = platform::ReadWholeFile(path, data);
+    if (read == platform::ReadOutcome::kCannotOpen) return true;
     try {
-        names = ParseStringList(*data);
+        if (read != platform::ReadOutcome::kRead) throw ArchiveError("the file could not be read to its end");
+        names = ParseStringList(data);
         return true;
     } catch (...) {
         names.clear();

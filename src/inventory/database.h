@@ -37,8 +37,9 @@ std::string SerializeStringList(const std::vector<std::string>& names);
 std::vector<std::string> ParseStringList(std::string_view data);
 
 // Reads a string-list file into `names` (replacing its contents). A missing
-// or unreadable file leaves `names` unchanged and succeeds; a damaged one
-// empties `names` and fails.
+// file, or one that cannot be opened, leaves `names` unchanged and succeeds; a
+// damaged one, or one that fails part way through reading, empties `names`
+// and fails.
 bool LoadStringListFile(const std::string& path, std::vector<std::string>& names);
 // Writes the file through a temporary file in the same folder; the old file
 // stays as it was when that fails.

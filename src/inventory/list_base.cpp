@@ -11,11 +11,19 @@
 // ---------------------------------------------------------- VN_ListBaseSync
 
 VN_ListBaseSync::~VN_ListBaseSync() {
-    std::lock_guard<std::mutex> lock(threadMutex_);
-    if (thread_.joinable()) {
+    // The worker is joined without holding the slot's lock: it may still ask
+    // the slot about itself (IsThreadRunning, StopThread) before it ends. Should
+    // it start another worker meanwhile, that one is joined too.
+    for (;;) {
+        std::thread worker;
+        {
+            std::lock_guard<std::mutex> lock(threadMutex_);
+            if (!thread_.joinable()) break;
+            worker = std::move(thread_);
+        }
         SetStop();
         abort_ = true;
-        thread_.join();
+        worker.join();
     }
 }
 
@@ -51,7 +59,10 @@ bool VN_ListBaseSync::BeginThread(std::function<void()> body) {
             std::lock_guard<std::mutex> stateLock(threadState_->mutex);
             if (!threadState_->done) return false;
         }
+        // The finished worker is cleaned up here as StopThread would: an
+        // abort asked of it must not carry over to the new one.
         thread_.join();
+        abort_ = false;
     }
     auto state = std::make_shared<ThreadState>();
     threadState_ = state;
@@ -192,9 +203,17 @@ bool VN_ListBase::Save() { return databasePath_.empty() ? false : SaveFile(datab
 
 bool VN_ListBase::LoadFile(const std::string& path) {
     try {
-        const std::optional<std::string> data = platform::ReadWholeFile(path);
-        if (!data) return true;
-        inventory::ItemList loaded = inventory::ParseObjectList(*data);
+        std::string data;
+        switch (platform::ReadWholeFile(path, data)) {
+            case platform::ReadOutcome::kCannotOpen:
+                return true;
+            case platform::ReadOutcome::kReadFailed:
+                // What was read is not the whole list: treated like a damaged file.
+                throw inventory::ArchiveError("the file could not be read to its end");
+            case platform::ReadOutcome::kRead:
+                break;
+        }
+        inventory::ItemList loaded = inventory::ParseObjectList(data);
         for (const auto& item : loaded)
             if (item && !AcceptsItem(*item))
                 throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() + " does not belong in this list");
@@ -240,7 +259,8 @@ void VN_ListBase::FillListControl() {
         if (IsAbortRequested()) break;
         if (!item || item->removed != 0) continue;
         const int index = control->InsertRow(row, "vn", item);
-        if (index >= 0) control->SetCellText(index, 1, "Testing");
+        if (index < 0) continue;  // not inserted: the next item takes its row
+        control->SetCellText(index, 1, "Testing");
         ++row;
     }
 }

@@ -144,9 +144,9 @@ public:
     bool Load();
     bool Save();
     // Appends the list stored in the file. A file that cannot be opened (or
-    // does not exist) changes nothing and succeeds. A damaged or foreign file
-    // clears the list, logs "*** Warning, exceptions from
-    // VN_ListBase::LoadFile" and fails.
+    // does not exist) changes nothing and succeeds. A damaged or foreign file,
+    // or one that opens but fails to read, clears the list, logs "*** Warning,
+    // exceptions from VN_ListBase::LoadFile" and fails.
     bool LoadFile(const std::string& path);
     // Writes the list to a temporary file in the same folder, flushes it and
     // moves it over the old file, so a failure at any point leaves the old

@@ -16,6 +16,13 @@ std::string NativePath(const std::string& path);
 bool FileExists(const std::string& path);       // a file or a folder
 bool IsDirectory(const std::string& path);
 std::optional<uint64_t> FileSize(const std::string& path);
+// How reading a whole file ended: a missing file (or one that cannot be
+// opened, or a folder) is told apart from a file that opened but failed part
+// way through, whose contents must not pass for a short file.
+enum class ReadOutcome { kRead, kCannotOpen, kReadFailed };
+// Reads the whole file into `contents`, which is left empty unless the
+// outcome is kRead.
+ReadOutcome ReadWholeFile(const std::string& path, std::string& contents);
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 // Writes the bytes to a new file in the same folder, flushes it to disk, then

@@ -19,6 +19,7 @@
 #include "inventory/item_base.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace vntool {
 namespace {
@@ -112,7 +113,7 @@ public:
     void Pop() {
         const Level& level = levels_.back();
         for (const auto& entry : level.object->items())
-            if (!level.used.count(entry.key())) Throw("unknown field \"" + entry.key() + "\"");
+            if (!level.used.count(entry.key())) Throw("unknown field \"" + inventory::QuoteBytes(entry.key()) + "\"");
         levels_.pop_back();
     }
     void Allow(const std::string& key) { levels_.back().used.insert(key); }
@@ -167,6 +168,11 @@ std::string ReadInput(const std::string& path) {
     return *data;
 }
 
+// The outdated-product list carries no class names, so it is known by its name.
+bool IsStringListFile(const std::string& path) {
+    return textutil::EqualsNoCase(textutil::FileNameOf(path), inventory::dbfile::kOutdatedProductList + 1);
+}
+
 int Dump(const Args& args) {
     bool strings = false;
     std::string file;
@@ -176,6 +182,7 @@ int Dump(const Args& args) {
         else file = a;
     }
     if (file.empty()) return UsageError("usage: vntool db dump [--strings] FILE");
+    if (IsStringListFile(file)) strings = true;
     const std::string image = ReadInput(file);
     Json out = Json::array();
     try {
@@ -222,7 +229,7 @@ std::string BuildImage(const Json& doc) {
             throw std::runtime_error(where + ": expected null or an object with a \"class\"");
         const std::string className = entry["class"].get<std::string>();
         const inventory::PersistentClass* cls = inventory::FindPersistentClass(className);
-        if (!cls) throw std::runtime_error(where + ": unknown class \"" + className + "\"");
+        if (!cls) throw std::runtime_error(where + ": unknown class \"" + inventory::QuoteBytes(className) + "\"");
         std::unique_ptr<VN_ItemGrandBase> item = cls->create();
         JsonIn fx(entry, where + " (" + className + ")");
         fx.Allow("class");
@@ -297,9 +304,10 @@ std::string BuildHelp() {
         "    reference, otherwise an object whose \"class\" is the class name the file\n"
         "    carries, followed by every stored field under its field name, in file\n"
         "    order. Texts are converted from the ANSI code page to UTF-8.\n"
-        "    With --strings the file is read as the outdated-product list\n"
-        "    (outdatedproductlist.db), which has no class names: the output is an\n"
-        "    array of strings. FILE may be - for standard input.\n"
+        "    A file named outdatedproductlist.db (in any case) is read as the\n"
+        "    outdated-product list, which has no class names: the output is an\n"
+        "    array of strings. --strings reads any other FILE that way too.\n"
+        "    FILE may be - for standard input.\n"
         "    A damaged or foreign file prints one line on stderr and exits 1.\n"
         "vntool db make JSON FILE\n"
         "    Writes FILE (replacing it atomically) from JSON in the form that dump\n"

@@ -4,8 +4,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
 
@@ -34,13 +32,35 @@ std::optional<uint64_t> FileSize(const std::string& path) {
     return static_cast<uint64_t>(st.st_size);
 }
 
+ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
+    contents.clear();
+    const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return ReadOutcome::kCannotOpen;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // as on Windows, a folder does not open as a file
+        ::close(fd);
+        return ReadOutcome::kCannotOpen;
+    }
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            contents.clear();
+            return ReadOutcome::kReadFailed;
+        }
+        if (n == 0) break;
+        contents.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return ReadOutcome::kRead;
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::ifstream in(NativePath(path), std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return std::nullopt;
-    return ss.str();
+    std::string contents;
+    if (ReadWholeFile(path, contents) != ReadOutcome::kRead) return std::nullopt;
+    return contents;
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "platform/files.h"
@@ -25,27 +26,57 @@ std::optional<uint64_t> FileSize(const std::string& path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return std::nullopt;
-    std::string out;
+ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
+    contents.clear();
+    // Every sharing mode: a reader should stand in the way of others' saves
+    // and deletions as little as the system allows.
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return ReadOutcome::kCannotOpen;
     char buf[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) return std::nullopt;
+        if (!ReadFile(file.get(), buf, sizeof buf, &got, nullptr)) {
+            contents.clear();
+            return ReadOutcome::kReadFailed;
+        }
         if (got == 0) break;
-        out.append(buf, got);
+        contents.append(buf, got);
     }
-    return out;
+    return ReadOutcome::kRead;
 }
 
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::string contents;
+    if (ReadWholeFile(path, contents) != ReadOutcome::kRead) return std::nullopt;
+    return contents;
+}
+
+namespace {
+
+// A new, empty file beside `path` for a save to write: its name carries the
+// process, the thread and a counter, so saves of the same file from two
+// threads or two processes never share one. Opened without sharing.
+UniqueFile CreateSaveTemporary(const std::string& path, std::string& tmp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        tmp = path + "." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetCurrentThreadId()) + "." +
+              std::to_string(++counter) + ".tmp";
+        // CREATE_NEW: a file left behind by a crashed save is never reused.
+        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
+        if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
+    }
+    return UniqueFile();
+}
+
+}  // namespace
+
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
-    const std::string tmp = path + ".tmp";
+    std::string tmp;
     bool ok;
     {
-        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+        UniqueFile file = CreateSaveTemporary(path, tmp);
         if (!file) return false;
         ok = true;
         size_t done = 0;
@@ -57,7 +88,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
         }
         if (ok && !FlushFileBuffers(file.get())) ok = false;
     }
-    if (ok && !MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) ok = false;
+    // Another save moving its file over `path` at this moment, or a scanner
+    // holding it briefly, makes the move fail for a moment: retry shortly.
+    for (DWORD wait = 10; ok; wait *= 2) {
+        if (MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+        const DWORD error = GetLastError();
+        if (wait > 80 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok = false;
+        else Sleep(wait);
+    }
     if (!ok) DeleteFileA(tmp.c_str());
     return ok;
 }

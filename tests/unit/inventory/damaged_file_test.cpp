@@ -48,6 +48,8 @@ TEST(DamagedFile, ForeignClassesSchemasAndIndicesAreRejected) {
     ExpectRejected(Bytes().w(1).newClass("VN_SomethingElse").d(0).s, "unknown class \"VN_SomethingElse\"");
     ExpectRejected(Bytes().w(1).newClass("vn_watchitem").s, "unknown class");  // names are exact
     ExpectRejected(Bytes().w(1).w(0xFFFF).w(1).w(64).raw(std::string(64, 'A')).s, "class name of 64");
+    // Bytes of the name that could break the one-line message are quoted.
+    ExpectRejected(Bytes().w(1).newClass("VN_\nItem\xE9\"\\").s, "unknown class \"VN_\\x0AItem\\xE9\\x22\\x5C\" at");
     // Class references: nothing registered yet; index 2 is an object, not a class.
     ExpectRejected(Bytes().w(1).w(0x8001).s, "index 1 of 0");
     ExpectRejected(Bytes().w(2).newClass("CMsItem").d(0).w(0x8002).s, "index 2 is not a class");
@@ -78,6 +80,25 @@ TEST(DamagedFile, HostileLengthsAndCountsFailBeforeAllocating) {
     for (int i = 0; i < 18; ++i) daily.str("");
     ExpectRejected(Bytes(daily).d(1000).raw(std::string(5999, '\0')).s, "does not fit");
     EXPECT_EQ(ParseObjectList(Bytes(daily).d(1000).raw(std::string(6000, '\0')).s).size(), 1u);
+}
+
+TEST(DamagedFile, RepeatsOfALargeObjectCannotMultiplyTheFile) {
+    // One download-history entry with a long name, then many list entries
+    // that repeat it: each repeat would be a full copy of the name.
+    const std::string name(5000, 'n');
+    auto image = [&](unsigned repeats) {
+        Bytes b;
+        b.w(1 + repeats).newClass("CHistoryItem").d(6).u8(0xFF).w(5000).raw(name).str("u").str("d").q(0).d(0);
+        for (unsigned i = 0; i < repeats; ++i) b.w(2);
+        return b.s;
+    };
+    // A few repeats are equal, separate copies.
+    const ItemList few = ParseObjectList(image(3));
+    ASSERT_EQ(few.size(), 4u);
+    EXPECT_EQ(testsupport::StoredFields(*few[3]), testsupport::StoredFields(*few[0]));
+    // Thousands are refused long before they add up (they would copy 10 MB
+    // out of a 9 KB file).
+    ExpectRejected(image(2000), "repeated objects would copy more than");
 }
 
 TEST(DamagedFile, StringListFileRejectsDamageAndKeepsNothing) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 
 #include "inventory/database.h"
@@ -28,6 +29,7 @@ public:
     void LockUpdates() override { ++locks; }
     void UnlockUpdates() override { --locks; }
     int InsertRow(int row, const std::string& text, VN_ItemGrandBase* item) override {
+        if (++inserts == refuseInsert) return -1;
         rows.push_back({row, text, item, ""});
         if (onInsert) onInsert();
         return row;
@@ -44,6 +46,8 @@ public:
     };
     std::vector<Row> rows;
     int locks = 0;
+    int inserts = 0;
+    int refuseInsert = 0;  // the call (counted from 1) answered with -1
     std::function<void()> onInsert;
 };
 
@@ -136,6 +140,26 @@ TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
     EXPECT_EQ(watch.GetCount(), 2u);
 }
 
+TEST(ListFiles, AFileThatFailsToReadIsDamagedButAFolderIsMissing) {
+    LogCapture log;
+    // /proc/self/mem opens, but reading at offset 0 fails (nothing is mapped there).
+    const std::string unreadable = "/proc/self/mem";
+    VN_ListBase list;
+    list.AddTail(testsupport::FullHistoryItem());
+    EXPECT_FALSE(list.LoadFile(unreadable));
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_TRUE(log.Contains(kLoadWarning));
+    std::vector<std::string> names = {"kept"};
+    EXPECT_FALSE(inventory::LoadStringListFile(unreadable, names));
+    EXPECT_TRUE(names.empty());
+
+    // A folder does not open as a file: nothing changes, as for a missing file.
+    TempDir dir;
+    list.AddTail(testsupport::FullHistoryItem());
+    EXPECT_TRUE(list.LoadFile(dir.Path()));
+    EXPECT_EQ(list.GetCount(), 1u);
+}
+
 TEST(ListFiles, FailedSaveLeavesTheOldFileAndNoTemporary) {
     TempDir dir;
     LogCapture log;
@@ -179,6 +203,16 @@ TEST(ListControl, FillsPresentItemsInOrderAndStopsOnAbort) {
         EXPECT_EQ(control.rows[i].item, list.GetAt(expectedEntry[i]));
     }
     EXPECT_EQ(control.locks, 0);
+
+    // A row the control refuses leaves no gap: the next item takes its index.
+    RecordingControl refusing;
+    refusing.refuseInsert = 2;
+    list.AttachListControl(&refusing);
+    list.FillListControl();
+    ASSERT_EQ(refusing.rows.size(), 2u);
+    EXPECT_EQ(refusing.rows[1].index, 1);
+    EXPECT_EQ(refusing.rows[1].item, list.GetAt(4));
+    EXPECT_EQ(refusing.rows[1].second, "Testing");
 
     RecordingControl aborted;
     list.AttachListControl(&aborted);
@@ -224,12 +258,55 @@ TEST(ListSync, WorkerSlotHoldsOneThreadAndAbortsCooperatively) {
     EXPECT_TRUE(list.StopThread());
     EXPECT_FALSE(list.IsAbortRequested());
 
+    // A worker asked to abort and then waited for: the next worker starts
+    // without the old request, also when BeginThread empties the slot itself.
+    ASSERT_TRUE(list.BeginThread([&] {
+        while (!list.IsAbortRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }));
+    EXPECT_FALSE(list.StopThread());
+    list.WaitThread();
+    std::atomic<int> abortSeen{-1};
+    ASSERT_TRUE(list.BeginThread([&] { abortSeen = list.IsAbortRequested(); }));
+    list.WaitThread();
+    EXPECT_EQ(abortSeen, 0);
+    EXPECT_TRUE(list.StopThread());
+
     // An exception leaving the worker is logged and ends the thread.
     LogCapture log;
     ASSERT_TRUE(list.BeginThread([] { throw std::runtime_error("boom"); }));
     list.WaitThread();
     EXPECT_TRUE(list.StopThread());
     EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_ListBaseSync::ThreadProc"));
+}
+
+TEST(ListSync, DestructorLetsTheWorkerAskAboutItsOwnSlot) {
+    // The worker wakes when the destructor signals the stop event and then
+    // asks the slot about itself while the destructor waits for it.
+    auto list = std::make_unique<VN_ListBaseSync>();
+    VN_ListBaseSync* raw = list.get();
+    std::atomic<bool> asked{false};
+    ASSERT_TRUE(raw->BeginThread([raw, &asked] {
+        while (!raw->WaitForStop(std::chrono::milliseconds(50))) {
+        }
+        EXPECT_TRUE(raw->IsThreadRunning());
+        EXPECT_FALSE(raw->StopThread());
+        asked = true;
+    }));
+    // Destroyed on a helper thread, so that a deadlock fails the test instead
+    // of hanging it.
+    auto destroyed = std::make_shared<std::promise<void>>();
+    std::future<void> done = destroyed->get_future();
+    std::thread destroyer([owned = std::move(list), destroyed]() mutable {
+        owned.reset();
+        destroyed->set_value();
+    });
+    if (done.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "the destructor and the worker wait for each other";
+        destroyer.detach();
+        return;
+    }
+    destroyer.join();
+    EXPECT_TRUE(asked);
 }
 
 TEST(ListSync, RemoveStaleItemsKeepsItemsOfTheCurrentScan) {

@@ -48,11 +48,13 @@ TEST(VntoolDb, DumpThenMakeReproducesEveryFileByteForByte) {
     list.AddTail(testsupport::FullHistoryItem());
     list.AddTail(std::make_unique<MsUpdates::CMsItem>());
     list.SaveFile(dir.File("mixed.db"));
-    ASSERT_TRUE(inventory::SaveStringListFile(dir.File("names.db"), {"Adobe Reader \xAE", ""}));
+    // The outdated-product list is known by its name (in any case); --strings
+    // reads any other file as a string list.
+    ASSERT_TRUE(inventory::SaveStringListFile(dir.File("OutdatedProductList.DB"), {"Adobe Reader \xAE", ""}));
     ASSERT_TRUE(inventory::SaveStringListFile(dir.File("empty.db"), {}));
 
-    for (const std::string name : {"mixed.db", "names.db", "empty.db"}) {
-        const std::string flag = name == "mixed.db" ? "" : "--strings ";
+    for (const std::string name : {"mixed.db", "OutdatedProductList.DB", "empty.db"}) {
+        const std::string flag = name == "empty.db" ? "--strings " : "";
         const Result dump = Vntool("db dump " + flag + dir.File(name) + " >" + dir.File("out.json"), dir);
         ASSERT_EQ(dump.status, 0) << dump.err;
         const Result make = Vntool("db make " + dir.File("out.json") + " " + dir.File("again.db"), dir);
@@ -99,6 +101,7 @@ TEST(VntoolDb, FailuresAreOneLineAndWriteNothing) {
     const std::pair<const char*, const char*> bad[] = {
         {R"([{"class": "VN_WatchItem", "progname": "x"}])", "unknown field \"progname\""},
         {R"([{"class": "VN_Other"}])", "unknown class \"VN_Other\""},
+        {R"([{"class": "VN_\nOther"}])", "unknown class \"VN_\\x0AOther\""},
         {R"([{"class": "CHistoryItem", "Retries": 4294967296}])", "\"Retries\" must be an integer in range"},
         {R"([{"class": "VN_DriverItem", "hardwareIds": [1]}])", "\"hardwareIds\" must hold only strings"},
         {R"([{"class": "VN_DailyItem", "links": [{"typ": "download"}]}])", "links[0]: unknown field \"typ\""},

@@ -1,9 +1,12 @@
 // The database files through the real Windows file functions: round trips
-// with Windows paths, replacement of an existing file, and a failed save that
-// must leave the old file and no temporary behind.
+// with Windows paths, replacement of an existing file, a failed save that
+// must leave the old file and no temporary behind, and saves of one file from
+// two threads at once.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "inventory/database.h"
@@ -121,4 +124,30 @@ TEST(ListFilesWin, DamagedFileLeavesAnEmptyList) {
     std::vector<std::string> read;
     ASSERT_TRUE(inventory::LoadStringListFile(names, read));
     EXPECT_EQ(read, (std::vector<std::string>{"Java 8 Update 381", "Adobe Reader"}));
+}
+
+TEST(ListFilesWin, SavesFromTwoThreadsAtOnceBothLandWhole) {
+    ScratchFolder dir;
+    const std::string path = dir.File("varnel.db");
+    const std::string contents[2] = {std::string(200000, 'a'), std::string(70000, 'b')};
+    ASSERT_TRUE(platform::WriteFileAtomically(path, contents[0]));
+    std::atomic<int> failedSaves{0}, badReads{0}, running{2};
+    auto saver = [&](int which) {
+        for (int i = 0; i < 60; ++i)
+            if (!platform::WriteFileAtomically(path, contents[which])) ++failedSaves;
+        --running;
+    };
+    std::thread first(saver, 0), second(saver, 1);
+    // Whatever a reader sees meanwhile is one save or the other, complete. (An
+    // open file cannot be replaced, so the reader leaves the saves room.)
+    while (running > 0) {
+        const std::optional<std::string> seen = platform::ReadWholeFile(path);
+        if (seen && *seen != contents[0] && *seen != contents[1]) ++badReads;
+        Sleep(5);
+    }
+    first.join();
+    second.join();
+    EXPECT_EQ(failedSaves, 0);
+    EXPECT_EQ(badReads, 0);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
 }
