@@ -53,9 +53,13 @@ bool VN_ScanRegistry::Run() {
             context_.AddOrMerge(suite, false, true);
         }
     } catch (const std::exception&) {
+        // A scan that failed part way counts as stopped, so that the
+        // inventory pass does not remove what it never reached.
         vnlog::Warning("VN_ScanRegistry::Run");
+        return true;
     } catch (...) {
         vnlog::Warning("VN_ScanRegistry::Run", true);
+        return true;
     }
     return false;
 }

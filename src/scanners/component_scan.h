@@ -26,7 +26,8 @@ public:
                     RegScan::IInstallerData* installer = RegScan::PlatformProductSources().installer);
 
     // Walks the installer's components and hands every program component
-    // and its suite to the watch list. True when a stop request ended it.
+    // and its suite to the watch list. True when a stop request or a failure
+    // (logged) ended it.
     bool Run();
 
 private:

@@ -80,8 +80,9 @@ struct FolderEntry {
 
 // The entries of one folder in the order the file system gives them, without
 // "." and ".." (Windows: FindFirstFile with "*.*"). Nothing when the folder
-// cannot be listed. Links to folders are not reported as folders on the host,
-// so a walk cannot loop through them.
+// cannot be listed. Links to folders (symbolic links; on Windows also
+// junctions and mount points) are not reported as folders, so a walk cannot
+// loop through them.
 std::vector<FolderEntry> ListFolder(const std::string& folder);
 
 }  // namespace scanners

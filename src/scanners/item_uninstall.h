@@ -14,7 +14,8 @@ namespace scanners {
 
 enum class UninstallOutcome {
     NoCommand,       // the item has no uninstall command: nothing was run
-    StillInstalled,  // the command ran (or could not start) and the product is still there
+    StillInstalled,  // the command ran (or could not start) and the product is still there,
+                     // or the test failed and could not tell
     Gone,            // the product is gone: the item and its group are marked gone (removed = 2)
 };
 

@@ -132,8 +132,10 @@ bool IsProductInstalled(const std::string& productKey, const ProductSources& sou
         }
     } catch (const std::exception&) {
         vnlog::Warning("RegScan::IsProductInstalled");
+        return true;
     } catch (...) {
         vnlog::Warning("RegScan::IsProductInstalled", true);
+        return true;
     }
     return false;
 }
@@ -161,6 +163,7 @@ bool VN_ProductsBase::IsExcluded(const std::string& name) const {
 }
 
 bool VN_RegistryProducts::Fill() {
+    failed_ = false;
     try {
         // The machine's 64-bit and 32-bit views, then the user's key: an agent
         // that read only its own view would miss every program of the other
@@ -169,10 +172,12 @@ bool VN_RegistryProducts::Fill() {
             if (Walk(root)) return true;
     } catch (const std::exception&) {
         vnlog::Warning("VN_RegistryProducts::Fill");
+        failed_ = true;
     } catch (...) {
         vnlog::Warning("VN_RegistryProducts::Fill", true);
+        failed_ = true;
     }
-    return false;
+    return failed_;
 }
 
 bool VN_RegistryProducts::Walk(UninstallRoot root) {
@@ -190,6 +195,7 @@ bool VN_RegistryProducts::Walk(UninstallRoot root) {
 }
 
 bool VN_MsiProducts::Fill() {
+    failed_ = false;
     try {
         IInstallerData* installer = sources_.installer;
         if (!installer) return false;
@@ -208,17 +214,22 @@ bool VN_MsiProducts::Fill() {
         }
     } catch (const std::exception&) {
         vnlog::Warning("VN_MsiProducts::Fill");
+        failed_ = true;
     } catch (...) {
         vnlog::Warning("VN_MsiProducts::Fill", true);
+        failed_ = true;
     }
-    return false;
+    return failed_;
 }
 
 bool VN_AllProducts::Fill() {
     try {
-        // A stop inside either source shows at the next test below.
+        // A stop inside either source shows at the next test below. A source
+        // that failed part way still gives what it read, but the whole fill
+        // then answers "stopped".
         VN_MsiProducts installer(context_, sources_);
         installer.Fill();
+        failed_ = installer.Failed();
         for (const auto& [key, record] : installer.GetRecords()) {
             if (IsStopRequested()) return true;
             if (IsExcluded(record->GetName())) continue;
@@ -227,6 +238,7 @@ bool VN_AllProducts::Fill() {
 
         VN_RegistryProducts registry(context_, sources_);
         registry.Fill();
+        failed_ = failed_ || registry.Failed();
         for (const auto& [key, record] : registry.GetRecords()) {
             if (IsStopRequested()) return true;
             if (VN_ProductItemBase* known = Lookup(key)) {
@@ -238,13 +250,15 @@ bool VN_AllProducts::Fill() {
             if (IsExcluded(record->GetName())) continue;
             Store(key, record->Clone());
         }
-        return HandOver();
+        return HandOver() || failed_;
     } catch (const std::exception&) {
         vnlog::Warning("VN_AllProducts::Fill");
+        failed_ = true;
     } catch (...) {
         vnlog::Warning("VN_AllProducts::Fill", true);
+        failed_ = true;
     }
-    return false;
+    return failed_;
 }
 
 bool VN_AllProducts::HandOver() {

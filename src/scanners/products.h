@@ -11,6 +11,11 @@
 // A map may run without a scan context (the watch list): then nothing is
 // excluded, no stop can be requested and no watch items are made; the
 // export functions read such a merged map.
+//
+// A fill that fails part way (an exception from a source) logs it and
+// answers "stopped", as a stop request would: the inventory pass then
+// removes nothing, since it cannot tell a product that is gone from one that
+// was never read.
 #pragma once
 
 #include <cstddef>
@@ -121,6 +126,8 @@ void FillWatchItem(const VN_ProductItemBase& product, VN_WatchItem& item);
 // The still-installed test after an uninstall: the installer still names the
 // product (a non-empty "ProductName" for the key taken as a product code), or
 // an uninstall key has a subkey of that name with a non-empty DisplayName.
+// A test that fails part way (logged) answers "still installed": an answer
+// of "gone" would mark the item and its group gone on no evidence.
 bool IsProductInstalled(const std::string& productKey, const ProductSources& sources = PlatformProductSources());
 
 // A map of product records by key (case-sensitive), owning its records.
@@ -136,8 +143,12 @@ public:
     VN_ProductsBase(const VN_ProductsBase&) = delete;
     VN_ProductsBase& operator=(const VN_ProductsBase&) = delete;
 
-    // Fills the map from its source; true when a stop request ended it.
+    // Fills the map from its source; true when a stop request or a failure
+    // (logged) ended it.
     virtual bool Fill() = 0;
+    // Whether the last fill ended in a failure rather than at its end or on
+    // a stop request.
+    bool Failed() const { return failed_; }
 
     void Store(const std::string& key, std::unique_ptr<VN_ProductItemBase> record);
     VN_ProductItemBase* Lookup(const std::string& key) const;
@@ -152,6 +163,7 @@ protected:
     VN_WatchList* context_;
     ProductSources sources_;
     Records records_;
+    bool failed_ = false;
 };
 
 // The uninstall entries of the machine (64-bit view, then 32-bit view) and
@@ -175,7 +187,9 @@ public:
     bool Fill() override;
 };
 
-// Both sources merged, then (with a context) handed to the watch list.
+// Both sources merged, then (with a context) handed to the watch list. When a
+// source failed part way, what it read is still merged and handed over, and
+// the fill answers "stopped".
 class VN_AllProducts : public VN_ProductsBase {
 public:
     using VN_ProductsBase::VN_ProductsBase;

@@ -319,22 +319,31 @@ bool VN_ProgramDiscovery::IsExcluded(std::string_view path, const std::string& n
 bool VN_ProgramDiscovery::RefreshInstalledVersions() {
     bool changed = false;
     bool stopped = false;
-    for (VN_WatchItem* item : list_.WatchItems()) {
-        if (list_.IsStopRequested()) {
-            stopped = true;
-            break;
+    try {
+        for (VN_WatchItem* item : list_.WatchItems()) {
+            if (list_.IsStopRequested()) {
+                stopped = true;
+                break;
+            }
+            VN_WatchItem scratch;
+            if (ItemFromFile(item->GetExePath(), scratch, false) != kItemFilled) continue;
+            // The version the file reports now, as the merge of a scan takes it
+            // (GetInstalledVersion would give the service's echo, which a fresh
+            // item does not have).
+            const std::string version = scratch.IsSuite() ? scratch.GetInstalledVersion() : scratch.installedVers;
+            if (item->installedVers != version) {
+                item->installedVers = version;
+                changed = true;
+            }
         }
-        VN_WatchItem scratch;
-        if (ItemFromFile(item->GetExePath(), scratch, false) != kItemFilled) continue;
-        // The version the file reports now, as the merge of a scan takes it
-        // (GetInstalledVersion would give the service's echo, which a fresh
-        // item does not have).
-        const std::string version = scratch.IsSuite() ? scratch.GetInstalledVersion() : scratch.installedVers;
-        if (item->installedVers != version) {
-            item->installedVers = version;
-            changed = true;
-        }
+    } catch (const std::exception&) {
+        // The items not reached keep the versions they had, as items whose
+        // file is gone do; the check goes on with them.
+        vnlog::Warning("VN_WatchList::RefreshInstalledVersions");
+    } catch (...) {
+        vnlog::Warning("VN_WatchList::RefreshInstalledVersions", true);
     }
+    // Versions changed before a failure are changed all the same.
     if (changed) {
         list_.IdentityFieldsChanged();
         list_.SetModified();
@@ -343,19 +352,32 @@ bool VN_ProgramDiscovery::RefreshInstalledVersions() {
 }
 
 int VN_ProgramDiscovery::AddUserApplication(const std::string& path) {
-    if (!HasExtension(path, "exe") && !HasExtension(path, "lnk")) {
-        platform::ReportMessage(kNotAnApplicationFile, kMbIconExclamation);
-        return kItemNotProgram;
+    try {
+        if (!HasExtension(path, "exe") && !HasExtension(path, "lnk")) {
+            platform::ReportMessage(kNotAnApplicationFile, kMbIconExclamation);
+            return kItemNotProgram;
+        }
+        VN_WatchItem item;
+        const int result = ItemFromFile(path, item, false);
+        if (result != kItemFilled) {
+            platform::ReportMessage(kErrorReadingApplication, kMbIconExclamation);
+            return result;
+        }
+        item.userAdded = true;
+        list_.AddUserItem(item);
+        return kItemFilled;
+    } catch (const std::exception&) {
+        vnlog::Warning("VN_WatchList::AddUserApplication");
+    } catch (...) {
+        vnlog::Warning("VN_WatchList::AddUserApplication", true);
     }
-    VN_WatchItem item;
-    const int result = ItemFromFile(path, item, false);
-    if (result != kItemFilled) {
+    // The user picked the file, so the user hears that it was not added. This
+    // runs from a window procedure, which nothing may leave by an exception.
+    try {
         platform::ReportMessage(kErrorReadingApplication, kMbIconExclamation);
-        return result;
+    } catch (...) {
     }
-    item.userAdded = true;
-    list_.AddUserItem(item);
-    return kItemFilled;
+    return kItemFailed;
 }
 
 // ------------------------------------------------------------- engine entries
@@ -368,10 +390,28 @@ int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item
     return VN_ProgramDiscovery(list).ItemFromFile(path, item, check);
 }
 
-bool RefreshInstalledVersions(VN_WatchList& list) { return VN_ProgramDiscovery(list).RefreshInstalledVersions(); }
+// The members catch their own failures; these catch a failure to reach the
+// process's services.
+bool RefreshInstalledVersions(VN_WatchList& list) {
+    try {
+        return VN_ProgramDiscovery(list).RefreshInstalledVersions();
+    } catch (const std::exception&) {
+        vnlog::Warning("VN_WatchList::RefreshInstalledVersions");
+    } catch (...) {
+        vnlog::Warning("VN_WatchList::RefreshInstalledVersions", true);
+    }
+    return false;
+}
 
 int AddUserApplication(VN_WatchList& list, const std::string& path) {
-    return VN_ProgramDiscovery(list).AddUserApplication(path);
+    try {
+        return VN_ProgramDiscovery(list).AddUserApplication(path);
+    } catch (const std::exception&) {
+        vnlog::Warning("VN_WatchList::AddUserApplication");
+    } catch (...) {
+        vnlog::Warning("VN_WatchList::AddUserApplication", true);
+    }
+    return kItemFailed;
 }
 
 bool IsExcluded(const VN_WatchList& list, std::string_view path, const std::string& name) {

@@ -44,6 +44,7 @@ enum ItemResult : int {
     kItemExcludedByName = 8,  // by product name or display name
     kItemExcludedByFileName = 9,
     kItemExcludedByPath = 10,
+    kItemFailed = -1,  // the operation failed part way (logged)
 };
 
 // Which sources a pass runs, from the scan-mode settings.
@@ -69,7 +70,8 @@ std::string DisplayName(std::string_view productName, std::string_view workingPa
 using ItemFromFileFn = std::function<int(const std::string& path, VN_WatchItem& item, bool check)>;
 
 // The installed-product scanners, run by the inventory pass in the full
-// source list. Each answers true when the scan was stopped.
+// source list. Each answers true when the scan was stopped or failed part
+// way: either way the pass must not take it for complete.
 class IProductScanners {
 public:
     virtual ~IProductScanners() = default;
@@ -115,7 +117,9 @@ public:
 
     // Before a check: reads every item's installed version afresh from its
     // program file. Items whose file is gone keep their version. Answers true
-    // when stopped.
+    // when stopped. A failure part way is logged and ends the refresh; the
+    // items not reached keep their version, and the answer is not stopped,
+    // so that the check still runs.
     bool RefreshInstalledVersions();
 
     // The user adds a program file or shortcut by hand (the add-application
@@ -123,7 +127,9 @@ public:
     // string 324, programs whose information cannot be read with string 323,
     // both through the message reporter. The item is added as the user's own
     // and the list saved. The ItemFromFile result, or kItemNotProgram for a
-    // refused extension.
+    // refused extension. A failure is logged, reported with string 323 and
+    // answered with kItemFailed; no exception leaves it (it runs from a
+    // window procedure).
     int AddUserApplication(const std::string& path);
 
 private:

@@ -130,6 +130,11 @@ HRESULT ReadShellLink(IShellLinkA* link, ShortcutInfo& info) {
 
 LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info) {
     info = ShortcutInfo();
+    // The shell link object (and the installer's reading of the link) needs
+    // COM on this thread. On a thread that has it this only counts up and
+    // down; on one without, COM lives for this call. Declared first, so that
+    // every COM pointer below is released before it ends.
+    const platform::ComInit com;
     try {
         // The installer answers first for its own shortcuts. It loads the
         // link itself, so it is asked only when the link carries an installer
@@ -247,6 +252,18 @@ std::string ShellFolderPathOf(int csidl) {
     return found ? FromBuffer(path, kPathChars) : std::string();
 }
 
+bool IsWalkableFolder(DWORD attributes, DWORD reparseTag) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return false;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+    // Junctions, mount points and symbolic links name another folder, which
+    // may be an ancestor: a walk that followed them could go round until the
+    // path is too long. Other reparse points (cloud placeholders, for one)
+    // hold their own contents. A tag of zero is reserved and never set on a
+    // real reparse point; a system that does not report the tag is taken to
+    // mean a link, so that the walk cannot loop through it.
+    return reparseTag != 0 && !IsReparseTagNameSurrogate(reparseTag);
+}
+
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> entries;
     const std::string pattern = folder + (!folder.empty() && folder.back() == '\\' ? "*.*" : "\\*.*");
@@ -256,7 +273,7 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
     do {
         const std::string name = FromBuffer(data.cFileName, sizeof data.cFileName);
         if (name == "." || name == "..") continue;
-        entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        entries.push_back({name, IsWalkableFolder(data.dwFileAttributes, data.dwReserved0)});
     } while (FindNextFileA(find.get(), &data));
     return entries;
 }

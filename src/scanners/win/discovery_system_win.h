@@ -5,8 +5,9 @@
 // points of the optional libraries loaded by name, so that a system without
 // them merely has fewer sources.
 //
-// COM must be initialised on the calling thread for shortcuts to resolve (the
-// scan worker and the user-interface thread do that).
+// Shortcut resolution initialises COM on the calling thread for the length of
+// the call when the thread has not done so, so that any thread may resolve
+// shortcuts.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +39,14 @@ HWND FirstVisibleWindowOf(uint32_t processId);
 // The shell's path of a CSIDL folder (at most 260 characters), empty when
 // there is none.
 std::string ShellFolderPathOf(int csidl);
+
+// Whether a folder walk descends into a directory entry with these
+// attributes and reparse tag (WIN32_FIND_DATA's dwFileAttributes and
+// dwReserved0): ordinary folders and reparse points that keep their own
+// contents, such as cloud placeholders, yes; junctions, mount points and
+// symbolic links (name surrogates), no, since they may lead back to an
+// ancestor. Such entries are listed as files.
+bool IsWalkableFolder(DWORD attributes, DWORD reparseTag);
 
 // The Windows discovery system. Tests derive from it to point the special
 // folders at folders of their own.

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
+#include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
 #include "product_fakes.h"
 
@@ -88,7 +91,7 @@ TEST_F(ComponentScan, ComponentsWithoutAnInstalledProgramAreSkipped) {
     EXPECT_EQ(list.WatchItems()[0]->componentGuid, "{DC}");
 }
 
-TEST_F(ComponentScan, AStopRequestEndsTheScan) {
+TEST_F(ComponentScan, AStopRequestOrAFailureEndsTheScan) {
     installer.AddComponent({"{E1}", kProduct, state::kLocal, "C:\\a\\one.exe"});
     installer.AddComponent({"{E2}", kProduct, state::kLocal, "C:\\a\\two.exe"});
     VN_ScanRegistry scan(
@@ -102,6 +105,16 @@ TEST_F(ComponentScan, AStopRequestEndsTheScan) {
     EXPECT_TRUE(scan.Run());
     EXPECT_EQ(asked.size(), 1u);
     EXPECT_EQ(list.GetCount(), 2u) << "the component in hand and its suite are still added";
+
+    // A failure part way answers stopped as well: the pass must not take the
+    // scan for complete and remove what it never reached.
+    list.ResetStop();
+    testsupport::LogCapture log;
+    VN_ScanRegistry failing(
+        list, [](const std::string&, VN_WatchItem&, bool) -> int { throw std::runtime_error("unreadable"); },
+        &installer);
+    EXPECT_TRUE(failing.Run());
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_ScanRegistry::Run"));
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ public:
     }
     void AddComponent(const FakeComponent& component) { components_.push_back(component); }
     std::function<void(const std::string&)> onProduct;
+    // Called with the product code of each property read.
+    std::function<void(const std::string&)> onProperty;
     int propertyReads = 0;
 
     std::optional<std::string> ProductCode(uint32_t index) override {
@@ -103,6 +105,7 @@ public:
     }
     std::optional<std::string> ProductProperty(const std::string& code, const std::string& name) override {
         ++propertyReads;
+        if (onProperty) onProperty(code);
         const auto it = properties_.find({code, name});
         if (it == properties_.end()) return std::nullopt;
         return it->second;

@@ -7,8 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <unistd.h>
 
+#include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
 #include "product_fakes.h"
 #include "scanners/md5.h"
@@ -252,6 +254,42 @@ TEST_F(Products, AStopRequestEndsTheScanAndHandsNothingFurtherOn) {
     VN_MsiProducts products(&list, Sources());
     EXPECT_TRUE(products.Fill());
     EXPECT_EQ(products.GetCount(), 1u);
+}
+
+TEST_F(Products, AFailingSourceEndsItsFillAsAStopWouldAndIsLogged) {
+    testsupport::LogCapture log;
+    installer.AddProduct(kZip, {{"ProductName", "7-Zip"}});
+    installer.AddProduct(kOffice, {{"ProductName", "Office"}});
+    keys.Add(UninstallRoot::Machine64, "Other", Entry("Other", "other.exe"));
+    keys.Add(UninstallRoot::User, "Mine", Entry("Mine", "mine.exe"));
+
+    // The installer fails at its second product: what both sources read is
+    // still handed over, and the merged fill answers stopped, so that the
+    // inventory pass removes nothing.
+    installer.onProduct = [](const std::string& code) {
+        if (code == kOffice) throw std::runtime_error("installer failed");
+    };
+    VN_AllProducts all(&list, Sources());
+    EXPECT_TRUE(all.Fill());
+    EXPECT_TRUE(all.Failed());
+    std::set<std::string> keysHanded;
+    for (const VN_WatchItem* item : list.WatchItems()) keysHanded.insert(item->keyName);
+    EXPECT_EQ(keysHanded, (std::set<std::string>{kZip, "Other", "Mine"}));
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_MsiProducts::Fill"));
+
+    // The registry walk fails in its last root, with something that is not an
+    // exception object.
+    installer.onProduct = nullptr;
+    keys.onSubkey = [](const std::string& name) {
+        if (name == "Mine") throw 42;
+    };
+    VN_RegistryProducts registry(nullptr, Sources());
+    EXPECT_TRUE(registry.Fill());
+    EXPECT_EQ(registry.GetCount(), 1u);
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_RegistryProducts::Fill in catch all block."));
+    VN_AllProducts merged(nullptr, Sources());
+    EXPECT_TRUE(merged.Fill());
+    EXPECT_EQ(merged.GetCount(), 3u);
 }
 
 TEST_F(Products, AProductIsStillInstalledWhileTheInstallerOrAnEntryNamesIt) {

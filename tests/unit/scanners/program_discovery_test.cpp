@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
@@ -21,6 +22,8 @@
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
+#include "product_fakes.h"
+#include "scanners/products.h"
 #include "scanners/program_discovery.h"
 #include "version_builder.h"
 
@@ -133,10 +136,13 @@ public:
     }
     bool ScanInstalledProducts(VN_WatchList& list) override {
         order_.push_back("products");
+        if (sources) return RegScan::VN_AllProducts(&list, *sources).Fill();
         for (const auto& item : products) list.AddOrMerge(*item, false, false);
         return stopProducts;
     }
 
+    // When set, the product scan is the machine's, over these sources.
+    const RegScan::ProductSources* sources = nullptr;
     std::vector<std::string> componentFiles;
     std::vector<wltest::Item> products;
     bool stopComponents = false;
@@ -505,6 +511,31 @@ TEST_F(Discovery, StopEndsThePassAndRemovesNothing) {
     EXPECT_EQ(list_.GetCount(), 2u);
 }
 
+TEST_F(Discovery, AProductScanThatFailsPartWayRemovesNothing) {
+    producttest::FakeUninstallKeys keys;
+    producttest::FakeInstaller installer;
+    const RegScan::ProductSources sources{&keys, &installer};
+    products_.sources = &sources;
+    constexpr char kSuite[] = "{6F1A0000-0000-0000-0000-000000000001}";
+    installer.AddProduct(kSuite, {{"ProductName", "Suite"}, {"VersionString", "2.0"}});
+    keys.Add(RegScan::UninstallRoot::Machine64, "Tool", producttest::Entry("Tool", "untool.exe", "1.5"));
+    ProgramVersion v;
+    v.product = "Linked";
+    Shortcut("StartMenu/linked.lnk", Program("Programs/linked.exe", v));
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    ASSERT_EQ(list_.GetCount(), 3u);
+
+    // The next pass: the installer fails at once, and nothing the pass did
+    // not reach is taken for uninstalled.
+    installer.onProduct = [](const std::string&) { throw std::runtime_error("installer failed"); };
+    LogCapture log;
+    EXPECT_FALSE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_MsiProducts::Fill"));
+    EXPECT_TRUE(SearchedFolders(log).empty()) << "a failed source ends the source list as a stop does";
+    ASSERT_EQ(list_.GetCount(), 3u);
+    for (const VN_WatchItem* item : list_.WatchItems()) EXPECT_EQ(item->removed, item_state::kPresent) << item->progName;
+}
+
 TEST_F(Discovery, OpenApplicationsNeedAVisibleWindowAndAProgramFile) {
     ProgramVersion v;
     v.product = "Shown";
@@ -545,6 +576,16 @@ TEST_F(Discovery, VersionRefreshReadsEachProgramAgain) {
     list_.SetStop();
     EXPECT_TRUE(discovery_.RefreshInstalledVersions());
     EXPECT_EQ(editor->installedVers, "2.0 beta");
+
+    // A failure part way is logged and ends the refresh without reaching the
+    // caller; what was read before it stays, and the check is not stopped.
+    list_.ResetStop();
+    list_.AddOrMerge(*wltest::Program("Linked", Shortcut("StartMenu/linked.lnk", exe), "1.0"), false, false);
+    system_.onResolve = [](const std::string&) { throw std::runtime_error("shell failed"); };
+    LogCapture log;
+    EXPECT_FALSE(discovery_.RefreshInstalledVersions());
+    EXPECT_EQ(editor->installedVers, "3.0");
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchList::RefreshInstalledVersions"));
 }
 
 TEST_F(Discovery, ManualAddReportsWhatItRefuses) {
@@ -569,7 +610,16 @@ TEST_F(Discovery, ManualAddReportsWhatItRefuses) {
     EXPECT_EQ(discovery.AddUserApplication(Win(root_.File("docs/readme.txt"))), scanners::kItemNotProgram);
     WriteFile(root_.File("Programs/plain.exe"), "MZ");
     EXPECT_EQ(discovery.AddUserApplication(Win(root_.File("Programs/plain.exe"))), scanners::kItemNoVersionInfo);
-    EXPECT_EQ(reported, (std::vector<std::string>{platform::LoadText(324), platform::LoadText(323)}));
+    // A failure inside the add is logged and reported, and leaves nothing
+    // half added; no exception reaches the window that asked.
+    system_.onResolve = [](const std::string&) { throw 7; };
+    LogCapture log;
+    EXPECT_EQ(discovery.AddUserApplication(Shortcut("StartMenu/tool.lnk", Win(root_.File("Programs/plain.exe")))),
+              scanners::kItemFailed);
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchList::AddUserApplication in catch all block."));
+    system_.onResolve = nullptr;
+    EXPECT_EQ(reported,
+              (std::vector<std::string>{platform::LoadText(324), platform::LoadText(323), platform::LoadText(323)}));
     EXPECT_EQ(saved.GetCount(), 0u);
 
     // The user's own program is added even when the exclusion list names it.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include "inventory/watch_list.h"
 #include "platform/codepage.h"
@@ -196,8 +197,16 @@ TEST_F(RunUninstall, AnUninstalledProductsGroupIsMarkedGone) {
     EXPECT_EQ(scanners::UninstallItem(list, *items[2], Runner(true), sources), scanners::UninstallOutcome::StillInstalled);
     EXPECT_EQ(items[2]->removed, 0);
 
+    // A test that fails cannot tell whether the product went: nothing is marked.
+    installer.onProperty = [](const std::string&) { throw std::runtime_error("installer unavailable"); };
+    EXPECT_EQ(scanners::UninstallItem(list, *items[0], Runner(true), sources), scanners::UninstallOutcome::StillInstalled);
+    EXPECT_EQ(items[0]->removed, 0);
+    EXPECT_EQ(items[1]->removed, 0);
+    EXPECT_NE(Log().find("*** Warning, exceptions in RegScan::IsProductInstalled\n"), std::string::npos);
+    installer.onProperty = nullptr;
+
     EXPECT_EQ(scanners::UninstallItem(list, *items[0], Runner(true), sources), scanners::UninstallOutcome::Gone);
-    EXPECT_EQ(run, (std::vector<std::string>{"kept.exe", "MsiExec.exe /X" + code}));
+    EXPECT_EQ(run, (std::vector<std::string>{"kept.exe", "MsiExec.exe /X" + code, "MsiExec.exe /X" + code}));
     EXPECT_EQ(items[0]->removed, item_state::kGone);
     EXPECT_EQ(items[1]->removed, item_state::kGone) << "the whole product group";
     EXPECT_EQ(items[2]->removed, 0);
@@ -206,7 +215,7 @@ TEST_F(RunUninstall, AnUninstalledProductsGroupIsMarkedGone) {
 
     VN_WatchItem noCommand;
     EXPECT_EQ(scanners::UninstallItem(list, noCommand, Runner(true), sources), scanners::UninstallOutcome::NoCommand);
-    EXPECT_EQ(run.size(), 2u);
+    EXPECT_EQ(run.size(), 3u);
 }
 
 }  // namespace

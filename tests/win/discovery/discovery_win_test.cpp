@@ -1,14 +1,16 @@
 // Program discovery against Wine's shell, msi.dll and process functions:
-// shortcuts made through the shell link object, installer shortcuts of an
-// installed package, the program registered for a document type, a whole inventory pass over a Start Menu tree of test
-// folders (the special folders are pointed there through the discovery
-// system), running programs with and without a window, and a stop in the
-// middle of a walk.
+// shortcuts made through the shell link object (also on a thread without
+// COM), installer shortcuts of an installed package, folder links that a walk
+// must not follow, the program registered for a document type, a whole
+// inventory pass over a Start Menu tree of test folders (the special folders
+// are pointed there through the discovery system), running programs with and
+// without a window, and a stop in the middle of a walk.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <thread>
@@ -145,14 +147,75 @@ private:
     std::string extension_;
 };
 
-// The Windows system with its special folders moved to test folders.
+// The Windows system with its special folders moved to test folders; it
+// counts the shortcuts it resolves.
 class TestFolderSystem final : public scanners::CWinDiscoverySystem {
 public:
     std::string SpecialFolderPath(SpecialFolder folder) override {
         const auto it = folders.find(folder);
         return it == folders.end() ? std::string() : it->second;
     }
+    scanners::LinkResult ResolveShortcut(const std::string& path, scanners::ShortcutInfo& info) override {
+        ++resolved;
+        return CWinDiscoverySystem::ResolveShortcut(path, info);
+    }
     std::map<SpecialFolder, std::string> folders;
+    int resolved = 0;
+};
+
+// Wine's Unix name of a Windows path; empty when not under Wine.
+std::string UnixPathOf(const std::string& path) {
+    using UnixNameFn = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixNameFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (unixName == nullptr) return std::string();
+    char* name = unixName(platform::Widen(path).c_str());
+    const std::string text = name ? name : "";
+    HeapFree(GetProcessHeap(), 0, name);
+    return text;
+}
+
+// Starts a Unix program (Wine runs them, but gives no handle to wait on) and
+// waits up to five seconds for `done`.
+bool RunUnix(const std::string& program, std::string commandLine, const std::function<bool()>& done) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return false;
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    for (int i = 0; i < 100 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return done();
+}
+
+// A symbolic link to a folder for the test's lifetime, made on the Unix side
+// (Wine's CreateSymbolicLink creates nothing, and it sets no junctions); Wine
+// lists it as a folder that is a reparse point. Removed the same way, since
+// Windows calls would go through it.
+class UnixFolderLink {
+public:
+    UnixFolderLink(const std::string& link, const std::string& target) : link_(link), unixLink_(UnixPathOf(link)) {
+        const std::string unixTarget = UnixPathOf(target);
+        made_ = !unixLink_.empty() && !unixTarget.empty() &&
+                RunUnix("/bin/ln", "/bin/ln -s \"" + unixTarget + "\" \"" + unixLink_ + "\"",
+                        [this] { return GetFileAttributesA(link_.c_str()) != INVALID_FILE_ATTRIBUTES; });
+    }
+    ~UnixFolderLink() {
+        if (made_) {
+            EXPECT_TRUE(RunUnix("/bin/rm", "/bin/rm -f \"" + unixLink_ + "\"",
+                                [this] { return GetFileAttributesA(link_.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+        }
+    }
+    UnixFolderLink(const UnixFolderLink&) = delete;
+    UnixFolderLink& operator=(const UnixFolderLink&) = delete;
+    bool Made() const { return made_; }
+
+private:
+    std::string link_;
+    std::string unixLink_;
+    bool made_ = false;
 };
 
 // A fixture program started for a test and ended with it.
@@ -314,6 +377,53 @@ TEST_F(DiscoveryWin, ShortcutsResolveThroughTheShell) {
     EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\damaged.lnk"), info), 0);
     EXPECT_LT(scanners::GetLinkInfo(Path("StartMenu\\absent.lnk"), info), 0);
     EXPECT_EQ(info.target, "");
+}
+
+TEST_F(DiscoveryWin, ShortcutsResolveOnAThreadWithoutCom) {
+    const std::string target = Path("Programs\\fifty.exe");
+    CopyTo(Fixture("version", "product_50.exe"), target);
+    const std::string link = Path("StartMenu\\Fifty.lnk");
+    ASSERT_EQ(MakeShortcut(link, target), S_OK);
+
+    scanners::LinkResult result = scanners::kLinkFail;
+    scanners::ShortcutInfo info;
+    HRESULT comBefore = S_OK;
+    std::thread([&] {
+        APTTYPE type;
+        APTTYPEQUALIFIER qualifier;
+        comBefore = CoGetApartmentType(&type, &qualifier);
+        result = scanners::GetLinkInfo(link, info);
+    }).join();
+    EXPECT_EQ(comBefore, CO_E_NOTINITIALIZED) << "the thread was to start without COM";
+    EXPECT_EQ(result, scanners::kLinkOk);
+    EXPECT_TRUE(textutil::EqualsNoCase(info.target, target)) << info.target;
+}
+
+TEST_F(DiscoveryWin, FolderWalksDoNotFollowLinksToFolders) {
+    // Junctions, mount points and symbolic links name another folder; cloud
+    // placeholders and other reparse points keep their own contents.
+    EXPECT_TRUE(scanners::IsWalkableFolder(FILE_ATTRIBUTE_DIRECTORY, 0));
+    EXPECT_FALSE(scanners::IsWalkableFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT,
+                                            IO_REPARSE_TAG_MOUNT_POINT));
+    EXPECT_FALSE(
+        scanners::IsWalkableFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, IO_REPARSE_TAG_SYMLINK));
+    EXPECT_TRUE(scanners::IsWalkableFolder(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 0x9000601Au));
+    EXPECT_FALSE(scanners::IsWalkableFolder(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 0x9000601Au));
+
+    // A link on the Start Menu to the folder that holds the Start Menu: the
+    // walk finds the one shortcut once, and ends.
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\fifty.exe"));
+    ASSERT_EQ(MakeShortcut(Path("StartMenu\\Fifty.lnk"), Path("Programs\\fifty.exe")), S_OK);
+    const UnixFolderLink back(Path("StartMenu\\Back to the root"), root_);
+    if (!back.Made()) GTEST_SKIP() << "no folder link could be made (not under Wine?)";
+    bool listedAsFolder = true;
+    for (const scanners::FolderEntry& entry : scanners::ListFolder(Path("StartMenu"))) {
+        if (entry.name == "Back to the root") listedAsFolder = entry.directory;
+    }
+    EXPECT_FALSE(listedAsFolder);
+    EXPECT_FALSE(discovery_.SearchDirectory(Path("StartMenu")));
+    EXPECT_EQ(system_.resolved, 1);
+    EXPECT_EQ(Names(), (std::set<std::string>{"Fifty"}));
 }
 
 TEST_F(DiscoveryWin, InstallerShortcutsNameTheirProductAndComponent) {

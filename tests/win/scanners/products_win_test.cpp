@@ -185,6 +185,11 @@ TEST(RegistryProductsWin, ValuesFollowTheRegistryValueRule) {
     entries.SetNumber(kMachine32, "Numbers", "VersionMinor", 0xFFFFFFFFu);
     entries.Add(kUser, "Hidden", "System component", "hidden.exe");
     entries.SetNumber(kUser, "Hidden", "SystemComponent", 1);
+    entries.Add(kUser, "DisplayVersion", "Repair Kit  (Remove or Repair)", "kit.exe");
+    entries.SetText(kUser, "DisplayVersion", "VersionString", "");
+    entries.SetText(kUser, "DisplayVersion", "DisplayVersion", "1.2");
+    entries.Add(kUser, "MajorOnly", "Major only", "major.exe");
+    entries.SetNumber(kUser, "MajorOnly", "VersionMajor", 3);
 
     VN_WatchList list;
     VN_AllProducts all(&list);
@@ -207,6 +212,12 @@ TEST(RegistryProductsWin, ValuesFollowTheRegistryValueRule) {
     EXPECT_EQ(numbers->source, "registry");
 
     EXPECT_EQ(items.count(entries.Key("Hidden")), 1u) << "SystemComponent does not hide an entry";
+
+    ASSERT_EQ(items.count(entries.Key("DisplayVersion")), 1u);
+    EXPECT_EQ(items.at(entries.Key("DisplayVersion"))->installedVers, "1.2") << "an empty VersionString gives way";
+    EXPECT_EQ(items.at(entries.Key("DisplayVersion"))->progName, "Repair Kit");
+    ASSERT_EQ(items.count(entries.Key("MajorOnly")), 1u);
+    EXPECT_EQ(items.at(entries.Key("MajorOnly"))->installedVers, "3");
 }
 
 // ------------------------------------------------------------ installer
