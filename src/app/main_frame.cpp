@@ -5,6 +5,7 @@
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
+#include "appcore/window_placement.h"
 #include "engine/post_safe.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
@@ -57,8 +58,17 @@ bool CMainFrame::Create() {
         if (!RegisterClassExA(&wc)) return false;
     }
     const std::string title = platform::LoadText(57344);
-    window_ = CreateWindowExA(0, COneInstance::kWindowClass, title.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    // Placement and styles may be set by an administrator; the program only
+    // reads them. A stored style never makes the frame disabled, a child
+    // (which cannot exist without a parent) or visible before start-up ends.
+    const platform::Settings& settings = platform::AppSettings();
+    const appcore::WindowRect rect =
+        appcore::MainWindowRect(settings, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const DWORD style = settings.ReadNumber(setting::kWindowStyle, WS_OVERLAPPEDWINDOW) &
+                        ~static_cast<DWORD>(WS_DISABLED | WS_CHILD | WS_VISIBLE);
+    const DWORD extendedStyle = settings.ReadNumber(setting::kWindowExtendedStyle, 0);
+    window_ = CreateWindowExA(extendedStyle, COneInstance::kWindowClass, title.c_str(), style, rect.left, rect.top,
+                              rect.width, rect.height, nullptr, nullptr, instance_, this);
     if (!window_) return false;
     platform::InstallMessagePresenter(this);
     // Workers post their texts to this window from now on.

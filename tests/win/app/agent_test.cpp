@@ -120,10 +120,24 @@ protected:
 
 TEST_F(Agent, WithTheLogOffNoLogFileIsCreated) {
     SetLog(false);
+    // The stored placement is used; a stored style cannot make the frame disabled.
+    platform::Settings& settings = platform::AppSettings();
+    settings.WriteNumber(setting::kWindowRectLeft, 12);
+    settings.WriteNumber(setting::kWindowRectTop, 34);
+    settings.WriteNumber(setting::kWindowRectWidth, 400);
+    settings.WriteNumber(setting::kWindowRectHeight, 300);
+    settings.WriteNumber(setting::kWindowStyle, WS_OVERLAPPEDWINDOW | WS_DISABLED);
     AgentProcess agent;
     ASSERT_TRUE(agent.Start());
     ASSERT_TRUE(WaitFor([&] { return agent.Window() != nullptr; })) << "the agent's window never appeared";
     EXPECT_FALSE(IsWindowVisible(agent.Window())) << "the main window must stay hidden";
+    RECT placed{};
+    ASSERT_TRUE(GetWindowRect(agent.Window(), &placed));
+    EXPECT_EQ(placed.left, 12);
+    EXPECT_EQ(placed.top, 34);
+    EXPECT_EQ(placed.right - placed.left, 400);
+    EXPECT_EQ(placed.bottom - placed.top, 300);
+    EXPECT_TRUE(IsWindowEnabled(agent.Window()));
     ASSERT_TRUE(agent.Stop());
     EXPECT_EQ(agent.ExitCode(), 0u);
     EXPECT_FALSE(platform::FileExists(logPath_));
