@@ -89,11 +89,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
         if (ok && !FlushFileBuffers(file.get())) ok = false;
     }
     // Another save moving its file over `path` at this moment, or a scanner
-    // holding it briefly, makes the move fail for a moment: retry shortly.
+    // (a virus checker, the indexer) holding it briefly, makes the move fail
+    // for a moment: retry with growing waits, about 1.3 s in all.
     for (DWORD wait = 10; ok; wait *= 2) {
         if (MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
         const DWORD error = GetLastError();
-        if (wait > 80 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok = false;
+        if (wait > 640 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok = false;
         else Sleep(wait);
     }
     if (!ok) DeleteFileA(tmp.c_str());
