@@ -57,12 +57,6 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     return ReadOutcome::kRead;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::string contents;
-    if (ReadWholeFile(path, contents) != ReadOutcome::kRead) return std::nullopt;
-    return contents;
-}
-
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
     const std::string target = NativePath(path);
     std::string tmp = target + ".XXXXXX";

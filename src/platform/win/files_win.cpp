@@ -46,12 +46,6 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     return ReadOutcome::kRead;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    std::string contents;
-    if (ReadWholeFile(path, contents) != ReadOutcome::kRead) return std::nullopt;
-    return contents;
-}
-
 namespace {
 
 // A new, empty file beside `path` for a save to write: its name carries the
