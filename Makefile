@@ -7,6 +7,14 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 CMAKE_GEN := -G Ninja
+# ccache, when installed, shares compiled objects between build folders and
+# work trees (paths are made relative to the checkout so they hash alike).
+CCACHE := $(shell command -v ccache 2>/dev/null)
+ifneq ($(CCACHE),)
+CMAKE_GEN += -DCMAKE_C_COMPILER_LAUNCHER=$(CCACHE) -DCMAKE_CXX_COMPILER_LAUNCHER=$(CCACHE)
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+endif
 
 HOST_DIR  := $(BUILD)/host
 WIN_DIR   := $(BUILD)/win
