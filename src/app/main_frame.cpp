@@ -6,8 +6,8 @@
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
 #include "appcore/window_placement.h"
-#include "engine/post_safe.h"
 #include "platform/log.h"
+#include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
@@ -36,7 +36,7 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
-    if (engine::MainWindow() == window_) engine::SetMainWindow(nullptr);
+    if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
     if (window_) DestroyWindow(window_);
@@ -72,7 +72,7 @@ bool CMainFrame::Create() {
     if (!window_) return false;
     platform::InstallMessagePresenter(this);
     // Workers post their texts to this window from now on.
-    engine::SetMainWindow(window_);
+    platform::SetMainWindow(window_);
     return true;
 }
 

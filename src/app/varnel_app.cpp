@@ -6,6 +6,7 @@
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "appcore/command_line.h"
+#include "dlmgr/history_item.h"
 #include "platform/event_log.h"
 #include "platform/folders.h"
 #include "platform/log.h"
@@ -57,6 +58,8 @@ CVarnelApp::Startup CVarnelApp::InitInstance(HINSTANCE instance, const char* com
     oleInitialised_ = SUCCEEDED(OleInitialize(nullptr));
 
     Messages();  // every registered message, before any window can receive one
+    // The download history's item class, before any list file is read.
+    dlmgr::RegisterItemClasses();
 
     // 5. The command line, then the main window.
     const appcore::CMxproCmdInfo info = appcore::ParseCommandLine(commandLine ? commandLine : "");

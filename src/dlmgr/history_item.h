@@ -42,4 +42,9 @@ public:
     std::string CacheFile;    // local file the transfer produced; not stored
 };
 
+// Makes the download manager's item classes known to the database files (see
+// inventory::RegisterPersistentClass). The program calls it at start-up,
+// before the download history is read; calling it again changes nothing.
+void RegisterItemClasses();
+
 }  // namespace dlmgr

@@ -1,5 +1,8 @@
 #include "engine/schedule_interval.h"
 
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+
 namespace engine {
 
 uint32_t ScheduleIntervalSeconds(uint32_t frequencyIndex, uint32_t customSeconds) {
@@ -11,6 +14,11 @@ uint32_t ScheduleIntervalSeconds(uint32_t frequencyIndex, uint32_t customSeconds
     case kFrequencyCustom: return customSeconds;
     default: return 0;
     }
+}
+
+uint32_t CheckIntervalSeconds(const platform::Settings& settings) {
+    return ScheduleIntervalSeconds(settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault),
+                                   settings.ReadNumber(setting::kCustomInterval, setting::kCustomIntervalDefault));
 }
 
 }  // namespace engine

@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+namespace platform {
+class Settings;
+}
+
 namespace engine {
 
 // Frequency indices as the settings page offers them (5 is reachable only
@@ -19,5 +23,10 @@ inline constexpr uint32_t kFrequencyCustom = 5;
 // Seconds between scheduled checks: 0 (no schedule) for "Manual" and for any
 // unknown index; `customSeconds` (the setting "Custom Interval") for index 5.
 uint32_t ScheduleIntervalSeconds(uint32_t frequencyIndex, uint32_t customSeconds);
+
+// The interval the settings choose: "Check for Updates" (index 2 when not
+// set) and, for index 5, "Custom Interval". The scan document reports it
+// (CXMLBuffer::checkIntervalSeconds).
+uint32_t CheckIntervalSeconds(const platform::Settings& settings);
 
 }  // namespace engine

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,10 +33,16 @@ struct PersistentClass {
     std::unique_ptr<VN_ItemGrandBase> (*create)();
 };
 
-// The program's persistent classes ("VN_WatchItem", "VN_DriverItem",
-// "VN_DailyItem", "CHistoryItem", "CMsItem"), looked up by exact name.
+// The program's persistent classes, looked up by exact name. The inventory's
+// own ("VN_WatchItem", "VN_DriverItem", "VN_DailyItem", "CMsItem") are always
+// known; a subsystem above it adds its classes at start-up, before any file
+// is read (the download manager's "CHistoryItem": dlmgr::RegisterItemClasses).
 const PersistentClass* FindPersistentClass(std::string_view name);
-const std::vector<PersistentClass>& PersistentClasses();
+// In registration order. Entries never move, so pointers to them stay valid.
+const std::deque<PersistentClass>& PersistentClasses();
+// Adds a class; a name that is known already keeps its first entry. Not for
+// use while another thread reads or writes files.
+void RegisterPersistentClass(const PersistentClass& cls);
 
 // `bytes` for a one-line message: control bytes, bytes of 128 and above, the
 // backslash and the double quote appear as \xNN, so that text taken from a

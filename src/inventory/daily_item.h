@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "inventory/catalog_item.h"
 #include "inventory/item_base.h"
-#include "service/catalog_item.h"
 
 class VN_DailyItem : public VN_ItemBase {
 public:

@@ -1,6 +1,5 @@
 #include "inventory/database.h"
 
-#include "dlmgr/history_item.h"
 #include "inventory/archive.h"
 #include "inventory/daily_item.h"
 #include "inventory/driver_item.h"
@@ -16,17 +15,22 @@ std::unique_ptr<VN_ItemGrandBase> Create() {
     return std::make_unique<T>();
 }
 
-}  // namespace
-
-const std::vector<PersistentClass>& PersistentClasses() {
-    static const std::vector<PersistentClass> classes = {
+std::deque<PersistentClass>& Registry() {
+    static std::deque<PersistentClass> classes = {
         {VN_WatchItem::kClassName, 1, &Create<VN_WatchItem>},
         {VN_DriverItem::kClassName, 1, &Create<VN_DriverItem>},
         {VN_DailyItem::kClassName, 1, &Create<VN_DailyItem>},
-        {dlmgr::CHistoryItem::kClassName, 1, &Create<dlmgr::CHistoryItem>},
         {MsUpdates::CMsItem::kClassName, 1, &Create<MsUpdates::CMsItem>},
     };
     return classes;
+}
+
+}  // namespace
+
+const std::deque<PersistentClass>& PersistentClasses() { return Registry(); }
+
+void RegisterPersistentClass(const PersistentClass& cls) {
+    if (!FindPersistentClass(cls.name)) Registry().push_back(cls);
 }
 
 const PersistentClass* FindPersistentClass(std::string_view name) {

@@ -22,7 +22,6 @@ public:
     // The version the service echoed, else the driver's own.
     std::string GetInstalledVersion() const override;
     void ShowIcon(platform::WindowHandle staticControl) const override;
-    std::string GetItemXml() override;
     bool IsDriver() const override { return true; }
 
     // Every stored field (the identifier lists entry by entry) and serverId,

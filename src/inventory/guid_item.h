@@ -20,10 +20,6 @@ public:
     // Two suites with the same product code, or two components with the same
     // product and component codes. A suite and a component never match.
     virtual bool IsSameGuid(const VN_GuidItem& other) const;
-    // The item's `item` element of the scan request. Numbers the item (see
-    // GetSequence) and may clear serverNeedsIcon once the icons are written,
-    // hence not const. Written by the service layer (service/item_xml.cpp).
-    virtual std::string GetItemXml() = 0;
 
     bool HasComponentGuid() const { return !productGuid.empty() && !componentGuid.empty(); }
     // The item's number in scan requests: given on first use from a

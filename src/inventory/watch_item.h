@@ -30,7 +30,6 @@ public:
     std::string GetDisplayName(bool indent) const override;
     std::string GetExecutableName() const override { return executableName; }
     void ShowIcon(platform::WindowHandle staticControl) const override;
-    std::string GetItemXml() override;
 
     void SetFileDesc(std::string_view text);
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/xml_writer.h"
 #include "scanners/version_info.h"
-#include "service/xml_writer.h"
 
 namespace fileid {
 

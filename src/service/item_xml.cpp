@@ -132,53 +132,52 @@ void InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services
     g_services = std::move(services);
 }
 
-}  // namespace vnxml
-
-using vnxml::EscapeItemText;
-
-std::string VN_WatchItem::GetItemXml() {
+std::string ItemXml(VN_WatchItem& item) {
     vnxml::IScanDocumentServices& services = vnxml::ScanDocumentServices();
     std::string out;
-    vnxml::Start(out, GetSequence());
+    vnxml::Start(out, item.GetSequence());
 
-    if (!targetName.empty()) {
-        const std::string md5 = services.FileDigest(targetName);
+    if (!item.targetName.empty()) {
+        const std::string md5 = services.FileDigest(item.targetName);
         if (md5.size() == 32) out += "<Md5Id src=\"exe\">" + md5 + "</Md5Id>";
-        out += fileid::FileIdentityXml(fileid::kProcessIdentity, executableName, targetName, std::string_view());
+        out += fileid::FileIdentityXml(fileid::kProcessIdentity, item.executableName, item.targetName,
+                                       std::string_view());
     }
 
-    vnxml::Line(out, "ProgName", progName);
-    vnxml::OptionalLine(out, "PackageName", packageName);
-    vnxml::Line(out, "InstalledVers", installedVers);
-    if (!installedVers2.empty() && installedVers2 != installedVers) {
-        vnxml::Line(out, "InstalledVers2", installedVers2);
-        if (!installedVers3.empty() && installedVers3 != installedVers2) vnxml::Line(out, "InstalledVers3", installedVers3);
+    vnxml::Line(out, "ProgName", item.progName);
+    vnxml::OptionalLine(out, "PackageName", item.packageName);
+    vnxml::Line(out, "InstalledVers", item.installedVers);
+    if (!item.installedVers2.empty() && item.installedVers2 != item.installedVers) {
+        vnxml::Line(out, "InstalledVers2", item.installedVers2);
+        if (!item.installedVers3.empty() && item.installedVers3 != item.installedVers2)
+            vnxml::Line(out, "InstalledVers3", item.installedVers3);
     }
-    vnxml::Line(out, "Source", source);
-    vnxml::Line(out, "ExecutableName", executableName);
-    vnxml::OptionalLine(out, "Description", description);
-    vnxml::OptionalLine(out, "ShortcutName", shortcutName);
-    vnxml::OptionalLine(out, "TargetName", targetName);
-    vnxml::OptionalLine(out, "Error", error);
+    vnxml::Line(out, "Source", item.source);
+    vnxml::Line(out, "ExecutableName", item.executableName);
+    vnxml::OptionalLine(out, "Description", item.description);
+    vnxml::OptionalLine(out, "ShortcutName", item.shortcutName);
+    vnxml::OptionalLine(out, "TargetName", item.targetName);
+    vnxml::OptionalLine(out, "Error", item.error);
 
     // The identifier an earlier reply gave the item goes back to the service.
-    if (!serverId.empty()) out += "\t<ID type=\"fingerPrint\">" + EscapeItemText(serverId) + "</ID>\n";
-    if (IsUntrackableComponent()) out += "\t<ItemType>comFromReg</ItemType>\n";
-    vnxml::PendingReport(out, *this);
-    vnxml::SuiteIdentity(out, *this);
+    if (!item.serverId.empty()) out += "\t<ID type=\"fingerPrint\">" + EscapeItemText(item.serverId) + "</ID>\n";
+    if (item.IsUntrackableComponent()) out += "\t<ItemType>comFromReg</ItemType>\n";
+    vnxml::PendingReport(out, item);
+    vnxml::SuiteIdentity(out, item);
 
-    if (!signature.empty()) {
-        out += "\t<Md5Id>" + digest::StringDigest(signature) + "</Md5Id>\n";
-        out += "\t<Signature>" + vnxml::CutEscaped(EscapeItemText(signature), vnxml::kMaxSignature) + "</Signature>\n";
+    if (!item.signature.empty()) {
+        out += "\t<Md5Id>" + digest::StringDigest(item.signature) + "</Md5Id>\n";
+        out += "\t<Signature>" + vnxml::CutEscaped(EscapeItemText(item.signature), vnxml::kMaxSignature) +
+               "</Signature>\n";
     }
 
     // Icons only when the service asked for them, and only for a product it knows.
-    const std::string productId = GetProductId();
-    if (!productId.empty() && serverNeedsIcon) {
-        const std::string& iconSource = !targetName.empty() ? targetName : iconPath;
+    const std::string productId = item.GetProductId();
+    if (!productId.empty() && item.serverNeedsIcon) {
+        const std::string& iconSource = !item.targetName.empty() ? item.targetName : item.iconPath;
         if (!iconSource.empty()) {
             out += services.IconElements(productId, iconSource);
-            serverNeedsIcon = false;
+            item.serverNeedsIcon = false;
         } else {
             out += fileid::GenericIconElement();
         }
@@ -188,30 +187,38 @@ std::string VN_WatchItem::GetItemXml() {
     return out;
 }
 
-std::string VN_DriverItem::GetItemXml() {
+std::string ItemXml(VN_DriverItem& item) {
     std::string out;
-    vnxml::Start(out, GetSequence());
-    vnxml::Line(out, "DeviceDesc", deviceDesc);
-    vnxml::Line(out, "DeviceClass", deviceClass);
-    vnxml::Line(out, "DeviceMfg", deviceMfg);
-    vnxml::Line(out, "DriverDate", driverDate);
-    vnxml::Line(out, "DriverDesc", driverDesc);
-    vnxml::Line(out, "DriverVersion", driverVersion);
-    vnxml::Line(out, "DriverProvider", driverProvider);
-    vnxml::Line(out, "MatchingDeviceId", matchingDeviceId);
-    out += "\t<MatchingHexRank>" + scanners::VN_DeviceSearch::GetMatchingRankText(*this) + "</MatchingHexRank>\n";
-    vnxml::Line(out, "Files", files);
-    vnxml::Line(out, "InfPath", infPath);
+    vnxml::Start(out, item.GetSequence());
+    vnxml::Line(out, "DeviceDesc", item.deviceDesc);
+    vnxml::Line(out, "DeviceClass", item.deviceClass);
+    vnxml::Line(out, "DeviceMfg", item.deviceMfg);
+    vnxml::Line(out, "DriverDate", item.driverDate);
+    vnxml::Line(out, "DriverDesc", item.driverDesc);
+    vnxml::Line(out, "DriverVersion", item.driverVersion);
+    vnxml::Line(out, "DriverProvider", item.driverProvider);
+    vnxml::Line(out, "MatchingDeviceId", item.matchingDeviceId);
+    out += "\t<MatchingHexRank>" + scanners::VN_DeviceSearch::GetMatchingRankText(item) + "</MatchingHexRank>\n";
+    vnxml::Line(out, "Files", item.files);
+    vnxml::Line(out, "InfPath", item.infPath);
     // Hardware identifiers rank by their position; compatible identifiers
     // rank below every hardware identifier, from 0x2000 on.
-    for (size_t i = 0; i < hardwareIds.size(); ++i)
+    for (size_t i = 0; i < item.hardwareIds.size(); ++i)
         out += textutil::Format("\t<%s HexRank=\"%x\">", "HwId", static_cast<unsigned>(i)) +
-               EscapeItemText(hardwareIds[i]) + "</HwId>\n";
-    for (size_t i = 0; i < compatibleIds.size(); ++i)
+               EscapeItemText(item.hardwareIds[i]) + "</HwId>\n";
+    for (size_t i = 0; i < item.compatibleIds.size(); ++i)
         out += textutil::Format("\t<%s HexRank=\"%x\">", "HwId", static_cast<unsigned>(0x2000 + i)) +
-               EscapeItemText(compatibleIds[i]) + "</HwId>\n";
-    vnxml::PendingReport(out, *this);
+               EscapeItemText(item.compatibleIds[i]) + "</HwId>\n";
+    vnxml::PendingReport(out, item);
     out += "\t<ItemType>driver</ItemType>\n";
     out += "</item>\n";
     return out;
 }
+
+std::string ItemXml(VN_GuidItem& item) {
+    if (auto* watch = dynamic_cast<VN_WatchItem*>(&item)) return ItemXml(*watch);
+    if (auto* driver = dynamic_cast<VN_DriverItem*>(&item)) return ItemXml(*driver);
+    return std::string();
+}
+
+}  // namespace vnxml

@@ -1,7 +1,6 @@
-// The `item` elements of the scan document (VN_WatchItem::GetItemXml and
-// VN_DriverItem::GetItemXml live in item_xml.cpp), the escaping of item
-// texts, and what writing them needs from Windows: file digests, icon images
-// and string-table texts. The Windows build answers those through CryptoAPI,
+// The `item` elements of the scan document, the escaping of item texts, and
+// what writing them needs from Windows: file digests, icon images and
+// string-table texts. The Windows build answers those through CryptoAPI,
 // the icon encoder and the string table; the host through the portable MD5
 // (and it has no icons). Tests and vntool install their own answers.
 #pragma once
@@ -10,7 +9,18 @@
 #include <string>
 #include <string_view>
 
+class VN_DriverItem;
+class VN_GuidItem;
+class VN_WatchItem;
+
 namespace vnxml {
+
+// The item's `item` element of the scan request. Numbers the item (see
+// VN_GuidItem::GetSequence) and may clear serverNeedsIcon once the icons are
+// written, hence not const. Items of any other kind have none (empty text).
+std::string ItemXml(VN_WatchItem& item);
+std::string ItemXml(VN_DriverItem& item);
+std::string ItemXml(VN_GuidItem& item);
 
 // The item-text escape: "&", "<" and ">" become "&amp;", "&lt;" and "&gt;";
 // tab, line feed and carriage return pass; every other byte below 32 and

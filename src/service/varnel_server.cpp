@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "engine/post_safe.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
@@ -60,8 +60,8 @@ bool CVarnelServer::WriteAndPost(const DocumentWriter& writeDocument,
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(platform::NativePath(path).c_str(), "w"));
     if (!file) {
         const uint32_t error = LastSystemError();
-        engine::PostSafeMessage(kServerBusyTextId);
-        engine::PostSafeMessage(SystemErrorText(error));
+        platform::PostSafeMessage(kServerBusyTextId);
+        platform::PostSafeMessage(SystemErrorText(error));
         return false;
     }
     bool written = writeDocument && writeDocument(file.get());
@@ -118,18 +118,17 @@ VN_WatchList* CVarnelServer::ExclusionOwner(const CXMLBuffer& buffer) const {
 }
 
 bool CVarnelServer::SendAuthentication(CXMLAuthentication& authentication, CXMLStatus& status,
-                                       platform::WindowHandle progressWindow, uint8_t mode,
-                                       int64_t nextScheduledScan) {
-    // Without a main window nobody shows the lists, and the request carries none.
-    const bool withLists = engine::MainWindow() != nullptr;
-    CXMLBuffer buffer(withLists ? watchList_ : nullptr, withLists ? driverList_ : nullptr, mode);
+                                       platform::WindowHandle progressWindow, const AuthenticationRequest& request) {
+    const bool withLists = request.withLists;
+    CXMLBuffer buffer(withLists ? watchList_ : nullptr, withLists ? driverList_ : nullptr, request.mode);
     std::unique_ptr<CWatchListLink> link;
     if (withLists && watchList_) {
         link = std::make_unique<CWatchListLink>(*watchList_);
         buffer.watchListLink = link.get();
     }
     buffer.authentication = authentication;
-    buffer.profile.nextScheduledScan = nextScheduledScan;
+    buffer.checkIntervalSeconds = request.checkIntervalSeconds;
+    buffer.profile.nextScheduledScan = request.nextScheduledScan;
     const bool sent = Send(buffer, progressWindow);
     authentication = buffer.authentication;
     status = buffer.status;
@@ -157,11 +156,11 @@ int CVarnelServer::PostFile(platform::WindowHandle progressWindow, const std::st
     const uint32_t code = talker->ErrorText(text, kErrorTextBytes);
     const int result = static_cast<int>(code);
     if (result == kPostSucceeded || result == kPostAborted) {
-        engine::PostSafeMessage(kErrorInternalText);
+        platform::PostSafeMessage(kErrorInternalText);
         return kErrorInternal;
     }
-    engine::PostSafeMessage(StripLineBreaks(text));
-    if (code == kErrorCannotConnect) engine::PostSafeMessage(kServerBusyTextId);
+    platform::PostSafeMessage(StripLineBreaks(text));
+    if (code == kErrorCannotConnect) platform::PostSafeMessage(kServerBusyTextId);
     return result;
 }
 

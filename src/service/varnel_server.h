@@ -8,7 +8,7 @@
 // handling of our own and no cancellation of a request in flight: a stop is
 // noticed before the request and after the reply.
 //
-// Failures reach the user-interface thread as posted texts (engine/post_safe.h):
+// Failures reach the user-interface thread as posted texts (platform/post_safe.h):
 //   request file cannot be created   string 319, then the system's text of the error
 //   WinInet failure                  its text without line breaks; for 12029 also string 319
 //   HTTP status 400 or more          the status text
@@ -95,14 +95,24 @@ public:
     // Post below: 0, 1 for a stop, or the failure's code.
     int Post(CXMLBuffer& buffer, platform::WindowHandle progressWindow, const std::string& requestFile);
 
+    // What the caller decides about an authentication exchange.
+    struct AuthenticationRequest {
+        uint8_t mode = kPreScanRequest;
+        // The request carries the server's lists; the program sends them only
+        // while it has a main window to show them in.
+        bool withLists = false;
+        uint32_t checkIntervalSeconds = 0;  // see CXMLBuffer::checkIntervalSeconds
+        int64_t nextScheduledScan = 0;      // seconds since 1970, 0 for none
+    };
+
     // An exchange for the caller's authentication (the account contact uses
-    // mode 0): a buffer in `mode` over the server's lists while the program
-    // has a main window (over no lists otherwise) gets the authentication and
-    // a system profile carrying `nextScheduledScan` (seconds since 1970, 0
-    // for none); after Send the buffer's authentication is copied back into
-    // `authentication` and its status into `status`. The answer is Send's.
+    // mode 0): a buffer in the request's mode, over the server's lists when
+    // the request says so (over no lists otherwise), gets the authentication
+    // and a system profile carrying the next scheduled scan; after Send the
+    // buffer's authentication is copied back into `authentication` and its
+    // status into `status`. The answer is Send's.
     bool SendAuthentication(CXMLAuthentication& authentication, CXMLStatus& status,
-                            platform::WindowHandle progressWindow, uint8_t mode, int64_t nextScheduledScan = 0);
+                            platform::WindowHandle progressWindow, const AuthenticationRequest& request);
 
     // What the reply processing of Post does with a successful reply; for
     // callers that hold a reply already.

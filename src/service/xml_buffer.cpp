@@ -1,11 +1,10 @@
 #include "service/xml_buffer.h"
 
-#include "engine/schedule_interval.h"
 #include "inventory/guid_item.h"
+#include "platform/client_version.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
-#include "service/client_version.h"
 #include "service/item_xml.h"
 
 namespace vnxml {
@@ -35,12 +34,6 @@ std::string Flag(const char* element, const char* setting) {
 }
 
 }  // namespace
-
-uint32_t CheckIntervalMinutes(uint32_t frequencyIndex) {
-    const uint32_t custom =
-        platform::AppSettings().ReadNumber(setting::kCustomInterval, setting::kCustomIntervalDefault);
-    return engine::ScheduleIntervalSeconds(frequencyIndex, custom) / 60;
-}
 
 CXMLBuffer::CXMLBuffer(VN_ListBaseSync* watch, VN_ListBaseSync* drivers, uint8_t requestMode)
     : watchList(watch), driverList(drivers), mode(requestMode) {
@@ -74,7 +67,6 @@ bool CXMLBuffer::WriteDocument(CXMLSink& sink) {
     profile.matchData = ScanDocumentServices().ProgramDigest();
     out << profile.WriteProfile();
 
-    platform::Settings& settings = platform::AppSettings();
     out << "<clientsettings>\n";
     out << Flag("CollectSystemData", setting::kIncludeSysInfo) << "\n";
     out << Flag("ScanDrivers", setting::kScanDevices) << "\n";
@@ -83,8 +75,8 @@ bool CXMLBuffer::WriteDocument(CXMLSink& sink) {
     out << Flag("ScanRecentApplications", setting::kScanRecentApps) << "\n";
     // The service has always read these two from one line.
     out << Flag("ScanStartMenu", setting::kScanStartMenu);
-    const uint32_t frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
-    out << textutil::Format("<CheckForUpdatesInterval>%u</CheckForUpdatesInterval>\n", CheckIntervalMinutes(frequency));
+    // Whole minutes; part of a minute is dropped.
+    out << textutil::Format("<CheckForUpdatesInterval>%u</CheckForUpdatesInterval>\n", checkIntervalSeconds / 60);
     out << "</clientsettings>\n";
     if (out.Failed()) return true;
 
@@ -112,7 +104,7 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
             if (entry->removed != item_state::kPresent) continue;
             auto* item = dynamic_cast<VN_GuidItem*>(entry);
             if (!item) continue;
-            out << item->GetItemXml();
+            out << ItemXml(*item);
             if (out.Failed()) return false;
         }
     }

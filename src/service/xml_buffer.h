@@ -16,9 +16,9 @@
 #include <string>
 
 #include "inventory/list_base.h"
-#include "service/document_clock.h"
+#include "platform/document_clock.h"
+#include "platform/xml_writer.h"
 #include "service/xml_records.h"
-#include "service/xml_writer.h"
 #include "sysinfo/profile.h"
 
 namespace vnxml {
@@ -68,6 +68,9 @@ public:
     CXMLAuthentication authentication;
     VN_Profile profile;  // the scan engine sets its next scheduled scan and collect flag
     std::string scanId;  // the stored "Scan ID"; empty for a pre-scan
+    // The interval between scheduled checks (0 for none), reported in whole
+    // minutes; the caller takes it from the schedule (engine/schedule_interval.h).
+    uint32_t checkIntervalSeconds = 0;
 
     // Set while the reply is read.
     CXMLStatus status;
@@ -89,9 +92,5 @@ public:
 private:
     bool WriteItems(CXMLSink& out);
 };
-
-// The scan interval in whole minutes for a "Check for Updates" index, as the
-// client settings report it.
-uint32_t CheckIntervalMinutes(uint32_t frequencyIndex);
 
 }  // namespace vnxml

@@ -1,7 +1,7 @@
 #include "service/xml_records.h"
 
 #include "platform/text.h"
-#include "service/xml_writer.h"
+#include "platform/xml_writer.h"
 
 using textutil::EqualsNoCase;
 

@@ -3,9 +3,9 @@
 #include <cinttypes>
 #include <mutex>
 
+#include "platform/client_version.h"
 #include "platform/text.h"
-#include "service/client_version.h"
-#include "service/xml_writer.h"
+#include "platform/xml_writer.h"
 
 namespace sysinfo {
 

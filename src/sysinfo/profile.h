@@ -16,7 +16,7 @@
 #include <optional>
 #include <string>
 
-#include "service/document_clock.h"
+#include "platform/document_clock.h"
 
 namespace sysinfo {
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/post_safe.h"
-#include "engine/text_block.h"
 #include "platform/message_names.h"
 #include "platform/notifier.h"
+#include "platform/post_safe.h"
+#include "platform/text_block.h"
 
 namespace testing_transport {
 
@@ -42,7 +42,7 @@ public:
         std::lock_guard<std::mutex> lock(out_->mutex);
         if (out_->refusePosts) return false;
         if (message == platform::RegisterMessage(wmname::kSetMessage)) {
-            out_->texts.push_back(engine::TakeTextBlock(wParam));
+            out_->texts.push_back(platform::TakeTextBlock(wParam));
             out_->setMessageLParams.push_back(lParam);
         } else {
             out_->others.push_back({window, message, wParam, lParam});
@@ -65,10 +65,10 @@ public:
     explicit PostedTexts(platform::WindowHandle mainWindow = reinterpret_cast<platform::WindowHandle>(0x1234))
         : recorded_(std::make_shared<Recorded>()) {
         platform::InstallNotifier(std::make_unique<RecordingNotifier>(recorded_));
-        engine::SetMainWindow(mainWindow);
+        platform::SetMainWindow(mainWindow);
     }
     ~PostedTexts() {
-        engine::SetMainWindow(nullptr);
+        platform::SetMainWindow(nullptr);
         platform::InstallNotifier(nullptr);
     }
     PostedTexts(const PostedTexts&) = delete;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/schedule_interval.h"
 #include "inventory/item_services.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
@@ -129,6 +130,7 @@ inline std::unique_ptr<vnxml::CXMLBuffer> MakeBuffer(VN_ListBaseSync* watch, VN_
                                                      uint8_t mode) {
     auto buffer = std::make_unique<vnxml::CXMLBuffer>(watch, drivers, mode);
     buffer->clock = FixedClock();
+    buffer->checkIntervalSeconds = engine::CheckIntervalSeconds(platform::AppSettings());
     buffer->profile = sysinfo::VN_Profile(OfficeFacts(), OfficeMfg());
     return buffer;
 }

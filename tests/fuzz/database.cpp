@@ -7,8 +7,15 @@
 #include <string>
 #include <string_view>
 
+#include "dlmgr/history_item.h"
 #include "inventory/archive.h"
 #include "inventory/database.h"
+
+// The download history's class is registered as the program does at start-up.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    dlmgr::RegisterItemClasses();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/sax.h"
-#include "service/xml_writer.h"
+#include "platform/xml_writer.h"
 
 namespace {
 

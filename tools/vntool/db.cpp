@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "command.h"
+#include "dlmgr/history_item.h"
 #include "inventory/archive.h"
 #include "inventory/database.h"
 #include "inventory/field_exchange.h"
@@ -296,6 +297,9 @@ private:
 };
 
 std::string BuildHelp() {
+    // Built before main runs: the download history's class is made known here,
+    // so that the help lists it and the commands read and write it.
+    dlmgr::RegisterItemClasses();
     std::string help =
         "vntool db dump [--strings] FILE\n"
         "    Prints a database file of the agent (varnel.db, driverdata.db,\n"

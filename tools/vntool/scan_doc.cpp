@@ -9,6 +9,7 @@
 #include <string>
 
 #include "command.h"
+#include "engine/schedule_interval.h"
 #include "inventory/driver_data.h"
 #include "inventory/list_base.h"
 #include "platform/files.h"
@@ -264,6 +265,7 @@ int Run(const Args& args) {
     vnxml::CXMLBuffer buffer(o.preScan ? nullptr : &watch, o.preScan || o.files.size() < 2 ? nullptr : &drivers,
                              o.preScan ? vnxml::kPreScanRequest : vnxml::kCheckRequest);
     buffer.scanId = o.scanId;
+    buffer.checkIntervalSeconds = engine::CheckIntervalSeconds(settings);
     buffer.authentication.exclusionListDate = o.exclusionDate;
     buffer.clock.fixedTime = o.time;
     buffer.clock.zone = o.zone;

@@ -23,6 +23,10 @@
 
 namespace testsupport {
 
+// The program makes the download history's class known at start-up; so do
+// these tests, before any of them runs.
+inline const bool kItemClassesRegistered = (dlmgr::RegisterItemClasses(), true);
+
 // Little-endian bytes written by hand, independent of the archive code.
 struct Bytes {
     std::string s;

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "inventory/archive.h"
 #include "inventory/item_services.h"
 #include "inventory/ob_list.h"
 #include "inventory_test_support.h"
@@ -366,6 +367,17 @@ TEST(CatalogueItems, DailyItemDownloadAddressAndDirectness) {
     EXPECT_STREQ(dlmgr::CHistoryItem::StateText(dlmgr::kStateCopyFailed), "Copy Failed");
     EXPECT_STREQ(dlmgr::CHistoryItem::StateText(8), "");
     EXPECT_STREQ(dlmgr::CHistoryItem::StateText(-1), "");
+}
+
+TEST(PersistentClasses, ARegisteredNameKeepsItsFirstEntry) {
+    const inventory::PersistentClass* history = inventory::FindPersistentClass("CHistoryItem");
+    ASSERT_NE(history, nullptr);
+    const size_t known = inventory::PersistentClasses().size();
+    dlmgr::RegisterItemClasses();
+    inventory::RegisterPersistentClass({"VN_WatchItem", 2, nullptr});
+    EXPECT_EQ(inventory::PersistentClasses().size(), known);
+    EXPECT_EQ(inventory::FindPersistentClass("CHistoryItem"), history);
+    EXPECT_EQ(inventory::FindPersistentClass("VN_WatchItem")->schema, 1);
 }
 
 TEST(ObList, CountsAndDebugListing) {

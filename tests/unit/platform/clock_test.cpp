@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "service/timestamp.h"
+#include "platform/timestamp.h"
 
 namespace {
 

@@ -476,17 +476,17 @@ TEST_F(ScanDocumentTest, LongSignatureIsCutTo255CharactersWithoutSplittingAnEnti
     VN_WatchItem item;
     item.sequence = 5;
     item.signature = std::string(300, 'S');
-    std::string xml = item.GetItemXml();
+    std::string xml = vnxml::ItemXml(item);
     EXPECT_NE(xml.find("\t<Signature>" + std::string(255, 'S') + "</Signature>\n"), std::string::npos);
 
     // "&" escapes to five characters; at 250 + 5 it still fits exactly.
     item.signature = std::string(250, 'A') + "&" + "tail";
-    xml = item.GetItemXml();
+    xml = vnxml::ItemXml(item);
     EXPECT_NE(xml.find("\t<Signature>" + std::string(250, 'A') + "&amp;</Signature>\n"), std::string::npos);
 
     // At 252 + 5 the entity would be cut; it is left out rather than broken.
     item.signature = std::string(252, 'A') + "&" + "tail";
-    xml = item.GetItemXml();
+    xml = vnxml::ItemXml(item);
     EXPECT_NE(xml.find("\t<Signature>" + std::string(252, 'A') + "</Signature>\n"), std::string::npos);
 }
 

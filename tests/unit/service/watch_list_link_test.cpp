@@ -6,9 +6,9 @@
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "inventory/watch_list.h"
+#include "platform/xml_writer.h"
 #include "service/reply_parser.h"
 #include "service/watch_list_link.h"
-#include "service/xml_writer.h"
 
 TEST(WatchListLink, DocumentTimeReplyFlagsAndNoteReachTheWatchList) {
     VN_WatchList list;

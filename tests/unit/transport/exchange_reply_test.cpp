@@ -233,7 +233,7 @@ TEST_F(ExchangeReply, AnExclusionListIsKeptOnlyFromASuccessfulReplyWithADate) {
     EXPECT_TRUE(events_.Texts().empty());
 }
 
-TEST_F(ExchangeReply, SendAuthenticationWritesTheListsOnlyWhileThereIsAMainWindow) {
+TEST_F(ExchangeReply, SendAuthenticationWritesTheListsOnlyWhenAsked) {
     AddProgram("Some Tool");
     CXMLAuthentication authentication;
     authentication.machinename = "DESK-7";
@@ -243,16 +243,18 @@ TEST_F(ExchangeReply, SendAuthenticationWritesTheListsOnlyWhileThereIsAMainWindo
                           "<authentication><machinename>DESK-7</machinename><machineid>m-9</machineid>"
                           "</authentication>");
     CVarnelServer server(watch_.get(), &drivers_);
-    ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr, kCheckRequest, 1718000000));
+    ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr,
+                                          {kCheckRequest, /*withLists=*/true, 14400, 1718000000}));
     EXPECT_NE(canned_.request.find("<machinename>DESK-7</machinename>"), std::string::npos);
     EXPECT_NE(canned_.request.find("<nextScheduledScan>"), std::string::npos);
+    EXPECT_NE(canned_.request.find("<CheckForUpdatesInterval>240<"), std::string::npos);
     EXPECT_NE(canned_.request.find("Some Tool"), std::string::npos);
     EXPECT_FALSE(watch_->GetScanTimeText().empty()) << "the request's time is the list's scan time";
     EXPECT_EQ(authentication.machineid, "m-9");
     EXPECT_EQ(status.scanid, "s-1");
 
-    engine::SetMainWindow(nullptr);
-    ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr, kCheckRequest));
+    ASSERT_TRUE(
+        server.SendAuthentication(authentication, status, nullptr, {kCheckRequest, /*withLists=*/false, 0, 0}));
     EXPECT_EQ(canned_.request.find("Some Tool"), std::string::npos);
     EXPECT_EQ(canned_.request.find("<software.scanned"), std::string::npos);
     EXPECT_EQ(canned_.request.find("<nextScheduledScan>"), std::string::npos) << "none is scheduled";

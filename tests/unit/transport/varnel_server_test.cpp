@@ -274,16 +274,16 @@ TEST_F(Exchange, SendReportsARequestFileThatCannotBeCreated) {
 
 TEST(PostSafeMessage, ReachesTheMainWindowOnlyWhileThereIsOne) {
     testing_transport::PostedTexts posted(nullptr);
-    EXPECT_FALSE(engine::PostSafeMessage("nobody listens"));
+    EXPECT_FALSE(platform::PostSafeMessage("nobody listens"));
     EXPECT_TRUE(posted.Texts().empty());
 
-    engine::SetMainWindow(reinterpret_cast<platform::WindowHandle>(0x42));
-    EXPECT_TRUE(engine::PostSafeMessage(std::string("100% done %s")));
-    EXPECT_TRUE(engine::PostSafeMessage(319));
+    platform::SetMainWindow(reinterpret_cast<platform::WindowHandle>(0x42));
+    EXPECT_TRUE(platform::PostSafeMessage(std::string("100% done %s")));
+    EXPECT_TRUE(platform::PostSafeMessage(319));
     EXPECT_EQ(posted.Texts(), (std::vector<std::string>{"100% done %s", platform::LoadText(319)}));
     EXPECT_EQ(posted.recorded().setMessageLParams, (std::vector<intptr_t>{0, 0}));
 
     // A post that fails frees its block (the leak checker would tell) and says so.
     posted.recorded().refusePosts = true;
-    EXPECT_FALSE(engine::PostSafeMessage("lost"));
+    EXPECT_FALSE(platform::PostSafeMessage("lost"));
 }

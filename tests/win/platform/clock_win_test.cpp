@@ -7,7 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/win/win.h"
-#include "service/timestamp.h"
+#include "platform/timestamp.h"
 
 TEST(ClockWin, TimestampAgreesWithWindowsLocalTime) {
     const int64_t t = platform::CurrentTime();

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "service/xml_writer.h"
+#include "platform/xml_writer.h"
 
 TEST(XmlWriterWin, TextModeFileGetsCrLf) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() / "varnel-writer-text.xml";

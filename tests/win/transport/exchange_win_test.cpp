@@ -270,9 +270,9 @@ TEST_F(ExchangeWin, AWindowOnTheInterfaceThreadSeesTheRequestProgress) {
 TEST_F(ExchangeWin, PostedTextsReachTheMainFrame) {
     app::CMainFrame frame(GetModuleHandleA(nullptr));
     if (!frame.Create()) GTEST_SKIP() << "no display for the main window";
-    EXPECT_EQ(engine::MainWindow(), frame.Window());
+    EXPECT_EQ(platform::MainWindow(), frame.Window());
 
-    const auto postFromAWorker = [](auto text) { std::thread([text] { engine::PostSafeMessage(text); }).join(); };
+    const auto postFromAWorker = [](auto text) { std::thread([text] { platform::PostSafeMessage(text); }).join(); };
     const auto pump = [] {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);

@@ -190,7 +190,8 @@ TEST_F(ServiceExchange, APreScanRegistersTheMachineOpensAScanAndBringsTheExclusi
     authentication.machinename = "WINE-DESK";
     CXMLStatus status;
     CVarnelServer server(watch_.get(), &drivers_);
-    ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr, kPreScanRequest));
+    ASSERT_TRUE(server.SendAuthentication(authentication, status, nullptr,
+                                          {kPreScanRequest, /*withLists=*/true, 0, 0}));
     EXPECT_EQ(status.code, "0");
     EXPECT_FALSE(status.scanid.empty());
     EXPECT_EQ(authentication.machinename, "WINE-DESK");

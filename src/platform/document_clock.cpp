@@ -1,6 +1,6 @@
-#include "service/document_clock.h"
+#include "platform/document_clock.h"
 
-#include "service/timestamp.h"
+#include "platform/timestamp.h"
 
 namespace vnxml {
 

@@ -1,4 +1,4 @@
-#include "service/client_version.h"
+#include "platform/client_version.h"
 
 // The build passes the project's version (CMakeLists.txt), which is also the
 // version resource's.

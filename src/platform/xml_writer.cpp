@@ -1,4 +1,4 @@
-#include "service/xml_writer.h"
+#include "platform/xml_writer.h"
 
 #include <cstring>
 #include <new>

@@ -1,4 +1,4 @@
-#include "service/timestamp.h"
+#include "platform/timestamp.h"
 
 #include <cinttypes>
 

@@ -1,5 +1,5 @@
 // How a worker thread tells the user-interface thread about a failure: the
-// text is copied into a text block (engine/text_block.h) and posted to the
+// text is copied into a text block (platform/text_block.h) and posted to the
 // application's main window as "WM_Varnel10_SetMessage" (wParam the block,
 // lParam 0). The receiver frees the block. Posting never blocks the worker
 // and never throws.
@@ -9,7 +9,7 @@
 
 #include "platform/notifier.h"
 
-namespace engine {
+namespace platform {
 
 // The window that receives the worker's messages (the main frame's window),
 // or null while there is none. Any thread may read it.
@@ -23,4 +23,4 @@ bool PostSafeMessage(const std::string& text);
 // The same with a string-table text ("*** Error PostSafeMessage(UIND):").
 bool PostSafeMessage(int stringId);
 
-}  // namespace engine
+}  // namespace platform

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace engine {
+namespace platform {
 
 // A new block holding the text, or 0 when none could be made.
 uintptr_t MakeTextBlock(const std::string& text);
@@ -17,4 +17,4 @@ std::string TakeTextBlock(uintptr_t block);
 // Frees a block that was never delivered.
 void FreeTextBlock(uintptr_t block);
 
-}  // namespace engine
+}  // namespace platform

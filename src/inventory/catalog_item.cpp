@@ -1,4 +1,4 @@
-#include "service/catalog_item.h"
+#include "inventory/catalog_item.h"
 
 #include "platform/text.h"
 

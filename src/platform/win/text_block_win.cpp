@@ -1,9 +1,9 @@
 #include <cstring>
 
-#include "engine/text_block.h"
+#include "platform/text_block.h"
 #include "platform/win/win.h"
 
-namespace engine {
+namespace platform {
 
 uintptr_t MakeTextBlock(const std::string& text) {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 5);
@@ -34,4 +34,4 @@ void FreeTextBlock(uintptr_t block) {
     if (block) GlobalFree(reinterpret_cast<HGLOBAL>(block));
 }
 
-}  // namespace engine
+}  // namespace platform

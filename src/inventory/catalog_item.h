@@ -1,6 +1,7 @@
 // Catalogue items: products described by the update service's catalogue
 // documents (search results and the today's-updates feed), each with its
-// links. These are data only; the documents' parsers fill them.
+// links. These are data only: the service's document parsers fill them, and
+// the today's-updates list (daily_item.h) stores them.
 #pragma once
 
 #include <string>

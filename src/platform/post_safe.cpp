@@ -1,14 +1,14 @@
-#include "engine/post_safe.h"
+#include "platform/post_safe.h"
 
 #include <atomic>
 #include <exception>
 
-#include "engine/text_block.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "platform/string_table.h"
+#include "platform/text_block.h"
 
-namespace engine {
+namespace platform {
 namespace {
 
 std::atomic<platform::WindowHandle> g_mainWindow{nullptr};
@@ -58,4 +58,4 @@ bool PostSafeMessage(int stringId) {
     return false;
 }
 
-}  // namespace engine
+}  // namespace platform

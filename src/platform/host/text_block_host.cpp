@@ -1,9 +1,9 @@
 // On the host a block is a heap copy of the text.
 #include <memory>
 
-#include "engine/text_block.h"
+#include "platform/text_block.h"
 
-namespace engine {
+namespace platform {
 
 uintptr_t MakeTextBlock(const std::string& text) {
     return reinterpret_cast<uintptr_t>(new std::string(text.c_str()));
@@ -16,4 +16,4 @@ std::string TakeTextBlock(uintptr_t block) {
 
 void FreeTextBlock(uintptr_t block) { delete reinterpret_cast<std::string*>(block); }
 
-}  // namespace engine
+}  // namespace platform
