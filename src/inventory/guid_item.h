@@ -54,6 +54,7 @@ public:
     mutable std::string msiProductName;  // cache of GetMsiProductName; not stored
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_GuidItem& other);
     void MergeFrom(const VN_GuidItem& other);
 };
@@ -108,6 +109,7 @@ public:
     std::string reportComments;
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_UpdatedItem& other);
     void MergeFrom(const VN_UpdatedItem& other);
 };
@@ -125,6 +127,7 @@ public:
     std::string matchedPvId;
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_RegistryItem& other);
     void MergeFrom(const VN_RegistryItem& other);
 };
