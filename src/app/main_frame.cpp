@@ -87,17 +87,15 @@ void CMainFrame::FinishStartup() {
 
 void CMainFrame::OnCreate() {
     tray_.Attach(instance_, window_, Messages().notification);
-    const bool show = platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault);
-    showTaskbarIcon_ = !show;  // so that ShowTrayIcon applies it
-    ShowTrayIcon(show);
+    ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
 
 void CMainFrame::ShowTrayIcon(bool show) {
     platform::AppSettings().WriteFlag(setting::kShowTaskbarIcon, show);
-    if (show == showTaskbarIcon_) return;
-    showTaskbarIcon_ = show;
+    if (show == tray_.IsWanted()) return;
     if (show) {
-        vnlog::Write(tray_.Show() ? "Notification-area icon shown" : "Notification-area icon could not be added");
+        vnlog::Write(tray_.Show() ? "Notification-area icon shown"
+                                  : "Notification-area icon could not be added yet; trying again");
     } else {
         tray_.Remove();
     }
@@ -210,6 +208,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
+            else if (wParam == CTrayIcon::kRetryTimer) tray_.OnRetryTimer();
             return 0;
         case WM_CLOSE:
             OnClose();
