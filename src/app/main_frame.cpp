@@ -1,16 +1,16 @@
 #include "app/main_frame.h"
 
-#include <cstring>
-
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
 #include "appcore/window_placement.h"
 #include "platform/log.h"
 #include "platform/post_safe.h"
+#include "platform/text_block.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/win/handles.h"
 #include "resource.h"
 
 namespace app {
@@ -28,9 +28,8 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
     const DWORD n = FormatMessageA(
         FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(), 0,
         0, reinterpret_cast<LPSTR>(&buffer), 0, reinterpret_cast<va_list*>(args));
-    std::string out = n && buffer ? std::string(buffer, n) : format + argument;
-    if (buffer) LocalFree(buffer);
-    return out;
+    const platform::UniqueLocal owned(buffer);
+    return n && buffer ? std::string(buffer, n) : format + argument;
 }
 
 }  // namespace
@@ -88,17 +87,15 @@ void CMainFrame::FinishStartup() {
 
 void CMainFrame::OnCreate() {
     tray_.Attach(instance_, window_, Messages().notification);
-    const bool show = platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault);
-    showTaskbarIcon_ = !show;  // so that ShowTrayIcon applies it
-    ShowTrayIcon(show);
+    ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
 
 void CMainFrame::ShowTrayIcon(bool show) {
     platform::AppSettings().WriteFlag(setting::kShowTaskbarIcon, show);
-    if (show == showTaskbarIcon_) return;
-    showTaskbarIcon_ = show;
+    if (show == tray_.IsWanted()) return;
     if (show) {
-        vnlog::Write(tray_.Show() ? "Notification-area icon shown" : "Notification-area icon could not be added");
+        vnlog::Write(tray_.Show() ? "Notification-area icon shown"
+                                  : "Notification-area icon could not be added yet; trying again");
     } else {
         tray_.Remove();
     }
@@ -151,14 +148,7 @@ void CMainFrame::OnScheduleTimer() {
 }
 
 void CMainFrame::OnSetMessage(WPARAM block) {
-    const HGLOBAL memory = reinterpret_cast<HGLOBAL>(block);
-    if (!memory) return;
-    std::string text;
-    if (const char* bytes = static_cast<const char*>(GlobalLock(memory))) {
-        text.assign(bytes, strnlen(bytes, GlobalSize(memory)));
-        GlobalUnlock(memory);
-    }
-    GlobalFree(memory);
+    const std::string text = platform::TakeTextBlock(static_cast<uintptr_t>(block));
     if (text.empty()) return;
     lastErrorText_ = text;
     platform::ReportMessage(FormatWithText(platform::LoadText(kSetMessageTextId), text), MB_ICONINFORMATION,
@@ -218,6 +208,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
+            else if (wParam == CTrayIcon::kRetryTimer) tray_.OnRetryTimer();
             return 0;
         case WM_CLOSE:
             OnClose();

@@ -6,7 +6,8 @@
 // Built so far: creation, the registered messages that need no other part
 // (IsMe, Exit, Register, SetMessage, TaskbarCreated, WM_COPYDATA), commands
 // 32879 (already running), 32771 (Exit) and 32816 (Close Window), the close
-// and end-of-session rules, the tray icon itself and timer 1000. The views,
+// and end-of-session rules, the tray icon itself (added again by a retry timer
+// and on "TaskbarCreated" when the shell was not ready) and timer 1000. The views,
 // toolbar, status bar, tray menu, settings sheet and the scheduled pass that
 // the timer drives are not built yet.
 #pragma once
@@ -71,7 +72,6 @@ private:
     HINSTANCE instance_;
     HWND window_ = nullptr;
     CTrayIcon tray_;
-    bool showTaskbarIcon_ = false;
     bool timerRunning_ = false;
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;

@@ -1,10 +1,15 @@
 #include "inventory/driver_item.h"
 
+#include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
 
 void VN_DriverItem::ExchangeFields(inventory::FieldExchange& fx) {
     VN_UpdatedItem::ExchangeFields(fx);
+    ExchangeOwnFields(fx);
+}
+
+void VN_DriverItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("reservedDriverText", reservedDriverText);
     fx.Field("deviceDesc", deviceDesc);
     fx.Field("friendlyName", friendlyName);
@@ -27,6 +32,7 @@ void VN_DriverItem::ExchangeFields(inventory::FieldExchange& fx) {
     fx.Field("serviceKeyPath", serviceKeyPath);
     fx.Field("serviceGroup", serviceGroup);
     fx.Field("files", files);
+    fx.MemoryField("driverFlag", driverFlag);
 }
 
 std::string VN_DriverItem::GetDisplayName(bool) const { return driverDesc.empty() ? deviceDesc : driverDesc; }
@@ -38,29 +44,7 @@ void VN_DriverItem::ShowIcon(platform::WindowHandle staticControl) const {
 }
 
 void VN_DriverItem::CopyFrom(const VN_DriverItem& other) {
-    reservedDriverText = other.reservedDriverText;
-    deviceDesc = other.deviceDesc;
-    friendlyName = other.friendlyName;
-    enumeratorName = other.enumeratorName;
-    deviceClass = other.deviceClass;
-    classGuid = other.classGuid;
-    driverKey = other.driverKey;
-    deviceMfg = other.deviceMfg;
-    service = other.service;
-    hardwareIds = other.hardwareIds;
-    compatibleIds = other.compatibleIds;
-    driverKeyPath = other.driverKeyPath;
-    driverDate = other.driverDate;
-    driverDesc = other.driverDesc;
-    driverVersion = other.driverVersion;
-    driverProvider = other.driverProvider;
-    infPath = other.infPath;
-    infSection = other.infSection;
-    matchingDeviceId = other.matchingDeviceId;
-    serviceKeyPath = other.serviceKeyPath;
-    serviceGroup = other.serviceGroup;
-    files = other.files;
-    driverFlag = other.driverFlag;
+    inventory::CopyFields(*this, other, &VN_DriverItem::ExchangeOwnFields);
     VN_UpdatedItem::CopyFrom(other);
 }
 

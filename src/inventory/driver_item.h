@@ -54,4 +54,7 @@ public:
     std::string serviceGroup;
     std::string files;        // the driver file
     bool driverFlag = true;   // the driver search found it; not stored
+
+protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
 };

@@ -29,6 +29,11 @@ public:
     virtual void Reserved32() = 0;
     // A 32-bit count, then that many strings. Loaded entries are appended.
     virtual void Field(const char* name, std::vector<std::string>& values) = 0;
+    // A field kept in memory only: never stored or shown, but copied and merged
+    // with the stored ones (see field_copy.h). Stores and loads skip it.
+    virtual void MemoryField(const char*, std::string&) {}
+    virtual void MemoryField(const char*, int32_t&) {}
+    virtual void MemoryField(const char*, bool&) {}
 
     // A 32-bit count, then that many records of fields. Storing, `count` is the
     // number of records to write; loading, the number read is returned. Each

@@ -2,12 +2,10 @@
 
 #include <atomic>
 
+#include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
 
-using inventory::FillIfEmpty;
-using inventory::FillIfFalse;
-using inventory::FillIfZero;
 using textutil::EqualsNoCase;
 
 namespace {
@@ -62,35 +60,30 @@ int VN_GuidItem::CompareByName(const VN_GuidItem& other, bool descending) const 
 
 void VN_GuidItem::ExchangeFields(inventory::FieldExchange& fx) {
     VN_ItemBase::ExchangeFields(fx);
+    ExchangeOwnFields(fx);
+}
+
+void VN_GuidItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("productGuid", productGuid);
     fx.Field("componentGuid", componentGuid);
     fx.Field("groupOutdated", groupOutdated);
     fx.Field("groupSkipped", groupSkipped);
     fx.Field("groupHasCurrent", groupHasCurrent);
     fx.Field("groupCurrentCount", groupCurrentCount);
+    fx.MemoryField("sequence", sequence);
 }
 
+// The installer name cache belongs to the product code: it is never copied or
+// merged, and dropped whenever the code changes.
 void VN_GuidItem::CopyFrom(const VN_GuidItem& other) {
-    // The name cache belongs to the old product code; a different code drops it.
     if (!EqualsNoCase(productGuid, other.productGuid)) msiProductName.clear();
-    productGuid = other.productGuid;
-    componentGuid = other.componentGuid;
-    groupOutdated = other.groupOutdated;
-    groupSkipped = other.groupSkipped;
-    groupHasCurrent = other.groupHasCurrent;
-    groupCurrentCount = other.groupCurrentCount;
-    sequence = other.sequence;
+    inventory::CopyFields(*this, other, &VN_GuidItem::ExchangeOwnFields);
     VN_ItemBase::CopyFrom(other);
 }
 
 void VN_GuidItem::MergeFrom(const VN_GuidItem& other) {
-    if (productGuid.empty() && !other.productGuid.empty()) SetProductGuid(other.productGuid);
-    FillIfEmpty(componentGuid, other.componentGuid);
-    FillIfFalse(groupOutdated, other.groupOutdated);
-    FillIfFalse(groupSkipped, other.groupSkipped);
-    FillIfFalse(groupHasCurrent, other.groupHasCurrent);
-    FillIfZero(groupCurrentCount, other.groupCurrentCount);
-    FillIfZero(sequence, other.sequence);
+    if (productGuid.empty() && !other.productGuid.empty()) msiProductName.clear();
+    inventory::MergeFields(*this, other, &VN_GuidItem::ExchangeOwnFields);
     VN_ItemBase::MergeFrom(other);
 }
 
@@ -123,10 +116,15 @@ bool VN_UpdatedItem::HasTrackedComponents() const {
 
 void VN_UpdatedItem::ExchangeFields(inventory::FieldExchange& fx) {
     VN_GuidItem::ExchangeFields(fx);
+    ExchangeOwnFields(fx);
+}
+
+void VN_UpdatedItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("progName", progName);
     fx.Field("myVersion", myVersion);
     fx.Field("currentVers", currentVers);
     fx.Field("currentDate", currentDate);
+    fx.MemoryField("serverId", serverId);
     fx.Field("reservedText", reservedText);
     fx.Field("productId", productId);
     fx.Field("additionalInfo", additionalInfo);
@@ -143,46 +141,12 @@ void VN_UpdatedItem::ExchangeFields(inventory::FieldExchange& fx) {
 }
 
 void VN_UpdatedItem::CopyFrom(const VN_UpdatedItem& other) {
-    progName = other.progName;
-    myVersion = other.myVersion;
-    currentVers = other.currentVers;
-    currentDate = other.currentDate;
-    serverId = other.serverId;
-    reservedText = other.reservedText;
-    productId = other.productId;
-    additionalInfo = other.additionalInfo;
-    updateAvailable = other.updateAvailable;
-    outdated = other.outdated;
-    skipped = other.skipped;
-    serverNeedsIcon = other.serverNeedsIcon;
-    productUrl = other.productUrl;
-    directDlUrl = other.directDlUrl;
-    directDlIsFile = other.directDlIsFile;
-    userAdded = other.userAdded;
-    reportReason = other.reportReason;
-    reportComments = other.reportComments;
+    inventory::CopyFields(*this, other, &VN_UpdatedItem::ExchangeOwnFields);
     VN_GuidItem::CopyFrom(other);
 }
 
 void VN_UpdatedItem::MergeFrom(const VN_UpdatedItem& other) {
-    FillIfEmpty(progName, other.progName);
-    FillIfEmpty(myVersion, other.myVersion);
-    FillIfEmpty(currentVers, other.currentVers);
-    FillIfEmpty(currentDate, other.currentDate);
-    FillIfEmpty(serverId, other.serverId);
-    FillIfEmpty(reservedText, other.reservedText);
-    FillIfEmpty(productId, other.productId);
-    FillIfEmpty(additionalInfo, other.additionalInfo);
-    FillIfFalse(updateAvailable, other.updateAvailable);
-    FillIfFalse(outdated, other.outdated);
-    FillIfFalse(skipped, other.skipped);
-    FillIfFalse(serverNeedsIcon, other.serverNeedsIcon);
-    FillIfEmpty(productUrl, other.productUrl);
-    FillIfEmpty(directDlUrl, other.directDlUrl);
-    FillIfFalse(directDlIsFile, other.directDlIsFile);
-    FillIfFalse(userAdded, other.userAdded);
-    FillIfZero(reportReason, other.reportReason);
-    FillIfEmpty(reportComments, other.reportComments);
+    inventory::MergeFields(*this, other, &VN_UpdatedItem::ExchangeOwnFields);
     VN_GuidItem::MergeFrom(other);
 }
 
@@ -190,6 +154,10 @@ void VN_UpdatedItem::MergeFrom(const VN_UpdatedItem& other) {
 
 void VN_RegistryItem::ExchangeFields(inventory::FieldExchange& fx) {
     VN_UpdatedItem::ExchangeFields(fx);
+    ExchangeOwnFields(fx);
+}
+
+void VN_RegistryItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("uninstallString", uninstallString);
     fx.Field("signature", signature);
     fx.Field("iconPath", iconPath);
@@ -198,19 +166,11 @@ void VN_RegistryItem::ExchangeFields(inventory::FieldExchange& fx) {
 }
 
 void VN_RegistryItem::CopyFrom(const VN_RegistryItem& other) {
-    uninstallString = other.uninstallString;
-    signature = other.signature;
-    iconPath = other.iconPath;
-    keyName = other.keyName;
-    matchedPvId = other.matchedPvId;
+    inventory::CopyFields(*this, other, &VN_RegistryItem::ExchangeOwnFields);
     VN_UpdatedItem::CopyFrom(other);
 }
 
 void VN_RegistryItem::MergeFrom(const VN_RegistryItem& other) {
-    FillIfEmpty(uninstallString, other.uninstallString);
-    FillIfEmpty(signature, other.signature);
-    FillIfEmpty(iconPath, other.iconPath);
-    FillIfEmpty(keyName, other.keyName);
-    FillIfEmpty(matchedPvId, other.matchedPvId);
+    inventory::MergeFields(*this, other, &VN_RegistryItem::ExchangeOwnFields);
     VN_UpdatedItem::MergeFrom(other);
 }

@@ -50,6 +50,7 @@ public:
     mutable std::string msiProductName;  // cache of GetMsiProductName; not stored
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_GuidItem& other);
     void MergeFrom(const VN_GuidItem& other);
 };
@@ -104,6 +105,7 @@ public:
     std::string reportComments;
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_UpdatedItem& other);
     void MergeFrom(const VN_UpdatedItem& other);
 };
@@ -121,6 +123,7 @@ public:
     std::string matchedPvId;
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_RegistryItem& other);
     void MergeFrom(const VN_RegistryItem& other);
 };

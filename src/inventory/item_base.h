@@ -26,7 +26,7 @@ public:
     virtual const char* RuntimeClassName() const { return nullptr; }
 
     // The stored fields, in file order (base class first).
-    virtual void ExchangeFields(inventory::FieldExchange& fx);
+    virtual void ExchangeFields(inventory::FieldExchange& fx) { ExchangeOwnFields(fx); }
 
     // 0 present; 1 removed by the user; 2 gone (no longer installed, or folded
     // into another item). Items with a non-zero value are kept but not shown
@@ -36,7 +36,12 @@ public:
     int32_t scanStamp = 0;
 
 protected:
-    void CopyFrom(const VN_ItemGrandBase& other) { removed = other.removed; }
+    // Each class level lists the fields it adds in ExchangeOwnFields; its
+    // ExchangeFields, CopyFrom and MergeFrom walk that one list (field_copy.h).
+    // `scanStamp` belongs to the owning list and is neither copied nor merged;
+    // `removed` is copied but never merged: an item's state stays its own.
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    void CopyFrom(const VN_ItemGrandBase& other);
 };
 
 namespace item_state {
@@ -66,20 +71,7 @@ public:
     bool expanded = false;
 
 protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
     void CopyFrom(const VN_ItemBase& other);
     void MergeFrom(const VN_ItemBase& other);
 };
-
-namespace inventory {
-// MergeFrom's rule: a field takes the other item's value only while it is
-// still empty, false or zero.
-inline void FillIfEmpty(std::string& mine, const std::string& other) {
-    if (mine.empty()) mine = other;
-}
-inline void FillIfFalse(bool& mine, bool other) {
-    if (!mine) mine = other;
-}
-inline void FillIfZero(int32_t& mine, int32_t other) {
-    if (mine == 0) mine = other;
-}
-}  // namespace inventory

@@ -1,11 +1,8 @@
 #include "inventory/watch_item.h"
 
+#include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
-
-using inventory::FillIfEmpty;
-using inventory::FillIfFalse;
-using inventory::FillIfZero;
 
 namespace {
 // This item's field is not empty and equals the other's, ignoring case.
@@ -16,6 +13,10 @@ bool NonEmptyEqual(const std::string& mine, const std::string& theirs) {
 
 void VN_WatchItem::ExchangeFields(inventory::FieldExchange& fx) {
     VN_RegistryItem::ExchangeFields(fx);
+    ExchangeOwnFields(fx);
+}
+
+void VN_WatchItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("packageName", packageName);
     fx.Field("fileDesc", fileDesc);
     fx.Field("shortcutName", shortcutName);
@@ -27,6 +28,8 @@ void VN_WatchItem::ExchangeFields(inventory::FieldExchange& fx) {
     fx.Field("error", error);
     fx.Field("executableName", executableName);
     fx.Field("source", source);
+    fx.MemoryField("arguments", arguments);
+    fx.MemoryField("listIndex", listIndex);
     fx.Reserved32();
     fx.WordFlag("comFromReg", comFromReg);
     fx.Field("reservedText2", reservedText2);
@@ -48,41 +51,14 @@ void VN_WatchItem::ShowIcon(platform::WindowHandle staticControl) const {
 void VN_WatchItem::SetFileDesc(std::string_view text) { fileDesc = textutil::Trim(text); }
 
 void VN_WatchItem::CopyFrom(const VN_WatchItem& other) {
-    packageName = other.packageName;
-    fileDesc = other.fileDesc;
-    shortcutName = other.shortcutName;
-    targetName = other.targetName;
-    installedVers = other.installedVers;
-    installedVers2 = other.installedVers2;
-    installedVers3 = other.installedVers3;
-    description = other.description;
-    error = other.error;
-    executableName = other.executableName;
-    source = other.source;
-    arguments = other.arguments;
-    listIndex = other.listIndex;
-    comFromReg = other.comFromReg;
-    reservedText2 = other.reservedText2;
+    inventory::CopyFields(*this, other, &VN_WatchItem::ExchangeOwnFields);
     VN_RegistryItem::CopyFrom(other);
 }
 
 void VN_WatchItem::MergeFrom(const VN_WatchItem& other) {
-    FillIfEmpty(packageName, other.packageName);
-    FillIfEmpty(fileDesc, other.fileDesc);
-    FillIfEmpty(shortcutName, other.shortcutName);
-    FillIfEmpty(targetName, other.targetName);
-    FillIfEmpty(installedVers, other.installedVers);
-    FillIfEmpty(installedVers2, other.installedVers2);
-    FillIfEmpty(installedVers3, other.installedVers3);
-    FillIfEmpty(description, other.description);
-    FillIfEmpty(error, other.error);
-    FillIfEmpty(executableName, other.executableName);
+    inventory::MergeFields(*this, other, &VN_WatchItem::ExchangeOwnFields);
     // The newer scan decides whether the item came from the registry or a file.
     if (!other.source.empty()) source = other.source;
-    FillIfEmpty(arguments, other.arguments);
-    FillIfZero(listIndex, other.listIndex);
-    FillIfFalse(comFromReg, other.comFromReg);
-    FillIfEmpty(reservedText2, other.reservedText2);
     VN_RegistryItem::MergeFrom(other);
 }
 

@@ -63,4 +63,7 @@ public:
     int32_t listIndex = 0;  // position when the available-updates list was built; not stored
     bool comFromReg = false;
     std::string reservedText2;  // carried through files, never set by the program
+
+protected:
+    void ExchangeOwnFields(inventory::FieldExchange& fx);
 };

@@ -2,9 +2,10 @@
 // document, its exclusion node selected and appended, behind the XML
 // declaration, to a second document, which is saved.
 #include <msxml2.h>
-#include <oleauto.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "inventory/exclusion_file.h"
 #include "platform/log.h"
@@ -17,24 +18,12 @@ namespace inventory {
 namespace {
 
 using platform::ComPtr;
+using platform::MakeBstr;
+using platform::UniqueBstr;
 
 // DOMDocument {2933BF90-7B36-11D2-B20E-00C04F983E60}: the version-independent
 // class that MSXML 3 registers (MinGW's header maps the name to another class).
 const CLSID kDomDocumentClass = {0x2933bf90, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
-
-class Bstr {
-public:
-    explicit Bstr(const std::wstring& text)
-        : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { ::SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return value_; }
-    explicit operator bool() const { return value_ != nullptr; }
-
-private:
-    BSTR value_;
-};
 
 void Report(const std::string& line) { vnlog::Debug(line + "\n"); }
 
@@ -47,20 +36,14 @@ void ReportCode(const char* message, HRESULT hr) {
 std::string Describe(HRESULT hr) {
     ComPtr<IErrorInfo> info;
     if (::GetErrorInfo(0, info.GetAddressOf()) == S_OK && info) {
-        BSTR description = nullptr;
-        if (SUCCEEDED(info->GetDescription(&description)) && description != nullptr) {
-            const std::string text = platform::Narrow(std::wstring_view(description, ::SysStringLen(description)));
-            ::SysFreeString(description);
+        UniqueBstr description;
+        if (SUCCEEDED(info->GetDescription(description.put()))) {
+            const std::string text = platform::BstrText(description.get());
             if (!text.empty()) return textutil::Trim(text);
         }
     }
-    char* buffer = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length ? std::string(buffer, length) : textutil::Format("Unknown error 0x%lx", static_cast<unsigned long>(hr));
-    if (buffer != nullptr) ::LocalFree(buffer);
-    return textutil::Trim(text);
+    const std::optional<std::string> text = platform::SystemMessageText(static_cast<DWORD>(hr));
+    return text ? textutil::Trim(*text) : textutil::Format("Unknown error 0x%lx", static_cast<unsigned long>(hr));
 }
 
 int ComError(HRESULT hr) {
@@ -72,13 +55,10 @@ int ComError(HRESULT hr) {
 // the target.
 HRESULT SaveReplacing(IXMLDOMDocument* document, const std::string& outputPath) {
     const std::string temporary = outputPath + ".new";
-    Bstr path(platform::Widen(temporary));
+    UniqueBstr path = MakeBstr(platform::Widen(temporary));
     if (!path) return E_OUTOFMEMORY;
-    VARIANT target;
-    ::VariantInit(&target);
-    target.vt = VT_BSTR;
-    target.bstrVal = path.get();
-    HRESULT hr = document->save(target);
+    const platform::UniqueVariant target(std::move(path));
+    HRESULT hr = document->save(target.get());
     if (SUCCEEDED(hr) &&
         !::MoveFileExA(temporary.c_str(), outputPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         hr = HRESULT_FROM_WIN32(::GetLastError());
@@ -106,7 +86,7 @@ int SaveWithDom(std::string_view replyText, const std::string& outputPath) {
     reply->put_validateOnParse(VARIANT_FALSE);
 
     // The reply is already text; a declared encoding must not be applied again.
-    Bstr text(platform::Widen(platform::WithoutDeclaredEncoding(replyText)));
+    const UniqueBstr text = MakeBstr(platform::Widen(platform::WithoutDeclaredEncoding(replyText)));
     if (!text) return ComError(E_OUTOFMEMORY);
     VARIANT_BOOL loaded = VARIANT_FALSE;
     hr = reply->loadXML(text.get(), &loaded);
@@ -115,7 +95,7 @@ int SaveWithDom(std::string_view replyText, const std::string& outputPath) {
         return 1;
     }
 
-    Bstr query(platform::Widen(kExclusionNodePath));
+    const UniqueBstr query = MakeBstr(platform::Widen(kExclusionNodePath));
     ComPtr<IXMLDOMNode> exclusion;
     hr = reply->selectSingleNode(query.get(), exclusion.GetAddressOf());
     if (FAILED(hr) || !exclusion) {
@@ -124,7 +104,7 @@ int SaveWithDom(std::string_view replyText, const std::string& outputPath) {
         return 1;
     }
 
-    Bstr target(L"xml"), data(L"version='1.0'");
+    const UniqueBstr target = MakeBstr(L"xml"), data = MakeBstr(L"version='1.0'");
     ComPtr<IXMLDOMProcessingInstruction> header;
     hr = output->createProcessingInstruction(target.get(), data.get(), header.GetAddressOf());
     if (FAILED(hr) || !header) {

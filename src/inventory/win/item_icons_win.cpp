@@ -4,8 +4,10 @@
 #include <climits>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "inventory/item_services.h"
+#include "platform/win/handles.h"
 #include "platform/win/win.h"
 #include "platform/win/wide.h"
 
@@ -18,23 +20,21 @@ namespace {
 
 class WinItemIcons final : public IItemIcons {
 public:
-    ~WinItemIcons() override {
-        for (auto& entry : owned_) ::DestroyIcon(entry.second);
-    }
-
     void ShowFileIcon(platform::WindowHandle control, const std::string& filePath) override {
-        HICON icon = nullptr;
+        platform::UniqueIcon icon;
         if (!filePath.empty()) {
             const std::wstring path = platform::Widen(filePath);
             // Only a count of extracted icons makes the handle trustworthy: for a
             // missing file the call answers UINT_MAX and may leave garbage behind.
-            const UINT got = ::ExtractIconExW(path.c_str(), 0, &icon, nullptr, 1);
-            if (got == 0 || got == UINT_MAX) icon = nullptr;
+            HICON extracted = nullptr;
+            const UINT got = ::ExtractIconExW(path.c_str(), 0, &extracted, nullptr, 1);
+            if (got != 0 && got != UINT_MAX) icon.reset(extracted);
         }
         if (icon) {
-            SetIcon(static_cast<HWND>(control), icon, true);
+            const HICON shown = icon.get();
+            SetIcon(static_cast<HWND>(control), shown, std::move(icon));
         } else {
-            SetIcon(static_cast<HWND>(control), ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512)), false);  // IDI_APPLICATION
+            SetIcon(static_cast<HWND>(control), ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512)));  // IDI_APPLICATION
         }
     }
 
@@ -47,34 +47,35 @@ public:
         images.cbSize = sizeof images;
         if (!::SetupDiGetClassImageList(&images)) return;
         int index = 0;
-        HICON icon = nullptr;
-        if (::SetupDiGetClassImageIndex(&images, &guid, &index)) icon = ::ImageList_GetIcon(images.ImageList, index, ILD_NORMAL);
+        platform::UniqueIcon icon;
+        if (::SetupDiGetClassImageIndex(&images, &guid, &index))
+            icon.reset(::ImageList_GetIcon(images.ImageList, index, ILD_NORMAL));
         ::SetupDiDestroyClassImageList(&images);
-        if (icon) SetIcon(static_cast<HWND>(control), icon, true);
+        if (icon) {
+            const HICON shown = icon.get();
+            SetIcon(static_cast<HWND>(control), shown, std::move(icon));
+        }
     }
 
 private:
-    // Sets the icon and repaints; an icon this painter made for the control
-    // earlier is destroyed once it is replaced.
-    void SetIcon(HWND control, HICON icon, bool owned) {
-        if (!control) {
-            if (owned) ::DestroyIcon(icon);
-            return;
-        }
+    // Sets the icon and repaints; `owned` is the icon when this painter made
+    // it. An icon made for the control earlier is destroyed once replaced.
+    void SetIcon(HWND control, HICON icon, platform::UniqueIcon owned = {}) {
+        if (!control) return;
         ::SendMessageW(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
         ::InvalidateRect(control, nullptr, TRUE);
         ::UpdateWindow(control);
         std::lock_guard<std::mutex> lock(mutex_);
         const auto previous = owned_.find(control);
         if (previous != owned_.end()) {
-            if (previous->second != icon) ::DestroyIcon(previous->second);
+            if (previous->second.get() == icon) (void)previous->second.release();  // still shown
             owned_.erase(previous);
         }
-        if (owned) owned_[control] = icon;
+        if (owned) owned_[control] = std::move(owned);
     }
 
     std::mutex mutex_;
-    std::map<HWND, HICON> owned_;
+    std::map<HWND, platform::UniqueIcon> owned_;
 };
 
 }  // namespace

@@ -2,6 +2,8 @@
 // released exactly once, on every path.
 #pragma once
 
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/win/win.h"
@@ -64,6 +66,22 @@ struct LibraryTraits {
     static void Close(HMODULE h) { ::FreeLibrary(h); }
 };
 
+struct GlobalMemoryTraits {
+    using Type = HGLOBAL;
+    static HGLOBAL Invalid() { return nullptr; }
+    static void Close(HGLOBAL h) { ::GlobalFree(h); }
+};
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static HLOCAL Invalid() { return nullptr; }
+    static void Close(HLOCAL h) { ::LocalFree(h); }
+};
+struct IconTraits {
+    using Type = HICON;
+    static HICON Invalid() { return nullptr; }
+    static void Close(HICON h) { ::DestroyIcon(h); }
+};
+
 // Kernel objects (events, semaphores, processes, threads).
 using UniqueHandle = UniqueHandleT<KernelHandleTraits>;
 // Handles whose "none" is INVALID_HANDLE_VALUE: CreateFile, FindFirstFile.
@@ -71,5 +89,16 @@ using UniqueFile = UniqueHandleT<FileHandleTraits>;
 using UniqueFind = UniqueHandleT<FindHandleTraits>;
 using UniqueKey = UniqueHandleT<KeyTraits>;
 using UniqueLibrary = UniqueHandleT<LibraryTraits>;
+// Memory blocks of GlobalAlloc and LocalAlloc (and of the calls that allocate
+// with them for the caller, such as FormatMessage).
+using UniqueGlobal = UniqueHandleT<GlobalMemoryTraits>;
+using UniqueLocal = UniqueHandleT<LocalMemoryTraits>;
+// Icons the program made or extracted; never a shared icon (LoadIcon, LR_SHARED).
+using UniqueIcon = UniqueHandleT<IconTraits>;
+
+// The system's text for an error code, without its trailing line break: from
+// the system's message table, or from `module`'s when one is given. None when
+// the table has no text for the code.
+std::optional<std::string> SystemMessageText(DWORD code, HMODULE module = nullptr);
 
 }  // namespace platform

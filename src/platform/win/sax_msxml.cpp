@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include <exception>
+#include <utility>
 
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -167,15 +168,10 @@ public:
         // switch to.
         if (DeclaresDocumentType(bytes)) return SaxResult::Malformed;
         const std::wstring wide = Widen(WithoutDeclaredEncoding(bytes));
-        BSTR text = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        if (text == nullptr) return SaxResult::Malformed;
-        VARIANT input;
-        ::VariantInit(&input);
-        input.vt = VT_BSTR;
-        input.bstrVal = text;
-        const SaxResult result = Run(handler, [&] { return reader_->parse(input); });
-        ::VariantClear(&input);
-        return result;
+        UniqueBstr text = MakeBstr(wide);
+        if (!text) return SaxResult::Malformed;
+        const UniqueVariant input(std::move(text));
+        return Run(handler, [&] { return reader_->parse(input.get()); });
     }
 
     SaxResult ParseFile(const std::string& path, ISaxHandler& handler) override {

@@ -1,37 +1,31 @@
 #include <cstring>
 
 #include "platform/text_block.h"
-#include "platform/win/win.h"
+#include "platform/win/handles.h"
 
 namespace platform {
 
 uintptr_t MakeTextBlock(const std::string& text) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, text.size() + 5);
+    platform::UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, text.size() + 5));
     if (!block) return 0;
-    char* bytes = static_cast<char*>(GlobalLock(block));
-    if (!bytes) {
-        GlobalFree(block);
-        return 0;
-    }
+    char* bytes = static_cast<char*>(GlobalLock(block.get()));
+    if (!bytes) return 0;
     std::memcpy(bytes, text.c_str(), text.size() + 1);
-    GlobalUnlock(block);
-    return reinterpret_cast<uintptr_t>(block);
+    GlobalUnlock(block.get());
+    return reinterpret_cast<uintptr_t>(block.release());
 }
 
 std::string TakeTextBlock(uintptr_t block) {
-    const HGLOBAL memory = reinterpret_cast<HGLOBAL>(block);
+    const platform::UniqueGlobal memory(reinterpret_cast<HGLOBAL>(block));
     if (!memory) return std::string();
     std::string text;
-    if (const char* bytes = static_cast<const char*>(GlobalLock(memory))) {
-        text.assign(bytes, strnlen(bytes, GlobalSize(memory)));
-        GlobalUnlock(memory);
+    if (const char* bytes = static_cast<const char*>(GlobalLock(memory.get()))) {
+        text.assign(bytes, strnlen(bytes, GlobalSize(memory.get())));
+        GlobalUnlock(memory.get());
     }
-    GlobalFree(memory);
     return text;
 }
 
-void FreeTextBlock(uintptr_t block) {
-    if (block) GlobalFree(reinterpret_cast<HGLOBAL>(block));
-}
+void FreeTextBlock(uintptr_t block) { platform::UniqueGlobal(reinterpret_cast<HGLOBAL>(block)); }
 
 }  // namespace platform

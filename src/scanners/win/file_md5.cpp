@@ -13,35 +13,18 @@ namespace fileid {
 
 namespace {
 
-class CryptContext {
-public:
-    CryptContext() = default;
-    ~CryptContext() {
-        if (h_) ::CryptReleaseContext(h_, 0);
-    }
-    CryptContext(const CryptContext&) = delete;
-    CryptContext& operator=(const CryptContext&) = delete;
-    HCRYPTPROV* put() { return &h_; }
-    HCRYPTPROV get() const { return h_; }
-
-private:
-    HCRYPTPROV h_ = 0;
+struct CryptContextTraits {
+    using Type = HCRYPTPROV;
+    static HCRYPTPROV Invalid() { return 0; }
+    static void Close(HCRYPTPROV h) { ::CryptReleaseContext(h, 0); }
 };
-
-class CryptHash {
-public:
-    CryptHash() = default;
-    ~CryptHash() {
-        if (h_) ::CryptDestroyHash(h_);
-    }
-    CryptHash(const CryptHash&) = delete;
-    CryptHash& operator=(const CryptHash&) = delete;
-    HCRYPTHASH* put() { return &h_; }
-    HCRYPTHASH get() const { return h_; }
-
-private:
-    HCRYPTHASH h_ = 0;
+struct CryptHashTraits {
+    using Type = HCRYPTHASH;
+    static HCRYPTHASH Invalid() { return 0; }
+    static void Close(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 };
+using CryptContext = platform::UniqueHandleT<CryptContextTraits>;
+using CryptHash = platform::UniqueHandleT<CryptHashTraits>;
 
 }  // namespace
 

@@ -111,23 +111,22 @@ VN_IconEncoder::VN_IconEncoder(const std::string& path, const std::string& tempF
         HICON large = nullptr, small = nullptr;
         const UINT extracted = ::ExtractIconExW(platform::Widen(path).c_str(), 0, &large, &small, 1);
         if (extracted != 0 && extracted != UINT_MAX) {
-            large_ = large;
-            small_ = small;
+            large_.reset(large);
+            small_.reset(small);
         }
     }
 
     Gdiplus::GdiplusStartupInput input;
     gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
     if (gdiplusStarted_) {
-        MeasureIcon(large_, largeWidth_, largeHeight_);
-        MeasureIcon(small_, smallWidth_, smallHeight_);
+        MeasureIcon(large_.get(), largeWidth_, largeHeight_);
+        MeasureIcon(small_.get(), smallWidth_, smallHeight_);
     }
 }
 
 VN_IconEncoder::~VN_IconEncoder() {
+    // The icons go after GDI+ has been shut down.
     if (gdiplusStarted_) Gdiplus::GdiplusShutdown(gdiplusToken_);
-    if (large_) ::DestroyIcon(large_);
-    if (small_) ::DestroyIcon(small_);
 }
 
 std::string VN_IconEncoder::Width(IconSize size) const {

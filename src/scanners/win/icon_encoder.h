@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win/handles.h"
 #include "platform/win/win.h"
 #include "scanners/file_identity.h"
 
@@ -46,11 +47,11 @@ public:
     const std::string& TempFilePath() const { return tempPath_; }
 
 private:
-    HICON Icon(IconSize size) const { return size == IconSize::Large ? large_ : small_; }
+    HICON Icon(IconSize size) const { return (size == IconSize::Large ? large_ : small_).get(); }
     std::string Encode(IconSize size);
 
-    HICON large_ = nullptr;
-    HICON small_ = nullptr;
+    platform::UniqueIcon large_;
+    platform::UniqueIcon small_;
     int largeWidth_ = 0, largeHeight_ = 0;
     int smallWidth_ = 0, smallHeight_ = 0;
     ULONG_PTR gdiplusToken_ = 0;

@@ -6,20 +6,6 @@
 #include "scanners/uninstall_string.h"
 
 namespace scanners {
-namespace {
-
-std::string SystemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length && text ? std::string(text, length) : std::string();
-    if (text) LocalFree(text);
-    return message;
-}
-
-}  // namespace
-
 std::optional<uint64_t> OpenedFileSize(const std::string& path) {
     platform::UniqueFile file(
         CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -38,7 +24,7 @@ VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine) 
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         result.error = GetLastError();
-        result.errorText = SystemMessage(result.error);
+        result.errorText = platform::SystemMessageText(result.error).value_or(std::string());
         return result;
     }
     platform::UniqueHandle processHandle(process.hProcess);

@@ -50,19 +50,6 @@ std::string QueryHeader(HINTERNET request, DWORD which, size_t bytes) {
     return value;
 }
 
-std::optional<std::string> MessageText(DWORD source, HMODULE module, DWORD code) {
-    char* buffer = nullptr;
-    const DWORD n = FormatMessageA(source | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS, module,
-                                   code, 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
-    if (n == 0 || buffer == nullptr) {
-        if (buffer) LocalFree(buffer);
-        return std::nullopt;
-    }
-    std::string text(buffer, n);
-    LocalFree(buffer);
-    return text;
-}
-
 }  // namespace
 
 CTalker::CTalker() : statusMessage_(platform::RegisterMessage(wmname::kTalkProgress)) {}
@@ -249,12 +236,12 @@ bool CTalker::ReadReply(HINTERNET request) {
 uint32_t CTalker::ErrorText(std::string& text, size_t size) const {
     const ErrorTextSource system = [this](uint32_t code) -> std::optional<std::string> {
         if (overCap_ && code == kErrorReplyTooLarge) return std::string(kReplyTooLargeText);
-        return MessageText(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
+        return platform::SystemMessageText(code);
     };
     const ErrorTextSource wininet = [](uint32_t code) -> std::optional<std::string> {
         HMODULE module = GetModuleHandleA("WinInet.dll");
         if (!module) return std::nullopt;
-        return MessageText(FORMAT_MESSAGE_FROM_HMODULE, module, code);
+        return platform::SystemMessageText(code, module);
     };
     return ChooseErrorText(httpStatus_, statusText_, error_, system, wininet, size, text);
 }
@@ -280,8 +267,7 @@ std::unique_ptr<ITalker> MakeDefaultTalker() { return std::make_unique<CTalker>(
 uint32_t LastSystemError() { return GetLastError(); }
 
 std::string SystemErrorText(uint32_t code) {
-    std::optional<std::string> text = MessageText(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code);
-    return text ? textutil::TrimRight(*text) : std::string();
+    return textutil::TrimRight(platform::SystemMessageText(code).value_or(std::string()));
 }
 
 }  // namespace vnxml

@@ -4,7 +4,6 @@
 // leaves its values empty.
 #include "platform/win/win.h"
 
-#include <oleauto.h>
 #include <wbemidl.h>
 
 #include <string>
@@ -20,46 +19,17 @@ namespace sysinfo {
 namespace {
 
 using platform::ComPtr;
+using platform::MakeBstr;
 
 void Fail(const char* what, HRESULT hr) {
     vnlog::Debug(std::string(what) + textutil::Format("%lx", static_cast<unsigned long>(hr)));
 }
 
-// A BSTR owned for one call.
-class Bstr {
-public:
-    explicit Bstr(const wchar_t* text) : b_(::SysAllocString(text)) {}
-    ~Bstr() { ::SysFreeString(b_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return b_; }
-
-private:
-    BSTR b_;
-};
-
-class Variant {
-public:
-    Variant() { ::VariantInit(&v_); }
-    ~Variant() { ::VariantClear(&v_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* put() { ::VariantClear(&v_); return &v_; }
-    // The text of a string value; empty for anything else (a NULL property).
-    std::string Text() const {
-        if (v_.vt != VT_BSTR || v_.bstrVal == nullptr) return std::string();
-        return platform::Narrow(std::wstring_view(v_.bstrVal, ::SysStringLen(v_.bstrVal)));
-    }
-
-private:
-    VARIANT v_;
-};
-
 // The first object of "SELECT * FROM <className>", or null.
 ComPtr<IWbemClassObject> FirstObject(IWbemServices* services, const wchar_t* className) {
     const std::wstring query = std::wstring(L"SELECT * FROM ") + className;
-    Bstr language(L"WQL");
-    Bstr text(query.c_str());
+    const platform::UniqueBstr language = MakeBstr(L"WQL");
+    const platform::UniqueBstr text = MakeBstr(query);
     ComPtr<IEnumWbemClassObject> found;
     HRESULT hr = services->ExecQuery(language.get(), text.get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
                                      nullptr, found.GetAddressOf());
@@ -78,7 +48,7 @@ ComPtr<IWbemClassObject> FirstObject(IWbemServices* services, const wchar_t* cla
 }
 
 std::string Property(IWbemClassObject* object, const wchar_t* name) {
-    Variant value;
+    platform::UniqueVariant value;
     if (FAILED(object->Get(name, 0, value.put(), nullptr, nullptr))) return std::string();
     return value.Text();
 }
@@ -100,7 +70,7 @@ VN_ProfileMfg VN_ProfileMfg::ReadFromWmi() {
         return mfg;
     }
     ComPtr<IWbemServices> services;
-    Bstr ns(L"ROOT\\CIMV2");
+    const platform::UniqueBstr ns = MakeBstr(L"ROOT\\CIMV2");
     hr = locator->ConnectServer(ns.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.GetAddressOf());
     if (FAILED(hr)) {
         Fail("Could not connect. Error code = 0x", hr);

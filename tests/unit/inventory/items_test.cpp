@@ -203,6 +203,15 @@ TEST(ItemCopy, MergeFillsOnlyWhatIsMissingButSourceAlwaysWins) {
     EXPECT_EQ(entry.source, "exe");
 }
 
+TEST(ItemCopy, MergeIntoAnEmptyItemFillsEveryStoredFieldButTheState) {
+    auto full = testsupport::FullWatchItem();
+    VN_WatchItem entry;
+    entry.MergeFrom(*full);
+    EXPECT_EQ(entry.removed, 0);  // an item's state is never merged
+    entry.removed = full->removed;
+    EXPECT_EQ(StoredFields(entry), StoredFields(*full));
+}
+
 TEST_F(ItemsWithInstaller, DisplayNamesOfSuitesComponentsAndOthers) {
     auto suiteHolder = Suite(kOfficeSuite);
     VN_WatchItem& suite = *suiteHolder;
