@@ -1,8 +1,8 @@
 #include "platform/settings.h"
 
 #include <map>
-#include <utility>
 #include <mutex>
+#include <utility>
 #include <variant>
 
 #include "platform/setting_names.h"

@@ -1,8 +1,8 @@
 #include "scanners/program_discovery.h"
 
 #include <exception>
-#include <utility>
 #include <mutex>
+#include <utility>
 
 #include "inventory/watch_list.h"
 #include "platform/files.h"

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
 #include "inventory/config_parser.h"

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-
 #include "common/temp_folder.h"
 #include "platform/sax.h"
 

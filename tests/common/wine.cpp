@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "platform/text.h"
 #include "platform/win/handles.h"
+#include "platform/win/wide.h"
 
 namespace testing_wine {
 
@@ -14,7 +14,9 @@ std::string WindowsPathOf(const std::string& unixPath) {
     return path;
 }
 
-std::string BuildPath(const std::string& relative) { return WindowsPathOf(std::string(VARNEL_BINARY_DIR) + "/" + relative); }
+std::string BuildPath(const std::string& relative) {
+    return WindowsPathOf(std::string(VARNEL_BINARY_DIR) + "/" + relative);
+}
 
 std::string UnixPathOf(const std::string& windowsPath) {
     using UnixNameFn = char*(CDECL*)(LPCWSTR);
@@ -33,8 +35,8 @@ bool StartProcess(const std::string& commandLine, const std::string& program, PR
     std::string command = commandLine;  // CreateProcess may write into it
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &info) != 0;
+    return CreateProcessA(program.empty() ? nullptr : program.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                          nullptr, &startup, &info) != 0;
 }
 
 }  // namespace

@@ -6,11 +6,11 @@
 
 #include <cstdlib>
 
-#include "common/scoped_hook.h"
-#include "common/temp_folder.h"
 #include "common/posted_texts.h"
 #include "common/recorded_events.h"
 #include "common/scan_document_support.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "inventory/watch_list.h"

@@ -7,9 +7,9 @@
 
 #include <cstdlib>
 
+#include "common/posted_texts.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
-#include "common/posted_texts.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
@@ -89,9 +89,7 @@ protected:
         requestFile_ = root_ + "/request.xml";
         ASSERT_TRUE(platform::WriteFileAtomically(requestFile_, "<meridox/>"));
     }
-    void TearDown() override {
-        platform::SetShellFolderRoot("");
-    }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
 
     int Post(CVarnelServer& server, platform::WindowHandle window = nullptr) {
         return server.Post(window, requestFile_, [this](std::string_view reply) { replies_.emplace_back(reply); });
