@@ -110,6 +110,10 @@ protected:
     void MergeFrom(const VN_UpdatedItem& other);
 };
 
+// The watch list's item for an installed product (::VN_RegistryItem, in the
+// global namespace): stored in the list files and sent to the service. Not
+// the scanners' view of an uninstall entry (RegScan::VN_RegistryItem in
+// scanners/products.h), which lives for one scan and from which a pass fills this.
 class VN_RegistryItem : public VN_UpdatedItem {
 public:
     void SetMatchedPvId(const std::string& id) override { matchedPvId = id; }

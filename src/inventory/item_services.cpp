@@ -1,6 +1,7 @@
 #include "inventory/item_services.h"
 
 #include <mutex>
+#include <utility>
 
 namespace inventory {
 namespace {
@@ -17,9 +18,9 @@ IInstallerQuery& InstallerQuery() {
     return *g_installer;
 }
 
-void InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query) {
+std::unique_ptr<IInstallerQuery> InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_installer = std::move(query);
+    return std::exchange(g_installer, std::move(query));
 }
 
 IItemIcons& ItemIcons() {
@@ -28,9 +29,9 @@ IItemIcons& ItemIcons() {
     return *g_icons;
 }
 
-void InstallItemIcons(std::unique_ptr<IItemIcons> icons) {
+std::unique_ptr<IItemIcons> InstallItemIcons(std::unique_ptr<IItemIcons> icons) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_icons = std::move(icons);
+    return std::exchange(g_icons, std::move(icons));
 }
 
 }  // namespace inventory

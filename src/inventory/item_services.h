@@ -40,11 +40,12 @@ public:
 // the default: the platform's installer (msi.dll on Windows; on the host one
 // that knows no product), and the platform's icon painter (the shell and
 // SetupAPI on Windows; nothing is drawn on the host).
+// Each Install* returns what it replaced, so that a test can put it back.
 IInstallerQuery& InstallerQuery();
-void InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query);
+std::unique_ptr<IInstallerQuery> InstallInstallerQuery(std::unique_ptr<IInstallerQuery> query);
 std::unique_ptr<IInstallerQuery> MakePlatformInstallerQuery();
 IItemIcons& ItemIcons();
-void InstallItemIcons(std::unique_ptr<IItemIcons> icons);
+std::unique_ptr<IItemIcons> InstallItemIcons(std::unique_ptr<IItemIcons> icons);
 std::unique_ptr<IItemIcons> MakePlatformItemIcons();
 
 }  // namespace inventory

@@ -50,7 +50,7 @@
 #include <vector>
 
 namespace vnregexp {
-struct Program;  // the compiled pattern (regexp.cpp)
+struct Program;  // the compiled pattern (regexp_program.h)
 }
 
 // Where a match or a match group lies in the text: bytes [begin, end).

@@ -1,6 +1,7 @@
 #include "platform/event_log.h"
 
 #include <mutex>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -23,9 +24,9 @@ IEventLog& EventLog() {
     return *g_log;
 }
 
-void InstallEventLog(std::unique_ptr<IEventLog> log) {
+std::unique_ptr<IEventLog> InstallEventLog(std::unique_ptr<IEventLog> log) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_log = std::move(log);
+    return std::exchange(g_log, std::move(log));
 }
 
 }  // namespace platform

@@ -33,7 +33,8 @@ public:
 
 // The process's event log (the platform's default unless another was installed).
 IEventLog& EventLog();
-void InstallEventLog(std::unique_ptr<IEventLog> log);
+// Replaces the event log and returns the one it replaced (nullptr: the default).
+std::unique_ptr<IEventLog> InstallEventLog(std::unique_ptr<IEventLog> log);
 std::unique_ptr<IEventLog> MakeDefaultEventLog();
 
 }  // namespace platform

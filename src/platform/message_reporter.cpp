@@ -10,7 +10,11 @@ namespace {
 std::atomic<IMessagePresenter*> g_presenter{nullptr};
 }  // namespace
 
-void InstallMessagePresenter(IMessagePresenter* presenter) { g_presenter = presenter; }
+IMessagePresenter* InstallMessagePresenter(IMessagePresenter* presenter) {
+    IMessagePresenter* previous = g_presenter;
+    g_presenter = presenter;
+    return previous;
+}
 
 int ReportMessage(const std::string& text, unsigned style, int captionId, WindowHandle owner) {
     EventLog().Report(EventKind::Error, text);

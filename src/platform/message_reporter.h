@@ -30,8 +30,8 @@ public:
     virtual int Show(WindowHandle owner, const std::string& text, const std::string& caption, unsigned style) = 0;
 };
 
-// Installs the presenter (not owned); nullptr removes it.
-void InstallMessagePresenter(IMessagePresenter* presenter);
+// Installs the presenter (not owned; nullptr removes it); returns the one it replaced.
+IMessagePresenter* InstallMessagePresenter(IMessagePresenter* presenter);
 
 int ReportMessage(const std::string& text, unsigned style, int captionId = kDefaultCaptionId,
                   WindowHandle owner = nullptr);

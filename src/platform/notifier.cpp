@@ -1,6 +1,7 @@
 #include "platform/notifier.h"
 
 #include <mutex>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -14,9 +15,9 @@ INotifier& Notifier() {
     return *g_notifier;
 }
 
-void InstallNotifier(std::unique_ptr<INotifier> notifier) {
+std::unique_ptr<INotifier> InstallNotifier(std::unique_ptr<INotifier> notifier) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_notifier = std::move(notifier);
+    return std::exchange(g_notifier, std::move(notifier));
 }
 
 }  // namespace platform

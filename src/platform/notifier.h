@@ -20,7 +20,8 @@ public:
 
 // The process's notifier (the platform's default unless another was installed).
 INotifier& Notifier();
-void InstallNotifier(std::unique_ptr<INotifier> notifier);
+// Replaces the notifier and returns the one it replaced (nullptr: the default).
+std::unique_ptr<INotifier> InstallNotifier(std::unique_ptr<INotifier> notifier);
 std::unique_ptr<INotifier> MakeDefaultNotifier();
 
 // The number of a registered window message; the same name gives the same

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
 #include <variant>
 
 #include "platform/setting_names.h"
@@ -144,11 +145,12 @@ std::unique_ptr<ISettingsStore> MakeMemorySettingsStore(const std::string& compu
     return std::make_unique<MemoryStore>(computerName);
 }
 
-void InstallSettingsStore(std::unique_ptr<ISettingsStore> store) {
+std::unique_ptr<ISettingsStore> InstallSettingsStore(std::unique_ptr<ISettingsStore> store) {
     std::lock_guard<std::mutex> lock(g_installMutex);
     g_settings.reset();
-    g_store = std::move(store);
+    std::unique_ptr<ISettingsStore> previous = std::exchange(g_store, std::move(store));
     if (g_store) g_settings = std::make_unique<Settings>(*g_store);
+    return previous;
 }
 
 Settings& AppSettings() {

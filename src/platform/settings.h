@@ -67,8 +67,8 @@ private:
 Settings& AppSettings();
 // The platform's default store.
 std::unique_ptr<ISettingsStore> MakeDefaultSettingsStore();
-// Replaces the process's store (the previous one is destroyed). For start-up and tests.
-void InstallSettingsStore(std::unique_ptr<ISettingsStore> store);
+// Replaces the process's store and hands back the one it replaced. For start-up and tests.
+std::unique_ptr<ISettingsStore> InstallSettingsStore(std::unique_ptr<ISettingsStore> store);
 // The in-memory store used on the host (also handy in tests on Windows).
 std::unique_ptr<ISettingsStore> MakeMemorySettingsStore(const std::string& computerName = "TESTHOST");
 

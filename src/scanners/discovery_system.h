@@ -68,8 +68,9 @@ public:
 
 // The process's system (the platform's unless another was installed).
 IDiscoverySystem& DiscoverySystem();
-// Replaces the process's system; nullptr restores the platform's. For tests.
-void InstallDiscoverySystem(std::unique_ptr<IDiscoverySystem> system);
+// Replaces the process's system (nullptr restores the platform's) and returns the one it
+// replaced. For tests.
+std::unique_ptr<IDiscoverySystem> InstallDiscoverySystem(std::unique_ptr<IDiscoverySystem> system);
 std::unique_ptr<IDiscoverySystem> MakePlatformDiscoverySystem();
 
 // One entry of a folder listing.

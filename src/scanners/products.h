@@ -64,7 +64,10 @@ public:
     std::string GetSignatureMd5() const;
 };
 
-// An uninstall entry of the registry.
+// An uninstall entry of the registry, as one scan reads it: RegScan::VN_RegistryItem,
+// a short-lived product of the scanners, kept in no file. Not the stored item
+// of the watch list (::VN_RegistryItem in inventory/guid_item.h), which a pass
+// builds or updates from this one and which the list files keep.
 class VN_RegistryItem : public VN_ProductItemBase {
 public:
     VN_RegistryItem() = default;

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <mutex>
+#include <utility>
 
 #include "inventory/watch_list.h"
 #include "platform/files.h"
@@ -98,9 +99,9 @@ IDiscoverySystem& DiscoverySystem() {
     return *slot;
 }
 
-void InstallDiscoverySystem(std::unique_ptr<IDiscoverySystem> system) {
+std::unique_ptr<IDiscoverySystem> InstallDiscoverySystem(std::unique_ptr<IDiscoverySystem> system) {
     std::lock_guard<std::mutex> lock(ServicesMutex());
-    SystemSlot() = std::move(system);
+    return std::exchange(SystemSlot(), std::move(system));
 }
 
 IProductScanners& ProductScanners() {
@@ -110,9 +111,9 @@ IProductScanners& ProductScanners() {
     return *slot;
 }
 
-void InstallProductScanners(std::unique_ptr<IProductScanners> scanners) {
+std::unique_ptr<IProductScanners> InstallProductScanners(std::unique_ptr<IProductScanners> scanners) {
     std::lock_guard<std::mutex> lock(ServicesMutex());
-    ProductScannersSlot() = std::move(scanners);
+    return std::exchange(ProductScannersSlot(), std::move(scanners));
 }
 
 // ------------------------------------------------------------- pure decisions

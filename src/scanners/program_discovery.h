@@ -85,8 +85,8 @@ public:
 // The process's product scanners: the machine's registry and installer
 // (VN_ScanRegistry, RegScan::VN_AllProducts) unless others were installed.
 IProductScanners& ProductScanners();
-// Replaces them (nullptr restores the machine's). For tests.
-void InstallProductScanners(std::unique_ptr<IProductScanners> scanners);
+// Replaces them (nullptr restores the machine's) and returns what it replaced. For tests.
+std::unique_ptr<IProductScanners> InstallProductScanners(std::unique_ptr<IProductScanners> scanners);
 
 class VN_ProgramDiscovery {
 public:

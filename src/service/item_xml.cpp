@@ -4,6 +4,7 @@
 #include "service/item_xml.h"
 
 #include <mutex>
+#include <utility>
 
 #include "inventory/driver_item.h"
 #include "inventory/watch_item.h"
@@ -127,9 +128,9 @@ IScanDocumentServices& ScanDocumentServices() {
     return *g_services;
 }
 
-void InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services) {
+std::unique_ptr<IScanDocumentServices> InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services) {
     std::lock_guard<std::mutex> lock(g_servicesMutex);
-    g_services = std::move(services);
+    return std::exchange(g_services, std::move(services));
 }
 
 std::string ItemXml(VN_WatchItem& item) {

@@ -45,9 +45,9 @@ public:
 
 // The process's services: the platform's unless others were installed.
 // Install at start-up or in a test's set-up, before a document is written;
-// nullptr restores the platform's.
+// nullptr restores the platform's. Returns the services it replaced.
 IScanDocumentServices& ScanDocumentServices();
-void InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services);
+std::unique_ptr<IScanDocumentServices> InstallScanDocumentServices(std::unique_ptr<IScanDocumentServices> services);
 std::unique_ptr<IScanDocumentServices> MakePlatformScanDocumentServices();
 
 }  // namespace vnxml

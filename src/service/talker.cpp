@@ -1,6 +1,7 @@
 #include "service/talker.h"
 
 #include <mutex>
+#include <utility>
 
 #include "platform/text.h"
 #include "service/frame.h"
@@ -116,9 +117,9 @@ std::unique_ptr<ITalker> MakeTalker() {
     return factory ? factory() : MakeDefaultTalker();
 }
 
-void InstallTalkerFactory(TalkerFactory factory) {
+TalkerFactory InstallTalkerFactory(TalkerFactory factory) {
     std::lock_guard<std::mutex> lock(g_factoryMutex);
-    g_factory = std::move(factory);
+    return std::exchange(g_factory, std::move(factory));
 }
 
 }  // namespace vnxml

@@ -166,8 +166,9 @@ public:
 std::unique_ptr<ITalker> MakeTalker();
 std::unique_ptr<ITalker> MakeDefaultTalker();
 using TalkerFactory = std::function<std::unique_ptr<ITalker>()>;
-// Replaces the factory (an empty one restores the platform's). For tests.
-void InstallTalkerFactory(TalkerFactory factory);
+// Replaces the factory (an empty one restores the platform's) and returns the one it
+// replaced. For tests.
+TalkerFactory InstallTalkerFactory(TalkerFactory factory);
 
 // The last error code of the calling thread (GetLastError on Windows, errno
 // on the host) and the system's text for an error code (empty when it has none).

@@ -1,8 +1,8 @@
 // One suite for the service's files on both platforms: the configuration
 // parser over the platform's SAX reader (expat on the host, MSXML under Wine)
 // and the writing of a new exclusion list from a reply (the host's writer,
-// MSXML's DOM under Wine), read back by the same parser. Included by one .cpp
-// in each test program.
+// MSXML's DOM under Wine), read back by the same parser. Linked into the
+// host and the Windows tests.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,14 +10,8 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <process.h>
-#define VARNEL_GETPID _getpid
-#else
-#include <unistd.h>
-#define VARNEL_GETPID getpid
-#endif
-
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/config_parser.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
@@ -27,50 +21,31 @@
 namespace configsuite {
 
 // A scratch folder whose name holds a blank, removed afterwards.
-class Folder {
+class Folder : public testing_support::TempFolder {
 public:
-    Folder() {
-        static int counter = 0;
-        path_ = std::filesystem::temp_directory_path() /
-                ("varnel config " + std::to_string(VARNEL_GETPID()) + "-" + std::to_string(++counter));
-        std::filesystem::create_directories(path_);
-    }
-    ~Folder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string Path() const { return path_.string(); }
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        std::ofstream out(path_ / name, std::ios::binary);
-        out << bytes;
-        return (path_ / name).string();
-    }
+    Folder() : TempFolder("varnel config") {}
+    using TempFolder::Path;
+    std::string Path() const { return str(); }
     std::string Read(const std::string& name) const {
-        std::ifstream in(path_ / name, std::ios::binary);
+        std::ifstream in(path() / name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    bool Has(const std::string& name) const { return std::filesystem::exists(path_ / name); }
+    bool Has(const std::string& name) const { return std::filesystem::exists(path() / name); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
+        for (const auto& entry : std::filesystem::directory_iterator(path()))
             names.push_back(entry.path().filename().string());
         return names;
     }
-
-private:
-    std::filesystem::path path_;
 };
 
 class ConfigFiles : public ::testing::Test {
 protected:
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     void SetUp() override {
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
         vnlog::SetDebugSink([this](std::string_view text) { debug_ += std::string(text); });
     }
-    void TearDown() override {
-        vnlog::SetDebugSink(nullptr);
-        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-    }
+    void TearDown() override { vnlog::SetDebugSink(nullptr); }
     std::string Setting(const char* name) { return platform::AppSettings().ReadText(name); }
     bool HasSetting(const char* name) {
         return platform::AppSettings().store().GetText(platform::ISettingsStore::Hive::User, name, 520, false)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_hook.h"
 #include "platform/message_names.h"
 #include "platform/notifier.h"
 #include "platform/post_safe.h"
@@ -63,14 +64,10 @@ private:
 class PostedTexts {
 public:
     explicit PostedTexts(platform::WindowHandle mainWindow = reinterpret_cast<platform::WindowHandle>(0x1234))
-        : recorded_(std::make_shared<Recorded>()) {
-        platform::InstallNotifier(std::make_unique<RecordingNotifier>(recorded_));
+        : recorded_(std::make_shared<Recorded>()), notifier_(std::make_unique<RecordingNotifier>(recorded_)) {
         platform::SetMainWindow(mainWindow);
     }
-    ~PostedTexts() {
-        platform::SetMainWindow(nullptr);
-        platform::InstallNotifier(nullptr);
-    }
+    ~PostedTexts() { platform::SetMainWindow(nullptr); }
     PostedTexts(const PostedTexts&) = delete;
     PostedTexts& operator=(const PostedTexts&) = delete;
 
@@ -79,6 +76,7 @@ public:
 
 private:
     std::shared_ptr<Recorded> recorded_;
+    testing_support::ScopedHook<platform::InstallNotifier> notifier_;
 };
 
 }  // namespace testing_transport

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scoped_hook.h"
 #include "platform/event_log.h"
 
 namespace testing_support {
@@ -46,17 +47,13 @@ private:
 // Installs a recording event log for the life of the object.
 class EventRecorder {
 public:
-    EventRecorder() : events_(std::make_shared<RecordedEvents>()) {
-        platform::InstallEventLog(std::make_unique<RecordingEventLog>(events_));
-    }
-    ~EventRecorder() { platform::InstallEventLog(nullptr); }
-    EventRecorder(const EventRecorder&) = delete;
-    EventRecorder& operator=(const EventRecorder&) = delete;
+    EventRecorder() : events_(std::make_shared<RecordedEvents>()), log_(std::make_unique<RecordingEventLog>(events_)) {}
     std::vector<std::string> Texts() { return events_->Texts(); }
     std::vector<RecordedEvent> Events() { return events_->Events(); }
 
 private:
     std::shared_ptr<RecordedEvents> events_;
+    ScopedHook<platform::InstallEventLog> log_;
 };
 
 }  // namespace testing_support

@@ -1,7 +1,6 @@
 // One suite for the reply parser over both SAX readers: compiled into the
 // host tests (expat) and into the Windows tests (MSXML under Wine), so that
-// the service's replies change the lists alike on both. Included by one .cpp
-// in each test program.
+// the service's replies change the lists alike on both. Linked into each.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/scoped_hook.h"
 #include "engine/schedule_interval.h"
 #include "inventory/item_services.h"
 #include "platform/settings.h"
@@ -97,32 +98,21 @@ inline sysinfo::VN_ProfileMfg OfficeMfg() {
 }
 
 // Installs in-memory settings, the fixed services and installer for the
-// test's lifetime, and restores the platform's afterwards.
+// test's lifetime, and puts back what was there before afterwards.
 class Environment {
 public:
-    Environment() {
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore("TESTHOST"));
-        auto services = std::make_unique<FixedServices>();
-        services_ = services.get();
-        vnxml::InstallScanDocumentServices(std::move(services));
-        auto installer = std::make_unique<FixedInstaller>();
-        installer_ = installer.get();
-        inventory::InstallInstallerQuery(std::move(installer));
-    }
-    ~Environment() {
-        vnxml::InstallScanDocumentServices(nullptr);
-        inventory::InstallInstallerQuery(nullptr);
-        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-    }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
     FixedServices& services() { return *services_; }
     FixedInstaller& installer() { return *installer_; }
 
 private:
-    FixedServices* services_;
-    FixedInstaller* installer_;
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{
+        platform::MakeMemorySettingsStore("TESTHOST")};
+    FixedServices* services_ = new FixedServices;
+    testing_support::ScopedHook<vnxml::InstallScanDocumentServices> servicesHook_{
+        std::unique_ptr<vnxml::IScanDocumentServices>(services_)};
+    FixedInstaller* installer_ = new FixedInstaller;
+    testing_support::ScopedHook<inventory::InstallInstallerQuery> installerHook_{
+        std::unique_ptr<inventory::IInstallerQuery>(installer_)};
 };
 
 // A buffer over the lists with the fixed clock and machine.

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
@@ -14,19 +16,11 @@ namespace {
 
 class FolderRules : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vnfolders-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
-        platform::SetShellFolderRoot(root_);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-    }
-    void TearDown() override {
-        platform::SetShellFolderRoot("");
-        platform::InstallSettingsStore(nullptr);
-        std::system(("rm -rf '" + root_ + "'").c_str());
-    }
-    std::string root_;
+    void SetUp() override { platform::SetShellFolderRoot(root_); }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
+    testing_support::TempFolder folder_{"vnfolders"};
+    const std::string root_ = folder_.str();
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
 };
 
 TEST_F(FolderRules, DefaultsAreCreatedAndStoredBack) {

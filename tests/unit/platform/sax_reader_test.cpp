@@ -1,5 +1,6 @@
-// The shared reader suite against expat, and what only the host reader does.
-#include "common/sax_suite.cpp"
+// What only the host reader (expat) does; the shared reader suite,
+// sax_suite.cpp, is linked beside it.
+#include "common/sax_suite.h"
 
 namespace saxsuite {
 

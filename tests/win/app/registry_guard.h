@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/wine.h"
 #include "platform/win/win.h"
 
 namespace testing_app {
@@ -23,14 +24,7 @@ inline bool KeyExists(HKEY root, const char* path) {
     return true;
 }
 
-// A path of the build tree: under Wine a Linux path, seen through the Z: drive;
-// in a native Windows build already a Windows path.
-inline std::string BuildPath(const std::string& relative) {
-    const std::string dir = VARNEL_BINARY_DIR;
-    std::string path = (dir.size() > 0 && dir[0] == '/' ? "Z:" : "") + dir + "/" + relative;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
+// A path of the build tree as Windows sees it.
+using testing_wine::BuildPath;
 
 }  // namespace testing_app

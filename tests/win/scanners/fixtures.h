@@ -4,10 +4,8 @@
 
 #include <string>
 
+#include "common/wine.h"
+
 inline std::string FixturePath(const std::string& name) {
-    std::string path = std::string("Z:") + VARNEL_VERSION_FIXTURES + "/" + name;
-    for (char& c : path) {
-        if (c == '/') c = '\\';
-    }
-    return path;
+    return testing_wine::WindowsPathOf(std::string(VARNEL_VERSION_FIXTURES) + "/" + name);
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/wine.h"
 #include "inventory/item_services.h"
 #include "inventory/watch_list.h"
 #include "platform/files.h"
@@ -32,33 +33,13 @@ constexpr char kSuiteCode[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A51}";
 constexpr char kSuiteProgramComponent[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A53}";
 constexpr char kSuiteNotesComponent[] = "{5A1B7C3D-0003-4E6F-8A9B-0C1D2E3F4A54}";
 
-// A build path as Windows sees it under Wine (through the Z: drive).
-std::string WindowsPath(const std::string& unixPath) {
-    std::string path = (!unixPath.empty() && unixPath[0] == '/' ? "Z:" : "") + unixPath;
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
+using testing_wine::WindowsPathOf;
 
 std::string MsiPackage(const std::string& name) {
-    return WindowsPath(std::string(VARNEL_MSI_FIXTURES) + "/" + name + ".msi");
+    return WindowsPathOf(std::string(VARNEL_MSI_FIXTURES) + "/" + name + ".msi");
 }
 
-// Runs a command line and answers its exit code (-1 when it cannot start).
-long RunAndWait(const std::string& commandLine) {
-    std::vector<char> command(commandLine.begin(), commandLine.end());
-    command.push_back('\0');
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return -1;
-    platform::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(processHandle.get(), &code);
-    return static_cast<long>(code);
-}
+using testing_wine::RunAndWait;
 
 bool InstallPackage(const std::string& name) {
     return RunAndWait("msiexec.exe /i \"" + MsiPackage(name) + "\" /qn") == 0;
@@ -369,7 +350,7 @@ TEST_F(InstalledPackages, ProductsStayInstalledWhileTheInstallerOrAnEntryNamesTh
 
 TEST(UninstallCommandWin, AnEntryWhoseUninstallerRemovesItIsMarkedGone) {
     UninstallEntries entries;
-    const std::string uninstaller = WindowsPath(VARNEL_UNINSTALLER_FIXTURE);
+    const std::string uninstaller = WindowsPathOf(VARNEL_UNINSTALLER_FIXTURE);
     const std::string goneKey = kUninstallKey + "\\" + entries.Key("Removable");
     entries.Add(kUser, "Removable", "Removable Program", "\"" + uninstaller + "\" \"" + goneKey + "\"");
     // This one's uninstaller deletes another key: the product stays.

@@ -18,6 +18,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "common/wine.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
 #include "platform/notifier.h"
@@ -163,29 +164,12 @@ public:
     int resolved = 0;
 };
 
-// Wine's Unix name of a Windows path; empty when not under Wine.
-std::string UnixPathOf(const std::string& path) {
-    using UnixNameFn = char*(CDECL*)(LPCWSTR);
-    const auto unixName = reinterpret_cast<UnixNameFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    if (unixName == nullptr) return std::string();
-    char* name = unixName(platform::Widen(path).c_str());
-    const std::string text = name ? name : "";
-    HeapFree(GetProcessHeap(), 0, name);
-    return text;
-}
+using testing_wine::UnixPathOf;
 
 // Starts a Unix program (Wine runs them, but gives no handle to wait on) and
 // waits up to five seconds for `done`.
-bool RunUnix(const std::string& program, std::string commandLine, const std::function<bool()>& done) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return false;
-    CloseHandle(info.hProcess);
-    CloseHandle(info.hThread);
+bool RunUnix(const std::string& program, const std::string& commandLine, const std::function<bool()>& done) {
+    if (!testing_wine::Start(commandLine, program)) return false;
     for (int i = 0; i < 100 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return done();
 }
@@ -256,28 +240,13 @@ private:
     uint32_t id_ = 0;
 };
 
-// Runs a command line to its end; its exit code, or -1 when it did not start.
-int RunToEnd(std::string commandLine) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return -1;
-    platform::UniqueHandle process(info.hProcess);
-    CloseHandle(info.hThread);
-    WaitForSingleObject(process.get(), 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.get(), &code);
-    return static_cast<int>(code);
-}
-
 // An installer package installed silently for a test and removed after it.
 class InstalledPackage {
 public:
     explicit InstalledPackage(const std::string& msi) : msi_(msi) {
-        installed_ = RunToEnd("msiexec.exe /i \"" + msi_ + "\" /qn") == 0;
+        installed_ = testing_wine::RunAndWait("msiexec.exe /i \"" + msi_ + "\" /qn", std::chrono::minutes(1)) == 0;
     }
-    ~InstalledPackage() { RunToEnd("msiexec.exe /x \"" + msi_ + "\" /qn"); }
+    ~InstalledPackage() { testing_wine::RunAndWait("msiexec.exe /x \"" + msi_ + "\" /qn", std::chrono::minutes(1)); }
     InstalledPackage(const InstalledPackage&) = delete;
     InstalledPackage& operator=(const InstalledPackage&) = delete;
     bool Installed() const { return installed_; }

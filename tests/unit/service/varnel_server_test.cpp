@@ -8,6 +8,8 @@
 #include <cstdlib>
 
 #include "common/posted_texts.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
@@ -83,29 +85,23 @@ private:
 class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vnexchange-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
         platform::SetShellFolderRoot(root_);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        InstallTalkerFactory([this] { return std::make_unique<ScriptedTalker>(script_); });
         requestFile_ = root_ + "/request.xml";
         ASSERT_TRUE(platform::WriteFileAtomically(requestFile_, "<meridox/>"));
     }
-    void TearDown() override {
-        InstallTalkerFactory(nullptr);
-        platform::SetShellFolderRoot("");
-        platform::InstallSettingsStore(nullptr);
-        std::system(("rm -rf '" + root_ + "'").c_str());
-    }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
 
     int Post(CVarnelServer& server, platform::WindowHandle window = nullptr) {
         return server.Post(window, requestFile_, [this](std::string_view reply) { replies_.emplace_back(reply); });
     }
 
-    std::string root_;
+    testing_support::TempFolder folder_{"vnexchange"};
+    const std::string root_ = folder_.str();
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     std::string requestFile_;
     Script script_;
+    testing_support::ScopedHook<vnxml::InstallTalkerFactory> talker_{
+        [this] { return std::make_unique<ScriptedTalker>(script_); }};
     std::vector<std::string> replies_;
     testing_transport::PostedTexts posted_;
 };

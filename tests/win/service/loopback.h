@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "common/wine.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "platform/win/win.h"
@@ -18,12 +19,7 @@
 namespace testing_transport {
 
 // A Linux path as Wine's Z: drive shows it.
-inline std::string HostPath(const std::string& path) {
-    std::string out = path;
-    for (char& c : out)
-        if (c == '/') c = '\\';
-    return (!path.empty() && path[0] == '/' ? "Z:" : "") + out;
-}
+using testing_wine::WindowsPathOf;
 
 // The port on the given line of the file that the environment variable
 // names, or nothing when the variable is not set (no host build, so no servers).
@@ -31,7 +27,7 @@ inline std::optional<int> PortFrom(const char* variable, int line = 0) {
     const char* file = std::getenv(variable);
     if (!file || !*file) return std::nullopt;
     for (int attempt = 0; attempt < 50; ++attempt) {
-        if (std::optional<std::string> text = platform::ReadWholeFile(HostPath(file))) {
+        if (std::optional<std::string> text = platform::ReadWholeFile(WindowsPathOf(file))) {
             size_t at = 0;
             for (int i = 0; i < line && at != std::string::npos; ++i) {
                 at = text->find('\n', at);
@@ -79,7 +75,7 @@ inline int ClosedPort() {
 
 // A document of the reference service's tests.
 inline std::string ServiceDocument(const std::string& name) {
-    return platform::ReadWholeFile(HostPath(std::string(VARNEL_SOURCE_DIR) + "/server/tests/data/" + name))
+    return platform::ReadWholeFile(WindowsPathOf(std::string(VARNEL_SOURCE_DIR) + "/server/tests/data/" + name))
         .value_or(std::string());
 }
 

@@ -9,6 +9,8 @@
 #include "common/posted_texts.h"
 #include "common/recorded_events.h"
 #include "common/scan_document_support.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "inventory/watch_list.h"
@@ -73,21 +75,13 @@ std::string Reply(const std::string& status, const std::string& rest = "") {
 class ExchangeReply : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vnreply-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        root_ = tmpl;
         platform::SetShellFolderRoot(root_);
-        InstallTalkerFactory([this] { return std::make_unique<CannedTalker>(canned_); });
         watch_ = std::make_unique<VN_WatchList>(platform::DataFolder());
         // No copy of the program's folder may stand in for a missing list.
         watch_->SetServiceFileFolders(platform::DataFolder(), root_ + "\\program\\");
         link_ = std::make_unique<CWatchListLink>(*watch_);
     }
-    void TearDown() override {
-        InstallTalkerFactory(nullptr);
-        platform::SetShellFolderRoot("");
-        std::system(("rm -rf '" + root_ + "'").c_str());
-    }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
 
     VN_WatchItem* AddProgram(const std::string& name, bool outdated = false) {
         auto item = std::make_unique<VN_WatchItem>();
@@ -116,8 +110,11 @@ protected:
     static std::optional<std::string> ListFile() { return platform::ReadWholeFile(ExclusionListPath()); }
 
     scandoc::Environment env_;  // memory settings, no digest of the test program
-    std::string root_;
+    testing_support::TempFolder folder_{"vnreply"};
+    const std::string root_ = folder_.str();
     Canned canned_;
+    testing_support::ScopedHook<vnxml::InstallTalkerFactory> talker_{
+        [this] { return std::make_unique<CannedTalker>(canned_); }};
     std::unique_ptr<VN_WatchList> watch_;
     Views::CDriverData drivers_;
     std::unique_ptr<CWatchListLink> link_;
