@@ -5,6 +5,7 @@
 
 #include "catalogue_index.h"
 #include "platform/text.h"
+#include "secure_random.h"
 #include "version.h"
 #include "xml_writer.h"
 
@@ -139,20 +140,17 @@ std::optional<std::string> DecodeBase64(std::string_view text) {
 }
 
 ScanService::ScanService(ServiceStore& store, std::string publicUrl)
-    : store_(store), publicUrl_(std::move(publicUrl)), random_(std::random_device{}()) {
+    : store_(store), publicUrl_(std::move(publicUrl)) {
     while (!publicUrl_.empty() && publicUrl_.back() == '/') publicUrl_.pop_back();
 }
 
 std::string ScanService::NewId() {
-    // A random (version 4) UUID in lower case: safe in URLs and in the registry.
-    const uint64_t hi = (random_() & ~0xF000ull) | 0x4000ull;
-    const uint64_t lo = (random_() & ~(3ull << 62)) | (2ull << 62);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%08llx-%04llx-%04llx-%04llx-%012llx", static_cast<unsigned long long>(hi >> 32),
-                  static_cast<unsigned long long>((hi >> 16) & 0xFFFF), static_cast<unsigned long long>(hi & 0xFFFF),
-                  static_cast<unsigned long long>(lo >> 48),
-                  static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
-    return buf;
+    // 128 bits from the system's random source, laid out like a UUID
+    // (8-4-4-4-12 lower-case hex digits) as identifiers have always been
+    // written: safe in URLs and in the registry.
+    const std::string hex = RandomHex(16);
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
+           hex.substr(20, 12);
 }
 
 std::string ScanService::Absolute(const std::string& url, const std::string& machineId) const {

@@ -10,7 +10,6 @@
 // blocked is refused with a non-zero status code and a login error.
 #pragma once
 
-#include <random>
 #include <string>
 
 #include "scan_request.h"
@@ -57,7 +56,6 @@ private:
 
     ServiceStore& store_;
     std::string publicUrl_;
-    std::mt19937_64 random_;
 };
 
 // True for an identifier the service could have issued: 1 to 64 letters,
