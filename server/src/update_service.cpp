@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
@@ -109,6 +110,56 @@ void Refuse(httplib::Response& res, int status, const std::string& text) {
     res.set_content(text + "\n", "text/plain");
 }
 
+// The media type of a Content-Type value, lower-cased, without parameters.
+std::string MediaType(const std::string& contentType) {
+    return textutil::ToLowerAscii(textutil::Trim(contentType.substr(0, contentType.find(';'))));
+}
+
+// The names a request may address the service by, lower-cased: the
+// loopback address and localhost with the port, and the public URL's host
+// (with and without its default port). Web pages reach the service through
+// other names only by DNS rebinding, and with an Origin of their own.
+struct OwnAddresses {
+    std::set<std::string> hosts;
+    std::set<std::string> origins;
+};
+
+OwnAddresses OwnAddressesFor(int port, const std::string& publicUrl) {
+    OwnAddresses own;
+    for (const char* name : {"127.0.0.1", "localhost"}) {
+        const std::string host = textutil::Format("%s:%d", name, port);
+        own.hosts.insert(host);
+        own.origins.insert("http://" + host);
+        if (port == 80) {
+            own.hosts.insert(name);
+            own.origins.insert(std::string("http://") + name);
+        }
+    }
+    const std::string url = textutil::ToLowerAscii(publicUrl);
+    const size_t schemeEnd = url.find("://");
+    if (schemeEnd != std::string::npos) {
+        const std::string scheme = url.substr(0, schemeEnd);
+        const size_t start = schemeEnd + 3;
+        const std::string authority = url.substr(start, url.find_first_of("/?#", start) - start);
+        const std::string defaultPort = scheme == "https" ? "443" : "80";
+        if (!authority.empty()) {
+            own.hosts.insert(authority);
+            own.origins.insert(scheme + "://" + authority);
+            const size_t colon = authority.rfind(':');
+            const bool bracketed = authority.find(']') != std::string::npos;
+            const bool hasPort = colon != std::string::npos && (!bracketed || colon > authority.find(']'));
+            if (!hasPort) {
+                own.hosts.insert(authority + ":" + defaultPort);
+                own.origins.insert(scheme + "://" + authority + ":" + defaultPort);
+            } else if (authority.substr(colon + 1) == defaultPort) {
+                own.hosts.insert(authority.substr(0, colon));
+                own.origins.insert(scheme + "://" + authority.substr(0, colon));
+            }
+        }
+    }
+    return own;
+}
+
 // POST <scan path>: the framed or plain scan document in, the XML reply out,
 // framed when the request was.
 class ScanEndpoint : public Endpoint {
@@ -130,13 +181,21 @@ private:
     }
 
     void Handle(const httplib::Request& req, httplib::Response& res) {
+        // The agent sends its frame as "text/xml-compressed" and a plain
+        // document with no content type; other types a web page could send
+        // without the browser asking first (forms, text) are refused.
+        const std::string type = MediaType(req.get_header_value("Content-Type"));
+        const bool compressed = type == "text/xml-compressed";
+        if (!compressed && !type.empty() && type != "text/xml" && type != "application/xml") {
+            Log("scan: refused a request of type " + type);
+            return Refuse(res, 415, "content type " + type + " is not accepted");
+        }
         if (req.body.empty()) {
             Log("scan: refused an empty request");
             return Refuse(res, 400, "empty request");
         }
-        const bool compressed =
-            textutil::FindNoCase(req.get_header_value("Content-Type"), "compressed") != std::string::npos;
-        std::string document;
+        std::string unpackedDocument;
+        std::string_view document = req.body;
         if (compressed) {
             vnxml::UnpackedFrame unpacked = vnxml::UnpackFrame(req.body);
             if (!unpacked.ok()) {
@@ -144,14 +203,13 @@ private:
                 return Refuse(res, 400, std::string("request frame cannot be unpacked: ") +
                                             vnxml::FrameErrorText(unpacked.error));
             }
-            document = std::move(unpacked.body);
-        } else {
-            document = req.body;
+            unpackedDocument = std::move(unpacked.body);
+            document = unpackedDocument;
         }
         const ParsedRequest parsed = ParseScanRequest(document);
         if (!parsed.ok) {
             Log("scan: refused a document: " + parsed.error);
-            return Refuse(res, 400, "not a scan document: " + parsed.error);
+            return Refuse(res, parsed.tooLarge ? 413 : 400, "not a scan document: " + parsed.error);
         }
         const ScanOutcome outcome = service_.Handle(parsed.request);
 
@@ -194,17 +252,38 @@ UpdateService::UpdateService(ServiceOptions options, Logger log)
 UpdateService::~UpdateService() { Stop(); }
 
 int UpdateService::Bind() {
-    server_ = std::make_unique<httplib::Server>();
+    server_ = std::make_unique<RoutedServer>();
     server_->set_payload_max_length(kMaxRequestBytes);
-    // The size limit applies to the bytes received; a body with a content
-    // encoding would be inflated by the HTTP layer before any limit applies.
-    // Agents never send one, so it is refused before the body is read.
-    server_->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+    ConnectionLimits limits = options_.connections;
+    limits.maxBodyBytes = std::min(limits.maxBodyBytes, kMaxRequestBytes);
+    front_ = std::make_unique<HttpFront>(*server_, limits, log_);
+    port_ = front_->Bind(kBindAddress, options_.port);
+    publicUrl_ = options_.publicUrl.empty() ? textutil::Format("http://%s:%d", kBindAddress, port_) : options_.publicUrl;
+
+    // Checks that hold for every route, before the body is read.
+    server_->set_pre_routing_handler([this, own = OwnAddressesFor(port_, publicUrl_)](const httplib::Request& req,
+                                                                                    httplib::Response& res) {
+        const std::string host = textutil::ToLowerAscii(req.get_header_value("Host"));
+        if (!own.hosts.count(host)) {
+            if (log_) log_("refused a request for host " + host);
+            Refuse(res, 421, "this service does not answer for host " + host);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // Browsers name the page that sends a request; the agent never does.
+        if (req.has_header("Origin") && !own.origins.count(textutil::ToLowerAscii(req.get_header_value("Origin")))) {
+            if (log_) log_("refused a request from origin " + req.get_header_value("Origin"));
+            Refuse(res, 403, "requests from other origins are not accepted");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // The size limit applies to the bytes received; a body with a content
+        // encoding would be inflated by the HTTP layer before any limit
+        // applies. Agents never send one, so it is refused before the body is read.
         const std::string encoding = req.get_header_value("Content-Encoding");
-        if (encoding.empty() || textutil::EqualsNoCase(encoding, "identity"))
-            return httplib::Server::HandlerResponse::Unhandled;
-        Refuse(res, 415, "content encodings are not accepted");
-        return httplib::Server::HandlerResponse::Handled;
+        if (!encoding.empty() && !textutil::EqualsNoCase(encoding, "identity")) {
+            Refuse(res, 415, "content encodings are not accepted");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
     });
     server_->set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr ep) {
         std::string what = "unknown error";
@@ -218,10 +297,6 @@ int UpdateService::Bind() {
         Refuse(res, 500, "internal error");
     });
 
-    port_ = options_.port == 0 ? server_->bind_to_any_port(kBindAddress)
-                               : (server_->bind_to_port(kBindAddress, options_.port) ? options_.port : -1);
-    if (port_ <= 0) throw std::runtime_error(textutil::Format("cannot listen on %s:%d", kBindAddress, options_.port));
-    publicUrl_ = options_.publicUrl.empty() ? textutil::Format("http://%s:%d", kBindAddress, port_) : options_.publicUrl;
 
     scans_ = std::make_unique<ScanService>(*store_, publicUrl_);
     endpoints_.push_back(std::make_unique<ScanEndpoint>(options_.scanPath, *scans_, log_));
@@ -229,12 +304,12 @@ int UpdateService::Bind() {
     return port_;
 }
 
-bool UpdateService::Run() { return server_ && server_->listen_after_bind(); }
+bool UpdateService::Run() { return front_ && front_->Run(); }
 
 void UpdateService::Stop() {
-    if (server_) server_->stop();
+    if (front_) front_->Stop();
 }
 
-bool UpdateService::IsRunning() const { return server_ && server_->is_running(); }
+bool UpdateService::IsRunning() const { return front_ && front_->IsRunning(); }
 
 }  // namespace vnservice

@@ -12,11 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "http_front.h"
 #include "service_store.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace vnservice {
 
@@ -31,6 +28,7 @@ struct ServiceOptions {
     std::string publicUrl;  // empty: http://127.0.0.1:<port>
     std::string portFile;   // written with the port once listening
     bool quiet = false;
+    ConnectionLimits connections;  // deadlines and bounds of the connection layer
 };
 
 // The service listens on this address only.
@@ -66,7 +64,9 @@ public:
 
     // Binds 127.0.0.1 on the configured port and mounts the endpoints; the
     // port bound (the chosen one for port 0). Throws std::runtime_error when
-    // the port cannot be bound.
+    // the port cannot be bound. Every route answers only requests addressed
+    // to the service itself (Host 127.0.0.1:PORT, localhost:PORT or the
+    // public URL's host) and no web page of another origin.
     int Bind();
     // Serves until Stop(); false when the server failed.
     bool Run();
@@ -82,7 +82,8 @@ private:
     ServiceOptions options_;
     Logger log_;
     std::unique_ptr<ServiceStore> store_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<RoutedServer> server_;
+    std::unique_ptr<HttpFront> front_;
     std::unique_ptr<ScanService> scans_;
     std::vector<std::unique_ptr<Endpoint>> endpoints_;
     int port_ = 0;
