@@ -66,7 +66,7 @@ struct ScanRequest {
 struct ParseLimits {
     size_t maxItems = 10000;
     size_t maxFieldsPerItem = 128;        // elements and icons of one item
-    size_t maxFieldsPerDocument = 100000;  // over all items
+    size_t maxFieldsPerDocument = 50000;  // over all items
     size_t maxTextBytes = 1u << 20;       // one element's text (icons are the largest)
     size_t maxDepth = 32;
 };
