@@ -289,7 +289,10 @@ void HttpFront::Accept() {
         const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
-            return;  // EAGAIN, or out of descriptors until some close
+            // Out of descriptors: wait a little rather than spin on the
+            // listening socket, which stays readable until some close.
+            if (errno == EMFILE || errno == ENFILE) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return;
         }
         auto c = std::make_unique<Connection>();
         c->fd = fd;
