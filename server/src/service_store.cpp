@@ -311,7 +311,8 @@ void ServiceStore::StoreCheck(const std::string& scanId, const std::vector<Store
     // stays in progress until FinishDueScans passes that time.
     Statement done = db_.Prepare(
         "UPDATE scans SET status = CASE WHEN ?7 IS NULL THEN 'COMPLETE' ELSE 'IN_PROGRESS' END, ready_ms = ?7,"
-        " checked = ?, client_timestamp = ?, item_count = ?, recognised_count = ?, outdated_count = ? WHERE id = ?");
+        " checked = ?1, client_timestamp = ?2, item_count = ?3, recognised_count = ?4, outdated_count = ?5"
+        " WHERE id = ?6");
     done.Bind(1, now).Bind(2, clientTimestamp).Bind(3, counts.items).Bind(4, counts.recognised);
     done.Bind(5, counts.outdated).Bind(6, scanId);
     if (readyAtMs) done.Bind(7, *readyAtMs);
