@@ -49,9 +49,10 @@ a { color: var(--accent); }
 section.text { background: #fff; border: 1px solid var(--line); border-radius: .5rem; padding: .25rem 1.25rem 1rem;
                margin: 1rem 0; }
 section.text h2 { margin-top: 1rem; }
+section.text, p.meta, p.notice { max-width: 52rem; }
 table { width: 100%; border-collapse: collapse; background: #fff; border: 1px solid var(--line);
         border-radius: .5rem; }
-th, td { text-align: left; padding: .5rem .75rem; border-bottom: 1px solid var(--line); vertical-align: top; }
+th, td { text-align: left; padding: .5rem .75rem; border-bottom: 1px solid var(--line); vertical-align: middle; }
 th { font-size: .85rem; color: var(--muted); font-weight: 600; background: #fafbfc; }
 td.version { font-variant-numeric: tabular-nums; white-space: nowrap; }
 tr.outdated td.current { color: var(--warn); font-weight: 600; }
@@ -69,7 +70,8 @@ footer { max-width: 68rem; margin: 2rem auto; padding: 0 1rem; color: var(--mute
   td { padding: .15rem 0; border: 0; }
   td[data-label]::before { content: attr(data-label) ": "; color: var(--muted); font-size: .85rem; }
   td.name { font-weight: 600; font-size: 1.05rem; }
-  td.name::before { content: none; }
+  td.name::before, td.download::before { content: none; }
+  td.download { padding-top: .4rem; }
   table { background: none; }
 }
 )CSS";

@@ -269,7 +269,7 @@ std::optional<std::string> PageEndpoint::MachinePage(const std::string& machineI
 
     if (!history.empty()) {
         b += "<section id=\"history\">\n<h2>Recent checks</h2>\n<table>\n" +
-             Head({"Started", "Checked", "Status", "Programs", "Out of date"}) + "<tbody>\n";
+             Head({"Started", "Checked", "Status", "Items sent", "Out of date"}) + "<tbody>\n";
         for (const ScanSummary& s : history) {
             const bool checked = !s.checked.empty();
             std::string status = s.status == "COMPLETE" ? "Complete" : s.status == "FAILED" ? "Failed"
@@ -279,7 +279,7 @@ std::optional<std::string> PageEndpoint::MachinePage(const std::string& machineI
             b += Cell("Started", ShowTime(s.created), "date");
             b += Cell("Checked", checked ? ShowTime(s.checked) : std::string(), "date");
             b += Cell("Status", "<span class=\"status-" + EscapeHtml(s.status) + "\">" + status + "</span>", "status");
-            b += Cell("Programs", checked ? std::to_string(s.items) : std::string(), "count");
+            b += Cell("Items sent", checked ? std::to_string(s.items) : std::string(), "count");
             b += Cell("Out of date", checked ? std::to_string(s.outdated) : std::string(), "count");
             b += "</tr>\n";
         }
