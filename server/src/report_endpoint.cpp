@@ -84,7 +84,7 @@ std::optional<std::string> ReportEndpoint::OutOfDateReport(const std::string& ma
         xml.Leaf("ScanId", report->scan->id);
         xml.Leaf("Checked", report->scan->checked);
     }
-    xml.Open("Software", {{"outOfDate", std::to_string(report->OutdatedCount())}});
+    xml.Open("Software", {{"outOfDateCount", std::to_string(report->OutdatedCount())}});
     for (const ReportEntry& e : report->products) {
         xml.Open("Product", {{"outOfDate", e.outdated ? "true" : "false"}, {"productId", std::to_string(e.productId)}});
         xml.Open("Installed");

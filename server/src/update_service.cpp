@@ -260,7 +260,7 @@ int UpdateService::Bind() {
     const auto answered = [this](const ScanOutcome& outcome) {
         if (!outcome.check || outcome.refused) return;
         if (notice_ && !outcome.homepage.empty())
-            notice_(textutil::Format("machine page: %s (%lld programs, %lld out of date)", outcome.homepage.c_str(),
+            notice_(textutil::Format("machine page: %s (%lld items, %lld out of date)", outcome.homepage.c_str(),
                                      static_cast<long long>(outcome.counts.items),
                                      static_cast<long long>(outcome.counts.outdated)));
         if (options_.replyDelayMs > 0) Pause(options_.replyDelayMs);

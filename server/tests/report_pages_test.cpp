@@ -46,6 +46,10 @@ protected:
         options.database = database_.empty() ? ":memory:" : database_;
         options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
         service_ = std::make_unique<UpdateService>(options);
+        service_->SetNotice([this](const std::string& line) {
+            std::lock_guard<std::mutex> guard(noticeMutex_);
+            notices_.push_back(line);
+        });
         port_ = service_->Bind();
         runner_ = std::thread([this] { service_->Run(); });
         for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -102,6 +106,8 @@ protected:
     }
 
     std::string database_;
+    std::mutex noticeMutex_;
+    std::vector<std::string> notices_;  // what the service prints for whoever runs it
     std::unique_ptr<UpdateService> service_;
     int port_ = 0;
     std::thread runner_;
@@ -202,6 +208,10 @@ TEST_F(ReportPagesTest, PageAndOutOfDateReportShowTheSameLatestScan) {
     EXPECT_EQ(Occurrences(page->body, "<tr class=\"outdated\""), outdated.size());
     EXPECT_EQ(Occurrences(page->body, "<tr class=\"current\""), current);
     EXPECT_NE(page->body.find("id=\"count-outdated\"><b>3</b>"), std::string::npos);
+    {
+        std::lock_guard<std::mutex> guard(noticeMutex_);
+        EXPECT_EQ(notices_, std::vector<std::string>{"machine page: " + r.homepage + " (7 items, 3 out of date)"});
+    }
 
     // A second check of the same machine: the report follows the latest one.
     std::string doc = Read("server/tests/data/check.xml");
@@ -210,7 +220,7 @@ TEST_F(ReportPagesTest, PageAndOutOfDateReportShowTheSameLatestScan) {
     ASSERT_TRUE(PostScan(doc));
     root = testxml::Parse(Get(std::string(kOutOfDateReportPath) + "?machineId=" + r.machineId)->body);
     ASSERT_TRUE(root);
-    EXPECT_EQ(root->Child("InstalledProductReport")->Child("Software")->attrs.at("outOfDate"), "2");
+    EXPECT_EQ(root->Child("InstalledProductReport")->Child("Software")->attrs.at("outOfDateCount"), "2");
     page = Get(Local(r.homepage));
     EXPECT_EQ(Occurrences(page->body, "<tr class=\"outdated\""), 2u);
     EXPECT_EQ(Occurrences(page->body, "<tr class=\"scan\""), 2u);  // both checks in the history
@@ -229,7 +239,7 @@ TEST_F(ReportPagesTest, ScanReportIsInProgressUntilTheItemsAreProcessed) {
     // Meanwhile neither the report nor the page shows the unprocessed scan.
     auto list = testxml::Parse(Get(std::string(kOutOfDateReportPath) + "?machineId=" + r.machineId)->body);
     ASSERT_TRUE(list);
-    EXPECT_EQ(list->Child("InstalledProductReport")->Child("Software")->attrs.at("outOfDate"), "0");
+    EXPECT_EQ(list->Child("InstalledProductReport")->Child("Software")->attrs.at("outOfDateCount"), "0");
     EXPECT_NE(Get(Local(r.homepage))->body.find("id=\"processing\""), std::string::npos);
 
     std::string status;
