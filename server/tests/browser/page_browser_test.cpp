@@ -228,9 +228,6 @@ TEST_F(BrowserTest, ScriptInAMachineNameRendersAsText) {
 
 TEST_F(BrowserTest, HelpAndWelcomePagesRender) {
     const std::string base = service_->PublicUrl();
-    const std::string help = Dom(base + "/help/");
-    EXPECT_NE(help.find("id=\"sys-info-list\""), std::string::npos);
-    EXPECT_NE(help.find("id=\"how-to-remove\""), std::string::npos);
     Screenshot(base + "/help/", "service-help-page-phone.png", 390, 844);
     Screenshot(base + "/welcome/", "service-welcome-page-desktop.png", 1280, 1000);
 }
