@@ -153,14 +153,22 @@ std::string ScanService::NewId() {
            hex.substr(20, 12);
 }
 
-std::string ScanService::Absolute(const std::string& url, const std::string& machineId) const {
+std::string ExpandAddress(const std::string& publicUrl, const std::string& url, const std::string& machineId,
+                          const std::string& token) {
     std::string out = url;
-    const std::string placeholder = "{machineId}";
-    for (size_t at = 0; (at = out.find(placeholder, at)) != std::string::npos; at += machineId.size())
-        out.replace(at, placeholder.size(), machineId);
+    for (const auto& [placeholder, value] : {std::pair<std::string, const std::string&>{"{machineId}", machineId},
+                                             std::pair<std::string, const std::string&>{"{token}", token}})
+        for (size_t at = 0; (at = out.find(placeholder, at)) != std::string::npos; at += value.size())
+            out.replace(at, placeholder.size(), value);
     if (out.empty() || textutil::StartsWithNoCase(out, "http://") || textutil::StartsWithNoCase(out, "https://"))
         return out;
-    return publicUrl_ + (out.front() == '/' ? "" : "/") + out;
+    return publicUrl + (out.front() == '/' ? "" : "/") + out;
+}
+
+std::string ScanService::Absolute(const std::string& url, const std::string& machineId) const {
+    // Only the machine's own pages carry its token; catalogue addresses never do.
+    const std::string token = url.find("{token}") != std::string::npos ? store_.PageToken(machineId) : std::string();
+    return ExpandAddress(publicUrl_, url, machineId, token);
 }
 
 ScanOutcome ScanService::Handle(const ScanRequest& request) {
@@ -214,7 +222,7 @@ ScanOutcome ScanService::Handle(const ScanRequest& request) {
     xml.Leaf("code", kStatusOk);
     if (outcome.newMachine) xml.Leaf("set-machine-id", machine->id);
     if (newScan) xml.Leaf("scanid", outcome.scanId);
-    if (request.isCheck) WriteCheckStatus(xml, machine->id);
+    if (request.isCheck) WriteCheckStatus(xml, machine->id, outcome);
     else WritePreScanStatus(xml, request, machine->id, outcome.newMachine);
     xml.Close();  // status
     WriteAuthentication(xml, request, machine->id);
@@ -269,9 +277,9 @@ void ScanService::WritePreScanStatus(XmlWriter& xml, const ScanRequest& request,
     xml.Close();
 }
 
-void ScanService::WriteCheckStatus(XmlWriter& xml, const std::string& machineId) {
+void ScanService::WriteCheckStatus(XmlWriter& xml, const std::string& machineId, ScanOutcome& outcome) {
     const std::string home = store_.SiteSetting("homepage_url");
-    if (!home.empty()) xml.Leaf("homepage", Absolute(home, machineId));
+    if (!home.empty()) xml.Leaf("homepage", outcome.homepage = Absolute(home, machineId));
     const std::string help = store_.SiteSetting("help_url");
     if (!help.empty()) xml.Leaf("helpage", Absolute(help, machineId));
 }
@@ -310,7 +318,9 @@ void ScanService::AnswerItems(XmlWriter& xml, const ScanRequest& request, ScanOu
         }
         stored.push_back(std::move(s));
     }
-    store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now);
+    std::optional<int64_t> readyAt;
+    if (reportDelayMs_ > 0) readyAt = NowMs() + reportDelayMs_;
+    store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now, readyAt);
 }
 
 void ScanService::WriteUpdate(XmlWriter& xml, const StoredItem& item, const Product& product, bool needsIcon,

@@ -7,7 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "page_endpoint.h"
 #include "platform/text.h"
+#include "report_endpoint.h"
 #include "scan_request.h"
 #include "scan_service.h"
 #include "service/frame.h"
@@ -28,9 +30,17 @@ const char kUsage[] =
     "  --public-url URL  base of the addresses in replies (default http://127.0.0.1:PORT)\n"
     "  --port-file FILE  write the port number to FILE once listening\n"
     "  --quiet           do not log requests to standard error\n"
+    "  --report-delay-ms N  keep each checked scan IN_PROGRESS for N ms before its report is ready\n"
+    "  --reply-delay-ms N   hold back the reply to each check for N ms (a slow service)\n"
+    "  --link-user MACHINE_ID=USER_ID\n"
+    "                    link a machine to a user of the service (reported as its ursId; an\n"
+    "                    empty USER_ID removes the link), then exit without serving; may be repeated\n"
     "  --help            this text\n"
     "\n"
-    "Once listening it prints \"listening on http://127.0.0.1:PORT\" on standard output.\n"
+    "Once listening it prints \"listening on http://127.0.0.1:PORT\" on standard output, and\n"
+    "\"machine page: URL\" whenever it has answered a check from a machine.\n"
+    "Pages: /my/MACHINE_ID?token=TOKEN (the address a check reply gives), /welcome/, /help/.\n"
+    "Reports: /rest/v1.0/getScanReport?scanId=ID, /rest/v1.0/installed/outOfDateReport?machineId=ID.\n"
     "SIGINT or SIGTERM stops it. Exit code 0 after a stop, 1 when it cannot start,\n"
     "2 for a wrong command line.\n";
 
@@ -58,11 +68,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         if (name != "--port" && name != "--db" && name != "--seed" && name != "--scan-path" &&
-            name != "--public-url" && name != "--port-file") {
+            name != "--public-url" && name != "--port-file" && name != "--report-delay-ms" &&
+            name != "--reply-delay-ms" && name != "--link-user") {
             cl.error = "unknown option " + args[i];
             return cl;
         }
         const auto v = value();
+        if (name == "--link-user") {
+            if (!v || v->find('=') == std::string::npos || v->front() == '=') {
+                cl.error = "--link-user takes MACHINE_ID=USER_ID";
+                return cl;
+            }
+            cl.options.userLinks.push_back(*v);
+            continue;
+        }
         if (!v || v->empty()) {
             cl.error = name + " needs a value";
             return cl;
@@ -85,6 +104,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return cl;
             }
             cl.options.scanPath = *v;
+        } else if (name == "--report-delay-ms" || name == "--reply-delay-ms") {
+            char* end = nullptr;
+            const long long ms = std::strtoll(v->c_str(), &end, 10);
+            if (*end || ms < 0 || ms > 3600 * 1000) {
+                cl.error = name + " takes a number of milliseconds from 0 to 3600000";
+                return cl;
+            }
+            (name == "--report-delay-ms" ? cl.options.reportDelayMs : cl.options.replyDelayMs) = ms;
         } else if (name == "--public-url") {
             cl.options.publicUrl = *v;
         } else {
@@ -164,8 +191,9 @@ OwnAddresses OwnAddressesFor(int port, const std::string& publicUrl) {
 // framed when the request was.
 class ScanEndpoint : public Endpoint {
 public:
-    ScanEndpoint(std::string path, ScanService& service, Logger log)
-        : path_(std::move(path)), service_(service), log_(std::move(log)) {}
+    using Answered = std::function<void(const ScanOutcome&)>;
+    ScanEndpoint(std::string path, ScanService& service, Logger log, Answered answered)
+        : path_(std::move(path)), service_(service), log_(std::move(log)), answered_(std::move(answered)) {}
 
     void Mount(httplib::Server& server) override {
         server.Post(path_, [this](const httplib::Request& req, httplib::Response& res) { Handle(req, res); });
@@ -229,11 +257,13 @@ private:
         if (outcome.refused) line += " refused";
         if (frame) line += " compressed";
         Log(line);
+        if (answered_) answered_(outcome);
     }
 
     std::string path_;
     ScanService& service_;
     Logger log_;
+    Answered answered_;
 };
 
 }  // namespace
@@ -299,7 +329,20 @@ int UpdateService::Bind() {
 
 
     scans_ = std::make_unique<ScanService>(*store_, publicUrl_);
-    endpoints_.push_back(std::make_unique<ScanEndpoint>(options_.scanPath, *scans_, log_));
+    scans_->SetReportDelay(options_.reportDelayMs);
+    // After a check: the page's address for whoever runs the service, then,
+    // when asked for, a slow reply (outside the store's lock).
+    const auto answered = [this](const ScanOutcome& outcome) {
+        if (!outcome.check || outcome.refused) return;
+        if (notice_ && !outcome.homepage.empty())
+            notice_(textutil::Format("machine page: %s (%lld items, %lld out of date)", outcome.homepage.c_str(),
+                                     static_cast<long long>(outcome.counts.items),
+                                     static_cast<long long>(outcome.counts.outdated)));
+        if (options_.replyDelayMs > 0) Pause(options_.replyDelayMs);
+    };
+    endpoints_.push_back(std::make_unique<ScanEndpoint>(options_.scanPath, *scans_, log_, answered));
+    endpoints_.push_back(std::make_unique<ReportEndpoint>(*store_, log_));
+    endpoints_.push_back(std::make_unique<PageEndpoint>(*store_, publicUrl_));
     for (const auto& endpoint : endpoints_) endpoint->Mount(*server_);
     return port_;
 }
@@ -307,7 +350,34 @@ int UpdateService::Bind() {
 bool UpdateService::Run() { return front_ && front_->Run(); }
 
 void UpdateService::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(stopMutex_);
+        stopping_ = true;
+    }
+    stopSignal_.notify_all();
     if (front_) front_->Stop();
+}
+
+void UpdateService::Pause(int64_t ms) {
+    std::unique_lock<std::mutex> guard(stopMutex_);
+    stopSignal_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+bool ApplyUserLinks(ServiceStore& store, const std::vector<std::string>& links, std::string& out) {
+    auto lock = store.Lock();
+    Transaction tx(store.Db());
+    for (const std::string& link : links) {
+        const size_t eq = link.find('=');
+        const std::string machine = link.substr(0, eq), user = eq == std::string::npos ? "" : link.substr(eq + 1);
+        if (eq == std::string::npos || !store.SetUserLink(machine, user)) {
+            out += "no machine " + machine + " in the database\n";
+            return false;  // nothing is applied
+        }
+        out += user.empty() ? "machine " + machine + " is linked to no user\n"
+                            : "machine " + machine + " is linked to user " + user + "\n";
+    }
+    tx.Commit();
+    return true;
 }
 
 bool UpdateService::IsRunning() const { return front_ && front_->IsRunning(); }

@@ -7,8 +7,11 @@
 // the same way.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,13 @@ struct ServiceOptions {
     std::string portFile;   // written with the port once listening
     bool quiet = false;
     ConnectionLimits connections;  // deadlines and bounds of the connection layer
+    // Checked scans stay IN_PROGRESS this long before their report is ready.
+    int64_t reportDelayMs = 0;
+    // The reply to a check is held back this long (a slow service, for tests).
+    int64_t replyDelayMs = 0;
+    // Operator commands that run instead of serving: link machines to users
+    // ("MACHINE_ID=USER_ID"; an empty user removes the link).
+    std::vector<std::string> userLinks;
 };
 
 // The service listens on this address only.
@@ -46,6 +56,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 extern const char kUsage[];
 
 using Logger = std::function<void(const std::string& line)>;
+
+// Applies the operator's user links to the database; one line per link on
+// `out`. False when a link is malformed or names an unknown machine.
+bool ApplyUserLinks(ServiceStore& store, const std::vector<std::string>& links, std::string& out);
 
 class Endpoint {
 public:
@@ -71,6 +85,9 @@ public:
     // Serves until Stop(); false when the server failed.
     bool Run();
     void Stop();
+    // Called with "machine page: <address>" and the counts when a check from a
+    // machine has been answered.
+    void SetNotice(Logger notice) { notice_ = std::move(notice); }
     // True once Run is accepting connections.
     bool IsRunning() const;
 
@@ -79,8 +96,14 @@ public:
     ServiceStore& Store() { return *store_; }
 
 private:
+    // Waits for `ms` or until Stop, whichever comes first.
+    void Pause(int64_t ms);
+
     ServiceOptions options_;
-    Logger log_;
+    Logger log_, notice_;
+    std::mutex stopMutex_;
+    std::condition_variable stopSignal_;
+    bool stopping_ = false;
     std::unique_ptr<ServiceStore> store_;
     std::unique_ptr<RoutedServer> server_;
     std::unique_ptr<HttpFront> front_;

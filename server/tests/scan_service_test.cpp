@@ -72,6 +72,11 @@ protected:
         return s.Step() ? s.Int(0) : -1;
     }
 
+    std::string Token(const std::string& machineId) {
+        auto lock = store_.Lock();
+        return store_.StoredPageToken(machineId);
+    }
+
     ServiceStore store_;
     ScanService service_;
 };
@@ -92,7 +97,9 @@ TEST_F(ScanServiceTest, PreScanRegistersANewMachine) {
     EXPECT_EQ(id.size(), 36u);
     EXPECT_TRUE(IsPlausibleId(status.Text("scanid")));
     EXPECT_NE(status.Text("scanid"), id);
-    EXPECT_EQ(status.Text("progresspage"), std::string(kPublic) + "/welcome/?machineId=" + id);
+    const std::string token = Token(id);
+    EXPECT_EQ(token.size(), 2 * kPageTokenBytes);
+    EXPECT_EQ(status.Text("progresspage"), std::string(kPublic) + "/welcome/?machineId=" + id + "&token=" + token);
     EXPECT_EQ(r.root->Child("authentication")->Text("machineid"), id);
     EXPECT_EQ(r.root->Child("authentication")->Text("machinename"), "DESKTOP-7Q2LK");
     EXPECT_TRUE(r.root->All("update").empty());
@@ -162,7 +169,7 @@ TEST_F(ScanServiceTest, CheckAnswersEachRecognisedItem) {
     EXPECT_EQ(status.Text("code"), "0");
     EXPECT_FALSE(status.Child("set-machine-id"));
     EXPECT_FALSE(status.Child("scanid"));  // the check continues the pre-scan's scan
-    EXPECT_EQ(status.Text("homepage"), std::string(kPublic) + "/my/" + machine);
+    EXPECT_EQ(status.Text("homepage"), std::string(kPublic) + "/my/" + machine + "?token=" + Token(machine));
     EXPECT_EQ(status.Text("helpage"), std::string(kPublic) + "/help/");
 
     // Items 4 (unknown program) and 7 (a driver) are not in the catalogue.
