@@ -38,3 +38,10 @@ set(VARNEL_SIGNING_DEPENDS varnel_test_certs ${VARNEL_TEST_CERTS}/stamp)
 if(NOT VARNEL_SIGNING_CERT MATCHES "^${VARNEL_TEST_CERTS}/")
   list(APPEND VARNEL_SIGNING_DEPENDS ${VARNEL_SIGNING_CERT} ${VARNEL_SIGNING_KEY})
 endif()
+
+# The agent's ProductCode, defined once in the self-update's rules.
+file(STRINGS ${PROJECT_SOURCE_DIR}/src/dlmgr/self_update_rules.h product_code_line REGEX "kAgentProductCode\\[\\] = ")
+string(REGEX MATCH "[0-9A-F]+-[0-9A-F-]+" VARNEL_PRODUCT_CODE "${product_code_line}")
+if(NOT VARNEL_PRODUCT_CODE)
+  message(FATAL_ERROR "kAgentProductCode not found in src/dlmgr/self_update_rules.h")
+endif()

@@ -78,12 +78,14 @@ std::optional<std::string> UpdateFileName(std::string_view url) {
     return name;
 }
 
-std::optional<InstallerCommand> InstallerCommandFor(const std::string& path) {
+std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, bool productInstalled) {
     const std::string ext = textutil::ExtensionOf(path);
     if (textutil::EqualsNoCase(ext, "exe")) return InstallerCommand{path, "/S"};
     if (textutil::EqualsNoCase(ext, "msi"))
-        return InstallerCommand{"msiexec.exe",
-                                textutil::Format("/i \"%s\" /qn REINSTALL=ALL REINSTALLMODE=vomus", path.c_str())};
+        return InstallerCommand{"msiexec.exe", textutil::Format(productInstalled
+                                                                     ? "/i \"%s\" /qn REINSTALL=ALL REINSTALLMODE=vomus"
+                                                                     : "/i \"%s\" /qn",
+                                                                 path.c_str())};
     return std::nullopt;
 }
 

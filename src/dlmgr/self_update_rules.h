@@ -29,15 +29,21 @@ bool IsNewerVersion(std::string_view offered, std::string_view own = kOwnVersion
 // when it is longer than 200 bytes: such an update is refused.
 std::optional<std::string> UpdateFileName(std::string_view url);
 
+// The ProductCode of every 1.x package of the agent (installer/varnel.wxs takes
+// it from here).
+inline constexpr char kAgentProductCode[] = "{D3A5F0C2-6B1E-4F7A-9C28-5E0B7D4A1F36}";
+
 // How an update installer is started: the program and its parameters, for
 // ShellExecute's "open" verb. An ".exe" starts itself with "/S"; an ".msi"
 // starts "msiexec.exe" with a silent reinstall of every feature that also
 // recaches the package, so that a newer package of the same product replaces
-// the installed one. Any other extension has no command.
+// the installed one. That reinstall does nothing when the agent's product is
+// not installed (an agent copied by hand): then the package is installed with
+// a plain silent "/i". Any other extension has no command.
 struct InstallerCommand {
     std::string file;
     std::string parameters;
 };
-std::optional<InstallerCommand> InstallerCommandFor(const std::string& path);
+std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, bool productInstalled = true);
 
 }  // namespace dlmgr

@@ -3,6 +3,7 @@
 #include "dlmgr/self_update_rules.h"
 #include "platform/win/wide.h"
 
+#include <msi.h>
 #include <shellapi.h>
 
 namespace dlmgr {
@@ -18,7 +19,8 @@ CHeldFile CHeldFile::Open(const std::string& path) {
 
 InstallerStart StartHeldInstaller(const CHeldFile& held) {
     InstallerStart start;
-    const auto command = InstallerCommandFor(held.Path());
+    const bool installed = MsiQueryProductStateA(kAgentProductCode) == INSTALLSTATE_DEFAULT;
+    const auto command = InstallerCommandFor(held.Path(), installed);
     start.hasCommand = command.has_value();
     if (!command) return start;
     if (!held) {

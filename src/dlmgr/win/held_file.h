@@ -42,7 +42,8 @@ struct InstallerStart {
     bool Started() const { return shellResult > 32; }
 };
 
-// Starts the held file's installer command (see InstallerCommandFor) with the
+// Starts the held file's installer command (see InstallerCommandFor; whether
+// the agent's product is installed is asked of the Windows Installer) with the
 // shell's "open" verb, hidden, with the desktop as owner. Nothing is started
 // when the hold is empty (shellResult ERROR_FILE_NOT_FOUND).
 InstallerStart StartHeldInstaller(const CHeldFile& held);

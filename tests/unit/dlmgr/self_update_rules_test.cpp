@@ -49,6 +49,8 @@ TEST(SelfUpdateInstaller, CommandDependsOnTheExtension) {
     ASSERT_TRUE(msi);
     EXPECT_EQ(msi->file, "msiexec.exe");
     EXPECT_EQ(msi->parameters, "/i \"C:\\Data\\upgrade\\Varnel.MSI\" /qn REINSTALL=ALL REINSTALLMODE=vomus");
+    // Not installed: the reinstall would do nothing, so the package is installed.
+    EXPECT_EQ(InstallerCommandFor("C:\\u\\v.msi", false)->parameters, "/i \"C:\\u\\v.msi\" /qn");
     const auto exe = InstallerCommandFor("C:\\Data\\upgrade\\setup.exe");
     ASSERT_TRUE(exe);
     EXPECT_EQ(exe->file, "C:\\Data\\upgrade\\setup.exe");

@@ -9,6 +9,7 @@
 #include <msi.h>
 #include <shlobj.h>
 
+#include "dlmgr/self_update_rules.h"
 #include "dlmgr/win/held_file.h"
 #include "dlmgr/win/trust_check.h"
 #include "dlmgr_win_support.h"
@@ -17,7 +18,7 @@
 namespace dlmgr {
 namespace {
 
-constexpr char kProductCode[] = "{D3A5F0C2-6B1E-4F7A-9C28-5E0B7D4A1F36}";
+constexpr const char* kProductCode = kAgentProductCode;
 constexpr char kEventSourceKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Zelto Varnel";
 
 // Runs a command line to its end; its exit code, or -1.
@@ -59,10 +60,29 @@ struct Uninstall {
     ~Uninstall() { RunToEnd(std::string("msiexec.exe /x ") + kProductCode + " /qn"); }
 };
 
+// Checks a package, holds it and starts it as the self-update does; the
+// installer's exit code.
+DWORD InstallAsTheSelfUpdate(const std::string& package) {
+    CHeldFile held = CHeldFile::Open(package);
+    EXPECT_TRUE(held);
+    EXPECT_TRUE(VerifyTrust(package));
+    EXPECT_TRUE(VerifySigner(package));
+    InstallerStart start = StartHeldInstaller(held);
+    EXPECT_TRUE(start.Started()) << start.shellResult;
+    if (!start.process || WaitForSingleObject(start.process.get(), 120000) != WAIT_OBJECT_0) return 9999;
+    DWORD code = 9999;
+    GetExitCodeProcess(start.process.get(), &code);
+    return code;
+}
+
 TEST(AgentInstaller, InstallsTheAgentAndTheNextVersionReplacesItThroughTheSelfUpdateCommand) {
     Uninstall cleanup;
-    const std::string package = dlmgr_test::WinePath(std::string(VARNEL_INSTALLER_DIR) + "/varnel.msi");
-    ASSERT_EQ(RunToEnd("msiexec.exe /i \"" + package + "\" /qn"), 0);
+    dlmgr_test::TempFolder upgrade;
+    // Not installed yet: the update installs the package.
+    const std::string first = upgrade.File("varnel.msi");
+    ASSERT_TRUE(CopyFileA(dlmgr_test::WinePath(std::string(VARNEL_INSTALLER_DIR) + "/varnel.msi").c_str(),
+                          first.c_str(), FALSE));
+    ASSERT_EQ(InstallAsTheSelfUpdate(first), 0u);
     EXPECT_EQ(InstalledVersion(), "1.3.1.55");
 
     const std::string exe = Folder(CSIDL_PROGRAM_FILES) + "\\Harbinel\\Zelto Varnel\\varnel.exe";
@@ -74,22 +94,11 @@ TEST(AgentInstaller, InstallsTheAgentAndTheNextVersionReplacesItThroughTheSelfUp
     const std::string link = "\\Zelto Varnel\\Zelto Varnel.lnk";
     EXPECT_TRUE(FileExists(Folder(CSIDL_COMMON_PROGRAMS) + link) || FileExists(Folder(CSIDL_PROGRAMS) + link));
 
-    // The downloaded update, held from the check until msiexec has started.
-    dlmgr_test::TempFolder upgrade;
-    const std::string update = upgrade.File("varnel.msi");
+    // The next version, held from the check until msiexec has started. A plain
+    // "/i" of an installed product would fail (1638): the reinstall runs.
+    const std::string update = upgrade.File("varnel-1.3.1.56.msi");
     ASSERT_TRUE(CopyFileA(dlmgr_test::SigningFixture("varnel-1.3.1.56.msi").c_str(), update.c_str(), FALSE));
-    CHeldFile held = CHeldFile::Open(update);
-    ASSERT_TRUE(held);
-    ASSERT_TRUE(VerifyTrust(update));
-    ASSERT_TRUE(VerifySigner(update));
-    InstallerStart start = StartHeldInstaller(held);
-    ASSERT_TRUE(start.Started()) << start.shellResult;
-    ASSERT_TRUE(start.process);
-    ASSERT_EQ(WaitForSingleObject(start.process.get(), 120000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(start.process.get(), &code);
-    EXPECT_EQ(code, 0u);
-    held.Release();
+    ASSERT_EQ(InstallAsTheSelfUpdate(update), 0u);
     EXPECT_EQ(InstalledVersion(), "1.3.1.56");
     EXPECT_TRUE(FileExists(exe));
 
