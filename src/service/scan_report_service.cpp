@@ -131,7 +131,7 @@ bool CScanReportService::State::FetchList(std::unique_ptr<IRestSession>& session
     const std::string address = ComposeReportAddress(
         options.baseAddress, RestReport::OutOfDateList, platform::AppSettings().ReadText(setting::kMachineId));
     if (address.empty()) {
-        vnlog::Debug("Out-of-date list: no address (no \"IpapiLink URL\" or \"Machine ID\")\n");
+        vnlog::Debug("Out-of-date list: no address (no \"IpapiLink URL\" or \"Machine ID\")");
         return false;
     }
     if (!session) session = sessions->Open();
@@ -144,7 +144,7 @@ bool CScanReportService::State::FetchList(std::unique_ptr<IRestSession>& session
     // is no list: the one kept stays as it is.
     const std::optional<std::vector<RestChild>> children = reply->ChildElements(rest_path::kProductReport);
     if (!children) {
-        vnlog::Debug("Out-of-date list: the reply holds no product report\n");
+        vnlog::Debug("Out-of-date list: the reply holds no product report");
         return false;
     }
     std::optional<std::vector<std::string>> selected = reply->SelectTexts(rest_path::kOutOfDateNames);
@@ -160,7 +160,7 @@ bool CScanReportService::State::FetchList(std::unique_ptr<IRestSession>& session
         for (std::string& name : *selected)
             if (!name.empty()) names.push_back(std::move(name));
         if (!options.listFile.empty() && !inventory::SaveStringListFile(options.listFile, names))
-            vnlog::Debug("Out-of-date list: cannot write " + options.listFile + "\n");
+            vnlog::Debug("Out-of-date list: cannot write " + options.listFile);
     }
     userReport = UserReportFromChildren(*children);
     return true;
@@ -170,7 +170,7 @@ bool CScanReportService::State::ScanReport(ScanReportStatus& status) {
     const std::string address = ComposeReportAddress(options.baseAddress, RestReport::ScanReport,
                                                      platform::AppSettings().ReadText(setting::kScanId));
     if (address.empty()) {
-        vnlog::Debug("Scan report: no address (no \"IpapiLink URL\" or \"Scan ID\")\n");
+        vnlog::Debug("Scan report: no address (no \"IpapiLink URL\" or \"Scan ID\")");
         return false;
     }
     std::unique_ptr<IRestSession> session = sessions->Open();
@@ -179,7 +179,7 @@ bool CScanReportService::State::ScanReport(ScanReportStatus& status) {
     if (!reply) return false;
     const std::string text = reply->SelectText(rest_path::kScanStatus).value_or(std::string());
     if (!ParseScanReportStatus(text, status)) {
-        vnlog::Debug("Scan report: unknown status \"" + text + "\"\n");
+        vnlog::Debug("Scan report: unknown status \"" + text + "\"");
         return false;
     }
     userReport = !reply->SelectText(rest_path::kScanUrsId).value_or(std::string()).empty();
@@ -201,9 +201,9 @@ void CScanReportService::State::Run() {
         try {
             result = FetchList(session);
         } catch (const std::exception& e) {
-            vnlog::Debug(std::string("Out-of-date list: ") + e.what() + "\n");
+            vnlog::Debug(std::string("Out-of-date list: ") + e.what());
         } catch (...) {
-            vnlog::Debug("Out-of-date list: unexpected failure\n");
+            vnlog::Debug("Out-of-date list: unexpected failure");
         }
         {
             std::lock_guard<std::mutex> lock(eventMutex);
@@ -235,7 +235,7 @@ bool CScanReportService::Start(const ScanReportOptions& options) {
     if (!options.listFile.empty()) {
         std::lock_guard<std::mutex> lock(state_->listMutex);
         if (!inventory::LoadStringListFile(options.listFile, state_->names))
-            vnlog::Debug("Out-of-date list: " + options.listFile + " is damaged; the list starts empty\n");
+            vnlog::Debug("Out-of-date list: " + options.listFile + " is damaged; the list starts empty");
     }
     std::shared_ptr<State> state = state_;
     thread_ = std::thread([state] { state->Run(); });
@@ -263,7 +263,7 @@ bool CScanReportService::Stop(std::chrono::milliseconds wait) {
     // The thread is inside a request that cannot be interrupted. It holds its
     // own share of the state, checks the stop flag before it changes the list,
     // and ends when the request returns.
-    vnlog::Debug("Out-of-date list: the fetch thread did not end in time; it is left to finish\n");
+    vnlog::Debug("Out-of-date list: the fetch thread did not end in time; it is left to finish");
     thread_.detach();
     return false;
 }
@@ -274,9 +274,9 @@ bool CScanReportService::GetScanReport(ScanReportStatus& status) {
     try {
         result = state_->ScanReport(status);
     } catch (const std::exception& e) {
-        vnlog::Debug(std::string("Scan report: ") + e.what() + "\n");
+        vnlog::Debug(std::string("Scan report: ") + e.what());
     } catch (...) {
-        vnlog::Debug("Scan report: unexpected failure\n");
+        vnlog::Debug("Scan report: unexpected failure");
     }
     state_->GiveDone();
     return result;

@@ -102,7 +102,7 @@ class MsxmlSession final : public IRestSession {
 public:
     std::unique_ptr<IRestReply> Get(const std::string& address) override {
         if (!com_.ok()) {
-            vnlog::Debug(textutil::Format("REST request: COM is not available (0x%08lX)\n",
+            vnlog::Debug(textutil::Format("REST request: COM is not available (0x%08lX)",
                                           static_cast<unsigned long>(com_.result())));
             return nullptr;
         }
@@ -118,7 +118,7 @@ public:
             long status = 0;
             Check(request_->get_status(&status));
             if (status != 200) {
-                vnlog::Debug(textutil::Format("REST request: HTTP status %ld from %s\n", status, address.c_str()));
+                vnlog::Debug(textutil::Format("REST request: HTTP status %ld from %s", status, address.c_str()));
                 return nullptr;
             }
             Bstr text;
@@ -132,7 +132,7 @@ public:
 
     // Logs the error and drops the request object: the next request makes a new one.
     void ComError(HRESULT hr) {
-        vnlog::Debug("REST request: " + ComErrorText(static_cast<uint32_t>(hr)) + "\n");
+        vnlog::Debug("REST request: " + ComErrorText(static_cast<uint32_t>(hr)));
         request_.Reset();
     }
 
@@ -142,7 +142,7 @@ private:
         // expand without bound or read local files) is refused, and the DOM
         // is told to fetch nothing.
         if (platform::DeclaresDocumentType(text)) {
-            vnlog::Debug("REST request: the reply from " + address + " declares a document type\n");
+            vnlog::Debug("REST request: the reply from " + address + " declares a document type");
             return nullptr;
         }
         ComPtr<IXMLDOMDocument2> document;
@@ -159,7 +159,7 @@ private:
         VARIANT_BOOL loaded = VARIANT_FALSE;
         Check(document->loadXML(xml.get(), &loaded));
         if (loaded != VARIANT_TRUE) {
-            vnlog::Debug("REST request: the reply from " + address + " is not an XML document\n");
+            vnlog::Debug("REST request: the reply from " + address + " is not an XML document");
             return nullptr;
         }
         return std::make_unique<MsxmlReply>(std::move(document), *this);
