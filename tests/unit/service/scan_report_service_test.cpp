@@ -86,6 +86,10 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         return changed_.wait_for(lock, 5s, [&] { return closed_ >= count; });
     }
+    bool WaitForGets(size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return gets_.size() >= count; });
+    }
     std::vector<std::string> Gets() {
         std::lock_guard<std::mutex> lock(mutex_);
         return gets_;
@@ -325,4 +329,17 @@ TEST_F(ScanReportServiceTest, StopEndsTheThreadAndALateReplyChangesNothing) {
     ASSERT_TRUE(script_->WaitForSessionsClosed(1));  // the thread has ended
     EXPECT_EQ(service->OutOfDateCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(options_.listFile));
+}
+
+TEST_F(ScanReportServiceTest, StopCutsTheReadingDelayShort) {
+    options_.delayMs = 60'000;  // "IPAPI Delay": the pause between a reply and its reading
+    options_.timeoutMs = 10;
+    script_->Set(kListAddress, Answer{std::vector<RestChild>{}, {"Late Product"}, "", ""});
+    auto service = Make();
+    EXPECT_FALSE(service->RequestOutOfDateList(false));
+    ASSERT_TRUE(script_->WaitForGets(1));
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_TRUE(service->Stop(5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    EXPECT_EQ(service->OutOfDateCount(), 0);
 }
