@@ -21,6 +21,6 @@ public:
 };
 
 void InstallScanReportService(IScanReportService* service);  // not owned; null removes it
-IScanReportService* ScanReportService();                      // null when none is installed
+IScanReportService* ScanReportService();                     // null when none is installed
 
 }  // namespace vnxml

@@ -128,8 +128,8 @@ struct CScanReportService::State {
 bool CScanReportService::State::FetchList(std::unique_ptr<IRestSession>& session) {
     if (CacheIsFresh(clock())) return true;
 
-    const std::string address = ComposeReportAddress(
-        options.baseAddress, RestReport::OutOfDateList, platform::AppSettings().ReadText(setting::kMachineId));
+    const std::string address = ComposeReportAddress(options.baseAddress, RestReport::OutOfDateList,
+                                                     platform::AppSettings().ReadText(setting::kMachineId));
     if (address.empty()) {
         vnlog::Debug("Out-of-date list: no address (no \"IpapiLink URL\" or \"Machine ID\")");
         return false;
@@ -298,8 +298,7 @@ bool CScanReportService::RequestOutOfDateList(bool forced) {
     s.eventChanged.notify_all();
     const auto finished = [&s] { return s.done; };
     if (forced) s.eventChanged.wait(lock, finished);
-    else if (!s.eventChanged.wait_for(lock, std::chrono::milliseconds(s.options.timeoutMs), finished))
-        return false;
+    else if (!s.eventChanged.wait_for(lock, std::chrono::milliseconds(s.options.timeoutMs), finished)) return false;
     return s.lastResult;
 }
 

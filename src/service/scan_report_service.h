@@ -52,11 +52,11 @@ bool ParseScanReportStatus(const std::string& text, ScanReportStatus& status);
 bool UserReportFromChildren(const std::vector<RestChild>& children);
 
 struct ScanReportOptions {
-    std::string baseAddress;        // "IpapiLink URL"
-    std::string listFile;           // the data folder + "\outdatedproductlist.db"; empty: none kept
-    uint32_t cacheSeconds = 30;     // "Product Menu Cache Time"
-    uint32_t timeoutMs = 2000;      // "IPAPI TimeOut"
-    uint32_t delayMs = 0;           // "IPAPI Delay"
+    std::string baseAddress;     // "IpapiLink URL"
+    std::string listFile;        // the data folder + "\outdatedproductlist.db"; empty: none kept
+    uint32_t cacheSeconds = 30;  // "Product Menu Cache Time"
+    uint32_t timeoutMs = 2000;   // "IPAPI TimeOut"
+    uint32_t delayMs = 0;        // "IPAPI Delay"
 };
 
 // The options from the settings and the data folder.

@@ -179,7 +179,8 @@ private:
         };
         if (id == "linked") return list("u-42");
         if (id == "unlinked" || id == "unlinked-2") return list("");
-        if (id == "empty") return std::string(kHead) + "<InstalledProductReport><Software/></InstalledProductReport></ZeltoResponse>";
+        if (id == "empty")
+            return std::string(kHead) + "<InstalledProductReport><Software/></InstalledProductReport></ZeltoResponse>";
         if (id == "no-report") return std::string(kHead) + "<Error>busy</Error></ZeltoResponse>";
         if (id == "slow") {
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));

@@ -1,7 +1,6 @@
 #include "service/win/rest_session_msxml.h"
 
 #include <msxml2.h>
-#include <oleauto.h>
 
 #include <string>
 #include <string_view>
@@ -25,51 +24,18 @@ const CLSID kDomDocumentClass = {0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 
 const IID kXmlHttpRequestIid = {0xed8c108d, 0x4349, 0x11d2, {0x91, 0xa4, 0x00, 0xc0, 0x4f, 0x79, 0x69, 0xe8}};
 const IID kDomDocument2Iid = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(std::wstring_view text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    explicit Bstr(std::string_view ansi) : Bstr(std::wstring_view(platform::Widen(ansi))) {}
-    ~Bstr() { ::SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR get() const { return value_; }
-    BSTR* put() {
-        ::SysFreeString(value_);
-        value_ = nullptr;
-        return &value_;
-    }
-    std::wstring_view view() const { return std::wstring_view(value_ ? value_ : L"", ::SysStringLen(value_)); }
-    std::string ansi() const { return platform::Narrow(view()); }
+using platform::MakeBstr;
+using platform::UniqueBstr;
+using platform::UniqueVariant;
 
-private:
-    BSTR value_ = nullptr;
-};
+UniqueBstr AnsiBstr(std::string_view text) { return MakeBstr(platform::Widen(text)); }
 
-class Variant {
-public:
-    Variant() { ::VariantInit(&value_); }
-    ~Variant() { ::VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    static Variant Bool(bool flag) {
-        Variant v;
-        v.value_.vt = VT_BOOL;
-        v.value_.boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
-        return v;
-    }
-    static Variant Text(std::wstring_view text) {
-        Variant v;
-        v.value_.vt = VT_BSTR;
-        v.value_.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-        return v;
-    }
-    Variant(Variant&& other) noexcept : value_(other.value_) { ::VariantInit(&other.value_); }
-    const VARIANT& get() const { return value_; }
-
-private:
-    VARIANT value_;
-};
+UniqueVariant BoolVariant(bool flag) {
+    UniqueVariant value;
+    value.put()->vt = VT_BOOL;
+    value.put()->boolVal = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return value;
+}
 
 // A failed COM call inside a request, caught at the session's boundary.
 struct ComFailure {
@@ -110,10 +76,10 @@ public:
             if (!request_)
                 Check(::CoCreateInstance(kXmlHttpClass, nullptr, CLSCTX_SERVER, kXmlHttpRequestIid,
                                          reinterpret_cast<void**>(request_.GetAddressOf())));
-            Bstr method(L"GET"), url(address);
-            Variant async = Variant::Bool(false), user = Variant::Text(L""), password = Variant::Text(L"");
+            const UniqueBstr method = MakeBstr(L"GET"), url = AnsiBstr(address);
+            const UniqueVariant async = BoolVariant(false), user(MakeBstr(L"")), password(MakeBstr(L""));
             Check(request_->open(method.get(), url.get(), async.get(), user.get(), password.get()));
-            Variant body;
+            const UniqueVariant body;
             Check(request_->send(body.get()));
             long status = 0;
             Check(request_->get_status(&status));
@@ -121,9 +87,9 @@ public:
                 vnlog::Debug(textutil::Format("REST request: HTTP status %ld from %s", status, address.c_str()));
                 return nullptr;
             }
-            Bstr text;
+            UniqueBstr text;
             Check(request_->get_responseText(text.put()));
-            return Load(text.ansi(), address);
+            return Load(platform::BstrText(text.get()), address);
         } catch (const ComFailure& failure) {
             ComError(failure.hr);
             return nullptr;
@@ -151,11 +117,11 @@ private:
         Check(document->put_async(VARIANT_FALSE));
         Check(document->put_resolveExternals(VARIANT_FALSE));
         Check(document->put_validateOnParse(VARIANT_FALSE));
-        Bstr language(L"SelectionLanguage");
-        Variant xpath = Variant::Text(L"XPath");
+        const UniqueBstr language = MakeBstr(L"SelectionLanguage");
+        const UniqueVariant xpath(MakeBstr(L"XPath"));
         Check(document->setProperty(language.get(), xpath.get()));
         // The reply is already text: a declared encoding must not be applied again.
-        Bstr xml(platform::WithoutDeclaredEncoding(text));
+        const UniqueBstr xml = AnsiBstr(platform::WithoutDeclaredEncoding(text));
         VARIANT_BOOL loaded = VARIANT_FALSE;
         Check(document->loadXML(xml.get(), &loaded));
         if (loaded != VARIANT_TRUE) {
@@ -170,13 +136,13 @@ private:
 };
 
 std::string TextOf(IXMLDOMNode* node) {
-    Bstr text;
+    UniqueBstr text;
     Check(node->get_text(text.put()));
-    return text.ansi();
+    return platform::BstrText(text.get());
 }
 
 std::optional<ComPtr<IXMLDOMNode>> MsxmlReply::SelectNode(const std::string& path) {
-    Bstr query(path);
+    const UniqueBstr query = AnsiBstr(path);
     ComPtr<IXMLDOMNode> node;
     Check(document_->selectSingleNode(query.get(), node.GetAddressOf()));
     if (!node) return std::nullopt;
@@ -185,7 +151,7 @@ std::optional<ComPtr<IXMLDOMNode>> MsxmlReply::SelectNode(const std::string& pat
 
 std::optional<std::vector<std::string>> MsxmlReply::SelectTexts(const std::string& path) {
     try {
-        Bstr query(path);
+        const UniqueBstr query = AnsiBstr(path);
         ComPtr<IXMLDOMNodeList> list;
         Check(document_->selectNodes(query.get(), list.GetAddressOf()));
         if (!list) return std::nullopt;
@@ -229,9 +195,9 @@ std::optional<std::vector<RestChild>> MsxmlReply::ChildElements(const std::strin
             Check(children->get_item(i, child.GetAddressOf()));
             DOMNodeType type = NODE_INVALID;
             if (!child || FAILED(child->get_nodeType(&type)) || type != NODE_ELEMENT) continue;
-            Bstr name;
+            UniqueBstr name;
             Check(child->get_nodeName(name.put()));
-            out.push_back(RestChild{name.ansi(), TextOf(child.Get())});
+            out.push_back(RestChild{platform::BstrText(name.get()), TextOf(child.Get())});
         }
         return out;
     } catch (const ComFailure& failure) {

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/database.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -108,9 +110,7 @@ private:
             }
             script_->changed_.notify_all();
         }
-        std::unique_ptr<vnxml::IRestReply> Get(const std::string& address) override {
-            return script_->Reply(address);
-        }
+        std::unique_ptr<vnxml::IRestReply> Get(const std::string& address) override { return script_->Reply(address); }
 
     private:
         std::shared_ptr<Script> script_;
@@ -147,20 +147,10 @@ std::string ReadBytes(const std::string& path) {
 class ScanReportServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
         platform::AppSettings().WriteText(setting::kMachineId, "M1");
         platform::AppSettings().WriteText(setting::kScanId, "S1");
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("varnel-scan-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder_);
         options_.baseAddress = kBase;
-        options_.listFile = (folder_ / "outdatedproductlist.db").string();
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(folder_, ec);
-        platform::InstallSettingsStore(nullptr);
+        options_.listFile = folder_.Path("outdatedproductlist.db");
     }
 
     std::unique_ptr<CScanReportService> Make() {
@@ -177,8 +167,9 @@ protected:
 
     std::shared_ptr<Script> script_ = std::make_shared<Script>();
     std::shared_ptr<std::atomic<int64_t>> now_ = std::make_shared<std::atomic<int64_t>>(1'700'000'000);
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::TempFolder folder_{"varnel-scan-report"};
     vnxml::ScanReportOptions options_;
-    std::filesystem::path folder_;
 };
 
 }  // namespace
@@ -233,8 +224,9 @@ TEST_F(ScanReportServiceTest, EmptyMachineIdFailsWithoutARequest) {
 }
 
 TEST_F(ScanReportServiceTest, ListTakesNonEmptyNamesInOrderAndSurvivesRestart) {
-    script_->Set(kListAddress, Answer{std::vector<RestChild>{{"Software", "x"}, {"ursId", ""}},
-                                      {"Zip Tool 9", "", "Editor 2"}, "", ""});
+    script_->Set(
+        kListAddress,
+        Answer{std::vector<RestChild>{{"Software", "x"}, {"ursId", ""}}, {"Zip Tool 9", "", "Editor 2"}, "", ""});
     {
         auto service = Make();
         ASSERT_TRUE(service->RequestOutOfDateList(true));

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/database.h"
 #include "loopback.h"
 #include "platform/files.h"
@@ -26,19 +28,8 @@ protected:
         const std::optional<int> port = ResponderPort();
         if (!port) GTEST_SKIP() << "the loopback servers run only with a host build";
         port_ = *port;
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "varnel-report-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
         options_.baseAddress = Url(port_, "/report-api");
-        options_.listFile = folder_ + inventory::dbfile::kOutdatedProductList;
-        DeleteFileA(options_.listFile.c_str());
-    }
-    void TearDown() override {
-        DeleteFileA(options_.listFile.c_str());
-        RemoveDirectoryA(folder_.c_str());
-        platform::InstallSettingsStore(nullptr);
+        options_.listFile = folder_.str() + inventory::dbfile::kOutdatedProductList;
     }
 
     std::unique_ptr<CScanReportService> Make(const char* machineId, const char* scanId = "none") {
@@ -62,8 +53,9 @@ protected:
     }
     std::string FileBytes() { return platform::ReadWholeFile(options_.listFile).value_or(std::string()); }
 
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::TempFolder folder_{"varnel-report"};
     int port_ = 0;
-    std::string folder_;
     ScanReportOptions options_;
 };
 
@@ -151,7 +143,7 @@ TEST_F(ScanReportWin, SlowReplyTimesOutAndStopDoesNotWaitForIt) {
     EXPECT_FALSE(service->RequestOutOfDateList(false));
     EXPECT_LT(std::chrono::steady_clock::now() - begin, 1200ms);
     EXPECT_FALSE(service->RequestOutOfDateList(false));  // the fetch still runs
-    ASSERT_TRUE(service->RequestOutOfDateList(true));     // waits for it; then within the cache time
+    ASSERT_TRUE(service->RequestOutOfDateList(true));    // waits for it; then within the cache time
     EXPECT_EQ(Names(*service), kListed);
     EXPECT_EQ(Hits("slow"), before + 1);
 
