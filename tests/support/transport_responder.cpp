@@ -10,6 +10,11 @@
 //   /oversize             200 text/xml: one byte more than the agent accepts
 //   /first-bytes          200 text/plain: in hexadecimal, the first bytes of the
 //                         last connection to the raw listener
+//   /report-api/rest/v1.0/getScanReport?scanId=ID
+//   /report-api/rest/v1.0/installed/outOfDateReport?machineId=ID
+//                         canned REST reports chosen by ID (see Reports below);
+//                         an unknown ID is a 404
+//   /report-api/hits/ID   200 text/plain: how many report requests named ID
 //
 // The raw listener, on a second port, reads the first bytes a client sends
 // on each connection and closes it: a TLS client starts with a handshake
@@ -29,9 +34,11 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -112,6 +119,85 @@ private:
     std::string last_;
 };
 
+// The REST reports: a scan report per status word, out-of-date lists with
+// and without a linked user, and replies that must fail: a 404, a body that
+// is no XML, a document type, and a list that comes only after a pause.
+class Reports {
+public:
+    void Register(httplib::Server& server) {
+        server.Get("/report-api/rest/v1.0/getScanReport", [this](const httplib::Request& req, httplib::Response& res) {
+            Answer(ScanReport(Count(req.get_param_value("scanId"))), res);
+        });
+        server.Get("/report-api/rest/v1.0/installed/outOfDateReport",
+                   [this](const httplib::Request& req, httplib::Response& res) {
+                       Answer(OutOfDateList(Count(req.get_param_value("machineId"))), res);
+                   });
+        server.Get("/report-api/hits/(.*)", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            res.set_content(std::to_string(hits_[req.matches[1].str()]), "text/plain");
+        });
+    }
+
+private:
+    static constexpr char kHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ZeltoResponse>";
+
+    const std::string& Count(const std::string& id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++hits_[id];
+        return id;
+    }
+    static void Answer(const std::string& body, httplib::Response& res) {
+        if (body.empty()) {
+            res.status = 404;
+            res.set_content("no such report\n", "text/plain");
+        } else {
+            res.set_content(body, "text/xml; charset=UTF-8");
+        }
+    }
+    static std::string ScanReport(const std::string& id) {
+        const auto report = [](const char* status, const char* ursId) {
+            return std::string(kHead) + "<ScanReport><Status>" + status + "</Status><Machine><UrsId>" + ursId +
+                   "</UrsId></Machine></ScanReport></ZeltoResponse>\r\n";
+        };
+        if (id == "progress") return report("IN_PROGRESS", "");
+        if (id == "failed") return report("FAILED", "");
+        if (id == "complete") return report("COMPLETE", "u-42");
+        if (id == "paused") return report("PAUSED", "u-42");
+        if (id == "malformed") return std::string(kHead) + "<ScanReport><Status>COMPLETE</Status>";
+        return std::string();
+    }
+    static std::string OutOfDateList(const std::string& id) {
+        const auto list = [](const char* ursId) {
+            // "Caf\xC3\xA9" is UTF-8 for an e with an acute accent.
+            return std::string(kHead) + "<InstalledProductReport><machineId>m</machineId><ursId>" + ursId +
+                   "</ursId><Software>"
+                   "<Product outOfDate=\"true\"><Current><Name>Zip Tool 9</Name></Current></Product>"
+                   "<Product outOfDate=\"false\"><Current><Name>Fresh Player</Name></Current></Product>"
+                   "<Product outOfDate=\"true\"><Current><Name></Name></Current></Product>"
+                   "<Product outOfDate=\"true\"><Current><Name>Caf\xC3\xA9 Editor 2</Name></Current></Product>"
+                   "</Software></InstalledProductReport></ZeltoResponse>\r\n";
+        };
+        if (id == "linked") return list("u-42");
+        if (id == "unlinked" || id == "unlinked-2") return list("");
+        if (id == "empty")
+            return std::string(kHead) + "<InstalledProductReport><Software/></InstalledProductReport></ZeltoResponse>";
+        if (id == "no-report") return std::string(kHead) + "<Error>busy</Error></ZeltoResponse>";
+        if (id == "slow") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            return list("");
+        }
+        if (id == "malformed") return std::string(kHead) + "<InstalledProductReport><Software>";
+        if (id == "doctype")
+            return "<?xml version=\"1.0\"?>\r\n<!DOCTYPE ZeltoResponse [<!ENTITY n \"Zip Tool 9\">]>"
+                   "<ZeltoResponse><InstalledProductReport><Software><Product outOfDate=\"true\"><Current><Name>&n;"
+                   "</Name></Current></Product></Software></InstalledProductReport></ZeltoResponse>";
+        return std::string();
+    }
+
+    std::mutex mutex_;
+    std::map<std::string, int> hits_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -169,6 +255,9 @@ int main(int argc, char** argv) {
     };
     server.Get("/oversize", oversize);
     server.Post("/oversize", oversize);
+
+    Reports reports;
+    reports.Register(server);
 
     RawListener raw;
     server.Get("/first-bytes", [&raw](const httplib::Request&, httplib::Response& res) {
