@@ -163,8 +163,8 @@ AgentExports InventoryExports::exports_;
 // The executable carries the same names (its imports left unbound: Wine binds
 // none for an executable loaded as a library, so its functions are not called here).
 TEST(InventoryExportNames, TheExecutableExportsTheNineNamesUndecorated) {
-    const HMODULE agent = LoadLibraryExA(testing_wine::BuildPath("src/app/varnel.exe").c_str(), nullptr,
-                                         DONT_RESOLVE_DLL_REFERENCES);
+    const HMODULE agent =
+        LoadLibraryExA(testing_wine::BuildPath("src/app/varnel.exe").c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(agent, nullptr);
     FindAll(agent);
     FreeLibrary(agent);
@@ -216,8 +216,8 @@ protected:
         installed_ = testing_wine::RunAndWait("msiexec.exe /i \"" + msi + "\" /qn") == 0;
         // An uninstall entry of the user's, with a name and an uninstall command.
         platform::UniqueKey key;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(RegScan::kUninstallKeyPath) + "\\" + EntryKey()).c_str(),
-                            0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(RegScan::kUninstallKeyPath) + "\\" + EntryKey()).c_str(), 0,
+                            nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr) == ERROR_SUCCESS) {
             SetText(key.get(), "DisplayName", "Varnel Export Entry");
             SetText(key.get(), "DisplayVersion", "4.2");
             SetText(key.get(), "UninstallString", "C:\\Missing\\remove.exe /all");
@@ -291,7 +291,8 @@ TEST_F(InstalledProductExports, LookupByKeyIsExactAndAMissClearsTheReleasedKey) 
     FreeRecord(found);
 
     std::string lower = kListedCode;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c + 32) : c; });
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'F' ? static_cast<char>(c + 32) : c; });
     VN_ProductInfo missed{TaskWide(lower), nullptr, nullptr, nullptr};
     EXPECT_EQ(exports_.productInfoByKey(&missed), 0);
     EXPECT_EQ(missed.key, nullptr);
