@@ -26,6 +26,7 @@
 #include "engine/schedule.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
+#include "service/scan_report_service.h"
 #include "platform/message_reporter.h"
 #include "platform/win/win.h"
 
@@ -110,6 +111,8 @@ private:
     std::unique_ptr<VN_WatchList> watch_;
     std::unique_ptr<Views::CDriverData> drivers_;
     std::unique_ptr<CScanWorker> worker_;
+    // The scan-report service: installed for the process while the frame lives.
+    std::unique_ptr<vnxml::CScanReportService> reports_;
     engine::ScheduleState schedule_;
     // Read by the worker when it writes the check request.
     std::atomic<int64_t> nextScheduledScan_{0};
