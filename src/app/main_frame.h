@@ -26,9 +26,9 @@
 #include "engine/schedule.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
-#include "service/scan_report_service.h"
 #include "platform/message_reporter.h"
 #include "platform/win/win.h"
+#include "service/scan_report_service.h"
 
 namespace app {
 
