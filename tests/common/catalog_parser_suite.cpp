@@ -70,14 +70,15 @@ std::string Day(int day, int updates) {
         const std::string id = std::to_string(day * 10 + u);
         out += "<update postingTime=\"0" + std::to_string(day) + ":00\" globalEditorPick=\"" +
                (u == 1 ? "true" : "false") + "\"><productID>" + id + "</productID><name>App " + id +
-               "</name><productDownloads>" + id + "00</productDownloads>" +
-               "<link type=\"download\"><ID>" + id + "</ID><size>" + id + " KB</size></link></update>";
+               "</name><productDownloads>" + id + "00</productDownloads>" + "<link type=\"download\"><ID>" + id +
+               "</ID><size>" + id + " KB</size></link></update>";
     }
     return out + "</day>";
 }
 
 TEST(CatalogDailyParser, StopsAfterTheThirdDayAndCountsThatAsTheEnd) {
-    const std::string feed = "<?xml version=\"1.0\"?><recent>" + Day(1, 2) + Day(2, 1) + Day(3, 1) + Day(4, 2) + "</recent>";
+    const std::string feed =
+        "<?xml version=\"1.0\"?><recent>" + Day(1, 2) + Day(2, 1) + Day(3, 1) + Day(4, 2) + "</recent>";
     VN_ListBase list;
     vnxml::CXMLDailyParser parser(list);
     const SaxResult result = parser.ParseBuffer(feed.data(), feed.size());
@@ -122,8 +123,7 @@ TEST(CatalogDailyParser, AnAbortRequestStopsTheParseShortOfTheEnd) {
 
 TEST(CatalogDailyParser, ReadsAFileAndTheListStoresIt) {
     testing_support::TempFolder folder("catalog-suite");
-    const std::string feed =
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><recent>" + Day(1, 1) + "</recent>";
+    const std::string feed = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><recent>" + Day(1, 1) + "</recent>";
     const std::string path = folder.Write("recent.xml", feed);
     VN_ListBase list(folder.Path("dailyupdates.db"));
     vnxml::CXMLDailyParser parser(list);
