@@ -80,8 +80,8 @@ void CatalogueEndpoint::Mount(httplib::Server& server) {
     server.Post(kRpcPath, [this](const httplib::Request& req, httplib::Response& res) {
         // XML-RPC clients send text/xml; types a web page can send without
         // the browser asking first (forms, plain text) are refused.
-        const std::string type = textutil::ToLowerAscii(
-            textutil::Trim(req.get_header_value("Content-Type").substr(0, req.get_header_value("Content-Type").find(';'))));
+        const std::string type = textutil::ToLowerAscii(textutil::Trim(
+            req.get_header_value("Content-Type").substr(0, req.get_header_value("Content-Type").find(';'))));
         if (type != "text/xml" && type != "application/xml") {
             Log("catalogue: refused a call of type " + type);
             res.status = 415;
@@ -134,7 +134,8 @@ std::string CatalogueEndpoint::Search(const RpcCall& call) {
     const RpcValue* filters = call.params.size() == 1 ? call.params[0].Member("filters") : nullptr;
     const RpcValue* keywords = filters ? filters->Member("keywords") : nullptr;
     if (!keywords || !keywords->IsString() || keywords->text.size() > 200)
-        return RpcFault(kFaultBadParams, "search takes one struct with filters.keywords, a string of at most 200 bytes");
+        return RpcFault(kFaultBadParams,
+                        "search takes one struct with filters.keywords, a string of at most 200 bytes");
     const std::vector<std::string> words = Words(keywords->text);
     if (words.empty()) return RpcFault(kFaultBadParams, "no keywords");
 
@@ -173,8 +174,8 @@ std::string CatalogueEndpoint::Search(const RpcCall& call) {
         xml.Close();
     }
     Log("catalogue: search \"" + keywords->text.substr(0, 80) + "\" found " + std::to_string(found.size()));
-    return RpcResponse(RpcValue::MakeArray(
-        {RpcValue::Int(static_cast<int64_t>(found.size())), RpcValue::String(xml.Finish())}));
+    return RpcResponse(
+        RpcValue::MakeArray({RpcValue::Int(static_cast<int64_t>(found.size())), RpcValue::String(xml.Finish())}));
 }
 
 std::string CatalogueEndpoint::Populate(const RpcCall& call) {
@@ -242,8 +243,9 @@ std::string CatalogueEndpoint::Submit(const RpcCall& call) {
     {
         auto lock = store_.Lock();
         store_.Db()
-            .Prepare("INSERT INTO item_reports(received, machine_id, machine_name, program_name, reason, comments, "
-                     "members) VALUES(?, ?, ?, ?, ?, ?, ?)")
+            .Prepare(
+                "INSERT INTO item_reports(received, machine_id, machine_name, program_name, reason, comments, "
+                "members) VALUES(?, ?, ?, ?, ?, ?, ?)")
             .Bind(1, UtcNow())
             .Bind(2, text("machineID"))
             .Bind(3, text("machineName"))

@@ -60,8 +60,7 @@ namespace {
 class CallReader {
 public:
     RpcCall Read(std::string_view body) {
-        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
-                                                                            XML_ParserFree);
+        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"), XML_ParserFree);
         if (!parser) return Fail("out of memory");
         parser_ = parser.get();
         XML_SetUserData(parser_, this);
@@ -246,35 +245,25 @@ private:
 void WriteValue(std::string& out, const RpcValue& value) {
     out += "<value>";
     switch (value.type) {
-    case RpcValue::Type::String:
-        out += "<string>" + EscapeXml(value.text, false) + "</string>";
-        break;
-    case RpcValue::Type::Int:
-        out += "<int>" + std::to_string(value.number) + "</int>";
-        break;
-    case RpcValue::Type::Boolean:
-        out += value.number ? "<boolean>1</boolean>" : "<boolean>0</boolean>";
-        break;
-    case RpcValue::Type::Double:
-        out += "<double>" + EscapeXml(value.text, false) + "</double>";
-        break;
-    case RpcValue::Type::Nil:
-        out += "<nil/>";
-        break;
-    case RpcValue::Type::Struct:
-        out += "<struct>";
-        for (const auto& m : value.members) {
-            out += "<member><name>" + EscapeXml(m.first, false) + "</name>";
-            WriteValue(out, m.second);
-            out += "</member>";
-        }
-        out += "</struct>";
-        break;
-    case RpcValue::Type::Array:
-        out += "<array><data>";
-        for (const RpcValue& item : value.items) WriteValue(out, item);
-        out += "</data></array>";
-        break;
+        case RpcValue::Type::String: out += "<string>" + EscapeXml(value.text, false) + "</string>"; break;
+        case RpcValue::Type::Int: out += "<int>" + std::to_string(value.number) + "</int>"; break;
+        case RpcValue::Type::Boolean: out += value.number ? "<boolean>1</boolean>" : "<boolean>0</boolean>"; break;
+        case RpcValue::Type::Double: out += "<double>" + EscapeXml(value.text, false) + "</double>"; break;
+        case RpcValue::Type::Nil: out += "<nil/>"; break;
+        case RpcValue::Type::Struct:
+            out += "<struct>";
+            for (const auto& m : value.members) {
+                out += "<member><name>" + EscapeXml(m.first, false) + "</name>";
+                WriteValue(out, m.second);
+                out += "</member>";
+            }
+            out += "</struct>";
+            break;
+        case RpcValue::Type::Array:
+            out += "<array><data>";
+            for (const RpcValue& item : value.items) WriteValue(out, item);
+            out += "</data></array>";
+            break;
     }
     out += "</value>";
 }
@@ -291,7 +280,8 @@ std::string RpcResponse(const RpcValue& value) {
 
 std::string RpcFault(int code, const std::string& message) {
     std::string out = "<?xml version=\"1.0\"?>\n<methodResponse><fault>";
-    WriteValue(out, RpcValue::MakeStruct({{"faultCode", RpcValue::Int(code)}, {"faultString", RpcValue::String(message)}}));
+    WriteValue(out,
+               RpcValue::MakeStruct({{"faultCode", RpcValue::Int(code)}, {"faultString", RpcValue::String(message)}}));
     return out + "</fault></methodResponse>\n";
 }
 

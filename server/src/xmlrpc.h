@@ -21,8 +21,8 @@ namespace vnservice {
 struct RpcValue {
     enum class Type { String, Int, Boolean, Double, Nil, Struct, Array };
     Type type = Type::String;
-    std::string text;     // String; the original text of Int, Double and dates
-    int64_t number = 0;   // Int, Boolean (0 or 1)
+    std::string text;                                       // String; the original text of Int, Double and dates
+    int64_t number = 0;                                     // Int, Boolean (0 or 1)
     std::vector<std::pair<std::string, RpcValue>> members;  // Struct, in document order
     std::vector<RpcValue> items;                            // Array
 
@@ -55,9 +55,9 @@ std::string RpcResponse(const RpcValue& value);
 std::string RpcFault(int code, const std::string& message);
 
 // Fault codes of the catalogue endpoint.
-inline constexpr int kFaultMalformed = 1;     // not a well-formed XML-RPC call
-inline constexpr int kFaultNoMethod = 2;      // unknown method
-inline constexpr int kFaultBadParams = 3;     // parameters not as the method takes them
-inline constexpr int kFaultNotFound = 4;      // no such product
+inline constexpr int kFaultMalformed = 1;  // not a well-formed XML-RPC call
+inline constexpr int kFaultNoMethod = 2;   // unknown method
+inline constexpr int kFaultBadParams = 3;  // parameters not as the method takes them
+inline constexpr int kFaultNotFound = 4;   // no such product
 
 }  // namespace vnservice

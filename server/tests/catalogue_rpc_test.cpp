@@ -30,7 +30,8 @@ protected:
         service_ = std::make_unique<UpdateService>(options);
         port_ = service_->Bind();
         runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_TRUE(service_->IsRunning());
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
         endpoint_ = {"127.0.0.1", port_};
@@ -101,8 +102,8 @@ TEST_F(CatalogueRpcTest, SubmitStoresTheReport) {
     ASSERT_TRUE(catalog::Call(endpoint_, catalog::kSubmitMethod, catalog::SubmitParams(members), reply));
 
     auto lock = service_->Store().Lock();
-    Statement st = service_->Store().Db().Prepare(
-        "SELECT machine_id, program_name, reason, comments, members FROM item_reports");
+    Statement st =
+        service_->Store().Db().Prepare("SELECT machine_id, program_name, reason, comments, members FROM item_reports");
     ASSERT_TRUE(st.Step());
     EXPECT_EQ(st.Text(0), "M-1");
     EXPECT_EQ(st.Text(1), "Tool &amp; Co");  // the agent escapes; the service keeps what it got

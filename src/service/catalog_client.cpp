@@ -14,7 +14,8 @@ Endpoint CatalogueEndpoint() {
     endpoint.host = settings.ReadText(setting::kCatalogueHost);
     if (endpoint.host.empty()) endpoint.host = setting::kCatalogueHostDefault;
     const uint32_t port = settings.ReadNumber(setting::kCataloguePort, setting::kCataloguePortDefault);
-    endpoint.port = (port > 0 && port < 65536) ? static_cast<int>(port) : static_cast<int>(setting::kCataloguePortDefault);
+    endpoint.port =
+        (port > 0 && port < 65536) ? static_cast<int>(port) : static_cast<int>(setting::kCataloguePortDefault);
     return endpoint;
 }
 

@@ -29,8 +29,7 @@ std::string DailyUpdatesUrl();
 
 // One call with a client of its own. True when the call reached the service
 // and returned a result that is not a fault; never throws.
-bool Call(const Endpoint& endpoint, const char* method, const XmlRpc::XmlRpcValue& params,
-          XmlRpc::XmlRpcValue& result);
+bool Call(const Endpoint& endpoint, const char* method, const XmlRpc::XmlRpcValue& params, XmlRpc::XmlRpcValue& result);
 
 // The single parameter of a keyword search: `filters` {`keywords`,
 // `platforms` ["Windows"]} and `custom` {`includeDownloadLink` "YES",

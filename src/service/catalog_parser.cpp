@@ -17,16 +17,11 @@ std::string* ItemField(CXMLItemBase& item, const std::string& name) {
         std::string CXMLItemBase::*member;
     };
     static const Field kFields[] = {
-        {"productID", &CXMLItemBase::productID},
-        {"versionID", &CXMLItemBase::versionID},
-        {"contentID", &CXMLItemBase::contentID},
-        {"name", &CXMLItemBase::name},
-        {"releaseDate", &CXMLItemBase::releaseDate},
-        {"licenseType", &CXMLItemBase::licenseType},
-        {"category", &CXMLItemBase::category},
-        {"osCompatibility", &CXMLItemBase::osCompatibility},
-        {"platform", &CXMLItemBase::platform},
-        {"shortDescription", &CXMLItemBase::shortDescription},
+        {"productID", &CXMLItemBase::productID},     {"versionID", &CXMLItemBase::versionID},
+        {"contentID", &CXMLItemBase::contentID},     {"name", &CXMLItemBase::name},
+        {"releaseDate", &CXMLItemBase::releaseDate}, {"licenseType", &CXMLItemBase::licenseType},
+        {"category", &CXMLItemBase::category},       {"osCompatibility", &CXMLItemBase::osCompatibility},
+        {"platform", &CXMLItemBase::platform},       {"shortDescription", &CXMLItemBase::shortDescription},
         {"version", &CXMLItemBase::version},
     };
     for (const Field& f : kFields)

@@ -54,8 +54,8 @@ private:
     };
 
     VN_ListBaseSync& output_;
-    CXMLItemBase* item_ = nullptr;               // owned by the derived parser
-    std::unique_ptr<CXMLDailyLinkItem> link_;    // the open link
+    CXMLItemBase* item_ = nullptr;             // owned by the derived parser
+    std::unique_ptr<CXMLDailyLinkItem> link_;  // the open link
     std::vector<OpenElement> elements_;
 };
 

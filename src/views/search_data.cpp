@@ -13,18 +13,13 @@ namespace Views {
 
 const char* SearchEndText(int code) {
     switch (code) {
-    case search_end::kFound:
-        return "";
-    case search_end::kAborted:
-        return "Search aborted by user";
-    case search_end::kNothingFound:
-        return "No products were found that match your search criteria. Please try again.";
-    case search_end::kServerError:
-        return "Sever RPC error, please try search later!";
-    case search_end::kTooShort:
-        return "A search string has to be 2 or more characters! Please try again.";
-    default:
-        return "";
+        case search_end::kFound: return "";
+        case search_end::kAborted: return "Search aborted by user";
+        case search_end::kNothingFound:
+            return "No products were found that match your search criteria. Please try again.";
+        case search_end::kServerError: return "Sever RPC error, please try search later!";
+        case search_end::kTooShort: return "A search string has to be 2 or more characters! Please try again.";
+        default: return "";
     }
 }
 
@@ -86,7 +81,8 @@ void CSearchData::Search() {
     try {
         const std::string keywords = GetCurrentKeywords();
         XmlRpc::XmlRpcValue reply;
-        if (!catalog::Call(catalog::CatalogueEndpoint(), catalog::kSearchMethod, catalog::SearchParams(keywords), reply))
+        if (!catalog::Call(catalog::CatalogueEndpoint(), catalog::kSearchMethod, catalog::SearchParams(keywords),
+                           reply))
             return End(search_end::kServerError);
         if (IsAbortRequested()) return End(search_end::kAborted);
         std::string document;

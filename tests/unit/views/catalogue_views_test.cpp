@@ -31,7 +31,8 @@ protected:
         service_ = std::make_unique<vnservice::UpdateService>(options);
         const int port = service_->Bind();
         runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         platform::AppSettings().WriteText(setting::kCatalogueHost, "127.0.0.1");
         platform::AppSettings().WriteNumber(setting::kCataloguePort, static_cast<uint32_t>(port));
         platform::AppSettings().WriteText(setting::kTempHtmlFolder, folder_.str());
@@ -49,7 +50,8 @@ protected:
         std::lock_guard<std::mutex> lock(posted_.recorded().mutex);
         std::vector<uintptr_t> codes;
         for (const auto& m : posted_.recorded().others)
-            if (m.message == platform::RegisterMessage(wmname::kSearchEnd) && m.window == kWindow) codes.push_back(m.wParam);
+            if (m.message == platform::RegisterMessage(wmname::kSearchEnd) && m.window == kWindow)
+                codes.push_back(m.wParam);
         return codes;
     }
     size_t ItemReports() {
@@ -121,7 +123,8 @@ TEST_F(CatalogueViewsTest, AProductPageIsFetchedOnceAndThenReused) {
     EXPECT_FALSE(platform::FileExists(folder_.Path("h101.html")));
     std::lock_guard<std::mutex> lock(posted_.recorded().mutex);
     size_t created = 0;
-    for (const auto& m : posted_.recorded().others) created += m.message == platform::RegisterMessage(wmname::kHtmlCreated);
+    for (const auto& m : posted_.recorded().others)
+        created += m.message == platform::RegisterMessage(wmname::kHtmlCreated);
     EXPECT_EQ(created, 1u);
 }
 
