@@ -1,9 +1,12 @@
-// The error window: one text and OK. Only one exists at a time: a new text
-// for an open window replaces its contents and brings it to the foreground.
-// (A plain read-only text for now; clickable links come with the rest of
-// the main window's dialogs.)
+// The error window (dialog 250, "Zelto Varnel Error"): one text in a rich
+// edit control with 10-pixel margins left and right and automatic link
+// detection, and OK. A click on a link (left button released) opens the
+// link's text with the shell's "open" verb. Only one window exists at a
+// time: a new text for an open window replaces its contents and brings it
+// to the foreground.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/win/win.h"
@@ -19,6 +22,8 @@ public:
     static HWND Window();
     // Closes the open window, if any.
     static void Close();
+    // Opens a clicked link (the shell's "open" verb; tests record it).
+    static std::function<void(const std::string& link)>& LinkOpener();
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -2,9 +2,11 @@
 
 #include <psapi.h>
 
+#include "app/about_dialog.h"
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
+#include "app/settings_sheet.h"
 #include "appcore/window_placement.h"
 #include "engine/engine_system.h"
 #include "inventory/driver_data.h"
@@ -102,6 +104,8 @@ bool CMainFrame::Create() {
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };
     worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
+    if (commands_) commands_->SetWorker(worker_.get());
+    CVarnelDlg::Callbacks().frequencyChanged = [this](uint32_t frequency) { schedule_.frequency = frequency; };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
@@ -119,6 +123,16 @@ void CMainFrame::FinishStartup() {
 }
 
 void CMainFrame::OnCreate() {
+    CFrameCommands::Frame lent;
+    lent.instance = instance_;
+    lent.window = window_;
+    lent.trayIconShown = [this] { return tray_.IsWanted(); };
+    lent.listsHaveItems = [this] {
+        return (watch_ && watch_->GetCount() > 0) || (drivers_ && drivers_->GetCount() > 0);
+    };
+    lent.interactive = &interactive;
+    commands_ = std::make_unique<CFrameCommands>(std::move(lent));
+    commands_->CreateBars();
     tray_.Attach(instance_, window_, Messages().notification);
     ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
@@ -153,8 +167,7 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             if (worker_) worker_->StopWorker();
             break;
         default:
-            // The other commands belong to the menus, views and dialogs that
-            // are not built yet.
+            if (commands_) commands_->Run(LOWORD(wParam));
             break;
     }
 }
@@ -184,6 +197,8 @@ void CMainFrame::Exit() {
     if (worker_) worker_->StopForExit();
     tray_.Remove();
     CErrorDlg::Close();
+    CVarnelDlg::Close();
+    CAboutDlg::Close();
     PostQuitMessage(0);
     if (window_) DestroyWindow(window_);
 }
@@ -228,6 +243,27 @@ void CMainFrame::OnUpdateComplete(bool notify, bool success) {
     std::string line = "Check complete: " + std::to_string(notify ? count : 0) + " updates available";
     for (size_t i = 0; i < names.size(); ++i) line += (i == 0 ? ": " : ", ") + names[i];
     vnlog::Write(line);
+}
+
+void CMainFrame::OnAutoUpdateNotify() {
+    // One question at a time: a second notice only brings the frame forward.
+    if (asking_) {
+        SetForegroundWindow(window_);
+        return;
+    }
+    asking_ = true;
+    const int answer = MessageBoxA(window_, platform::LoadText(142).c_str(), platform::LoadText(161).c_str(),
+                                   MB_YESNO | MB_ICONQUESTION);
+    if (answer == IDYES && commands_ && commands_->startClientUpdate) {
+        commands_->startClientUpdate();
+    } else {
+        // Declined (or no download manager to fetch it): skipped for one run,
+        // and the next timer pass checks again at once.
+        selfUpdateState_ = 3;
+        schedule_.scanNow = true;
+        scanNow = true;
+    }
+    asking_ = false;
 }
 
 void CMainFrame::OnSetMessage(WPARAM block) {
@@ -280,9 +316,13 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
+        } else if (message == m.autoUpdateNotify) {
+            OnAutoUpdateNotify();
+        } else if (message == m.htmlCreated || message == m.startDriverSearch || message == m.endDriverSearch) {
+            // The preview pane and the driver view take these; with no view
+            // they change nothing.
         }
-        // The tray callback, completion, progress and view messages are
-        // handled by the parts that are not built yet.
+        // The tray callback and the status text belong to the tray.
         return 0;
     }
 
@@ -292,6 +332,17 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_COMMAND:
             RunCommand(wParam, lParam);
+            return 0;
+        case WM_INITMENUPOPUP:
+            if (commands_) commands_->UpdateMenu(reinterpret_cast<HMENU>(wParam));
+            return 0;
+        case WM_NOTIFY: {
+            LRESULT handled = 0;
+            if (commands_ && commands_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), handled)) return handled;
+            return DefWindowProcA(window, message, wParam, lParam);
+        }
+        case WM_SIZE:
+            if (commands_) commands_->OnSize();
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();

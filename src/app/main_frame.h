@@ -21,6 +21,7 @@
 #include <memory>
 #include <string>
 
+#include "app/frame_commands.h"
 #include "app/scan_worker.h"
 #include "app/tray_icon.h"
 #include "engine/schedule.h"
@@ -73,6 +74,8 @@ public:
     // The frame's `scanning` flag: set by the start of a check, cleared by its end.
     bool Scanning() const { return worker_ && worker_->scanning; }
     const engine::ScheduleState& Schedule() const { return schedule_; }
+    // The command table's part of the frame (menus, toolbar, pages, views).
+    CFrameCommands* Commands() { return commands_.get(); }
 
     // Message boxes of the message reporter appear only while this is true;
     // start-up leaves it false.
@@ -101,8 +104,12 @@ private:
     void StartScheduledScan() override;
     void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
+    void OnAutoUpdateNotify();
+
     HINSTANCE instance_;
     HWND window_ = nullptr;
+    std::unique_ptr<CFrameCommands> commands_;
+    bool asking_ = false;  // the update question is on screen
     CTrayIcon tray_;
     bool timerRunning_ = false;
     bool exiting_ = false;

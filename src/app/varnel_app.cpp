@@ -5,6 +5,7 @@
 
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
+#include "app/modeless.h"
 #include "appcore/command_line.h"
 #include "dlmgr/history_item.h"
 #include "platform/event_log.h"
@@ -84,8 +85,7 @@ int CVarnelApp::Run() {
     BOOL got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
-        const HWND dialog = CErrorDlg::Window();
-        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+        if (TranslateModeless(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

@@ -1,0 +1,18 @@
+// The program's modeless windows (settings sheet, about box, error window)
+// get their keyboard handling (Tab, Enter, Esc, access keys) from the message
+// loop: it hands every message to TranslateModeless first.
+#pragma once
+
+#include "platform/win/win.h"
+
+namespace app {
+
+enum class ModelessKind { Dialog, Sheet };
+
+void RegisterModeless(HWND window, ModelessKind kind);
+void UnregisterModeless(HWND window);
+// True when one of the modeless windows took the message. A property sheet
+// whose OK or Cancel has closed its last page is destroyed here.
+bool TranslateModeless(MSG& message);
+
+}  // namespace app
