@@ -50,8 +50,7 @@ void DrawImage(HDC dc) {
     HDC memory = CreateCompatibleDC(dc);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, kImageX, kImageY, g_image.width, g_image.height, memory, 0, 0, g_image.width, g_image.height,
-               blend);
+    AlphaBlend(dc, kImageX, kImageY, g_image.width, g_image.height, memory, 0, 0, g_image.width, g_image.height, blend);
     SelectObject(memory, old);
     DeleteDC(memory);
     DeleteObject(bitmap);
@@ -104,8 +103,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             UnregisterModeless(dialog);
             if (g_about == dialog) g_about = nullptr;
             return FALSE;
-        default:
-            return FALSE;
+        default: return FALSE;
     }
 }
 

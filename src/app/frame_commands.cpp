@@ -44,8 +44,8 @@ constexpr ToolButton kButtons[] = {
 }  // namespace
 
 bool CFrameCommands::ShellOpen(const std::string& file, const std::string& arguments) {
-    const HINSTANCE result = ShellExecuteA(nullptr, "open", file.c_str(), arguments.empty() ? nullptr : arguments.c_str(),
-                                           nullptr, SW_SHOWNORMAL);
+    const HINSTANCE result = ShellExecuteA(nullptr, "open", file.c_str(),
+                                           arguments.empty() ? nullptr : arguments.c_str(), nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
@@ -59,10 +59,9 @@ void CFrameCommands::CreateBars() {
 
     INITCOMMONCONTROLSEX init{sizeof init, ICC_BAR_CLASSES};
     InitCommonControlsEx(&init);
-    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "",
-                               WS_CHILD | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
-                               frame_.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_VIEW_TOOLBAR)),
-                               frame_.instance, nullptr);
+    toolbar_ = CreateWindowExA(
+        0, TOOLBARCLASSNAMEA, "", WS_CHILD | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS | CCS_TOP, 0, 0, 0, 0,
+        frame_.window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ID_VIEW_TOOLBAR)), frame_.instance, nullptr);
     if (toolbar_) {
         SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
         SendMessageA(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS | TBSTYLE_EX_MIXEDBUTTONS);
@@ -79,8 +78,8 @@ void CFrameCommands::CreateBars() {
         SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
         if (settings.ReadFlag(setting::kViewToolbar, setting::kViewToolbarDefault)) ShowWindow(toolbar_, SW_SHOW);
     }
-    SelectView(appcore::DefaultViewId(
-        settings.ReadNumber(setting::kProDefaultViewId, setting::kProDefaultViewIdDefault)));
+    SelectView(
+        appcore::DefaultViewId(settings.ReadNumber(setting::kProDefaultViewId, setting::kProDefaultViewIdDefault)));
 }
 
 bool CFrameCommands::ToolbarVisible() const { return toolbar_ && (GetWindowLongA(toolbar_, GWL_STYLE) & WS_VISIBLE); }
@@ -108,9 +107,7 @@ bool CFrameCommands::Run(unsigned id) {
         case appcore::CommandKind::Stop:
             if (frame_.worker) frame_.worker->StopWorker();
             return true;
-        case appcore::CommandKind::MyPage:
-            OpenMyPage();
-            return true;
+        case appcore::CommandKind::MyPage: OpenMyPage(); return true;
         case appcore::CommandKind::UpdateName:
             // Ctrl held down over an update's name does nothing.
             if (!(GetKeyState(VK_CONTROL) & 0x8000)) OpenMyPage();
@@ -121,31 +118,22 @@ bool CFrameCommands::Run(unsigned id) {
             if (!address.empty()) openPage(address, std::string());
             return true;
         }
-        case appcore::CommandKind::WindowsUpdate:
-            openPage("explorer.exe", kWindowsUpdateSite);
-            return true;
+        case appcore::CommandKind::WindowsUpdate: openPage("explorer.exe", kWindowsUpdateSite); return true;
         case appcore::CommandKind::Settings:
             CVarnelDlg::Show(frame_.instance, frame_.window, frame_.interactive && *frame_.interactive);
             return true;
-        case appcore::CommandKind::About:
-            CAboutDlg::Show(frame_.instance, frame_.window);
-            return true;
+        case appcore::CommandKind::About: CAboutDlg::Show(frame_.instance, frame_.window); return true;
         case appcore::CommandKind::DownloadManager:
             // The download manager's window belongs to the download manager.
             vnlog::Write("Download Manager: no download manager window in this build");
             return true;
-        case appcore::CommandKind::Toolbar:
-            ToggleToolbar();
-            return true;
-        case appcore::CommandKind::SelectView:
-            SelectView(id);
-            return true;
+        case appcore::CommandKind::Toolbar: ToggleToolbar(); return true;
+        case appcore::CommandKind::SelectView: SelectView(id); return true;
         case appcore::CommandKind::ClearSoftwareView:
         case appcore::CommandKind::ListAction:
             // Forwarded to the current view; with no view the command is ignored.
             return true;
-        default:
-            return false;
+        default: return false;
     }
 }
 

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 #include <prsht.h>
-#include <shlobj.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <type_traits>
 #include <vector>
@@ -83,7 +83,8 @@ struct COptionsPane {
     static appcore::GeneralPageState Stored() {
         appcore::GeneralPageState s;
         s.frequency = Settings().ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
-        s.startupItem = FileExists(CVarnelDlg::UserStartupShortcut()) || FileExists(CVarnelDlg::CommonStartupShortcut());
+        s.startupItem =
+            FileExists(CVarnelDlg::UserStartupShortcut()) || FileExists(CVarnelDlg::CommonStartupShortcut());
         s.scanOnStartup = Settings().ReadNumber(setting::kScanOnStartup, setting::kScanOnStartupDefault) != 0;
         return s;
     }
@@ -106,7 +107,8 @@ struct COptionsPane {
         Check(page, s.scanOnStartup ? IDC_SCAN_ON_START_YES : IDC_SCAN_ON_START_NO, true);
         Check(page, IDC_TRACK_USAGE,
               Settings().ReadFlag(setting::kTrackApplicationUsage, setting::kTrackApplicationUsageDefault));
-        Check(page, IDC_INCLUDE_SYSINFO, Settings().ReadFlag(setting::kIncludeSysInfo, setting::kIncludeSysInfoDefault));
+        Check(page, IDC_INCLUDE_SYSINFO,
+              Settings().ReadFlag(setting::kIncludeSysInfo, setting::kIncludeSysInfoDefault));
         Check(page, IDC_ANIMATE_ICON, Settings().ReadFlag(setting::kPulseIcon, setting::kPulseIconDefault));
     }
     static void Command(HWND page, int id, int code) {
@@ -148,7 +150,9 @@ struct CAutoUpdate {
             if (Checked(page, IDC_AU_AUTOMATIC + i)) return i;
         return 0;
     }
-    static uint32_t Stored() { return Settings().ReadNumber(setting::kAutoupdateMode, setting::kAutoupdateModeDefault); }
+    static uint32_t Stored() {
+        return Settings().ReadNumber(setting::kAutoupdateMode, setting::kAutoupdateModeDefault);
+    }
     static void Init(HWND page) {
         CheckRadioButton(page, IDC_AU_AUTOMATIC, IDC_AU_MANUAL,
                          IDC_AU_AUTOMATIC + appcore::AutoUpdateButtonForMode(Stored()));
@@ -167,12 +171,23 @@ struct CSystemInfoPane {
     static void Init(HWND page) {
         sysinfo::VN_Profile profile;
         const sysinfo::VN_ProfileMfg mfg = profile.Mfg();
-        const std::string values[] = {mfg.manufacturer,           mfg.model,
-                                      mfg.osName,                 profile.GetOsVersion(),
-                                      profile.GetProcessorType(), profile.GetProcessorInfo(),
-                                      profile.GetProcessorCount(), profile.GetPhysicalMemory(),
-                                      profile.GetDisplay(),       profile.GetWindowsFolder()};
-        for (int i = 0; i < 10; ++i) SetDlgItemTextA(page, IDC_SI_FIRST + i, values[i].c_str());
+        const std::string values[] = {mfg.manufacturer,
+                                      mfg.model,
+                                      mfg.osName,
+                                      profile.GetOsVersion(),
+                                      profile.GetProcessorType(),
+                                      profile.GetProcessorInfo(),
+                                      profile.GetProcessorCount(),
+                                      profile.GetPhysicalMemory(),
+                                      profile.GetDisplay(),
+                                      profile.GetWindowsFolder()};
+        for (int i = 0; i < 10; ++i) {
+            // The document's form starts the clock value with ", " when no
+            // level and revision precede it; the page shows it without.
+            std::string value = values[i];
+            if (value.rfind(", ", 0) == 0) value.erase(0, 2);
+            SetDlgItemTextA(page, IDC_SI_FIRST + i, value.c_str());
+        }
     }
     static void Command(HWND, int, int) {}
     static void Apply(HWND) {}
@@ -197,7 +212,8 @@ constexpr WatchFlag kWatchFlags[] = {
 };
 struct CWatchListPane {
     static void Init(HWND page) {
-        for (int i = 0; i < 10; ++i) Check(page, IDC_WL_FIRST + i, Settings().ReadFlag(kWatchFlags[i].name, kWatchFlags[i].def));
+        for (int i = 0; i < 10; ++i)
+            Check(page, IDC_WL_FIRST + i, Settings().ReadFlag(kWatchFlags[i].name, kWatchFlags[i].def));
     }
     static void Command(HWND page, int id, int code) {
         if (id < IDC_WL_FIRST || id >= IDC_WL_FIRST + 10 || code != BN_CLICKED) return;
@@ -269,12 +285,8 @@ template <class Page>
 INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         switch (message) {
-            case WM_INITDIALOG:
-                Page::Init(page);
-                return TRUE;
-            case WM_COMMAND:
-                Page::Command(page, LOWORD(wParam), HIWORD(wParam));
-                return TRUE;
+            case WM_INITDIALOG: Page::Init(page); return TRUE;
+            case WM_COMMAND: Page::Command(page, LOWORD(wParam), HIWORD(wParam)); return TRUE;
             case WM_NOTIFY: {
                 const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
                 if (header->code == PSN_APPLY) {
@@ -290,8 +302,7 @@ INT_PTR CALLBACK PageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
                 }
                 return FALSE;
             }
-            default:
-                return FALSE;
+            default: return FALSE;
         }
     } catch (...) {
         vnlog::Warning("CVarnelDlg page", true);
@@ -318,8 +329,8 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
     if (message == PSCB_INITIALIZED) {
         // No context help in the title bar; Help is hidden by the sheet's flags.
         SetWindowLongA(sheet, GWL_EXSTYLE, GetWindowLongA(sheet, GWL_EXSTYLE) & ~WS_EX_CONTEXTHELP);
-        g_sheetProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SheetProc)));
+        g_sheetProc =
+            reinterpret_cast<WNDPROC>(SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SheetProc)));
     }
     return 0;
 }
@@ -374,8 +385,8 @@ void CVarnelDlg::Show(HINSTANCE instance, HWND owner, bool interactive) {
     header.pszIcon = MAKEINTRESOURCEA(IDR_MAINFRAME);
     header.pszCaption = caption.c_str();
     header.nPages = static_cast<UINT>(pages.size());
-    header.nStartPage = static_cast<UINT>(appcore::SettingsStartPage(
-        Settings().ReadNumber(setting::kLastActivePage, setting::kLastActivePageDefault)));
+    header.nStartPage = static_cast<UINT>(
+        appcore::SettingsStartPage(Settings().ReadNumber(setting::kLastActivePage, setting::kLastActivePageDefault)));
     if (header.nStartPage >= header.nPages) header.nStartPage = 0;
     header.ppsp = pages.data();
     header.pfnCallback = &SheetCallback;

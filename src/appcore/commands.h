@@ -13,24 +13,24 @@ namespace appcore {
 
 enum class CommandKind {
     Unknown,
-    ScanAndCheck,      // 32845, 32892
-    CheckOnly,         // 32846
-    Stop,              // 32841, 32893
-    Updates,           // 32774 (the tray's own command)
-    MyPage,            // 32775
-    UpdateName,        // 33000-34000
-    OpenPage,          // 32835, 32859, 32856, 32895
-    WindowsUpdate,     // 32873
-    Settings,          // 32883, 32894, 32797
-    DownloadManager,   // 32882
-    About,             // 32857, 32896
-    CloseWindow,       // 32816
-    Exit,              // 32771
-    Toolbar,           // 59392
-    SelectView,        // 32863, 32869-32872
-    ClearSoftwareView, // 32861
-    AlreadyRunning,    // 32879
-    ListAction,        // forwarded to the current view
+    ScanAndCheck,       // 32845, 32892
+    CheckOnly,          // 32846
+    Stop,               // 32841, 32893
+    Updates,            // 32774 (the tray's own command)
+    MyPage,             // 32775
+    UpdateName,         // 33000-34000
+    OpenPage,           // 32835, 32859, 32856, 32895
+    WindowsUpdate,      // 32873
+    Settings,           // 32883, 32894, 32797
+    DownloadManager,    // 32882
+    About,              // 32857, 32896
+    CloseWindow,        // 32816
+    Exit,               // 32771
+    Toolbar,            // 59392
+    SelectView,         // 32863, 32869-32872
+    ClearSoftwareView,  // 32861
+    AlreadyRunning,     // 32879
+    ListAction,         // forwarded to the current view
 };
 
 CommandKind ClassifyCommand(unsigned id);

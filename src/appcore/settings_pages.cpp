@@ -6,23 +6,17 @@ namespace appcore {
 
 int AutoUpdateButtonForMode(uint32_t mode) {
     switch (mode) {
-        case 2:
-            return 1;
-        case 0:
-            return 2;
-        default:
-            return 0;
+        case 2: return 1;
+        case 0: return 2;
+        default: return 0;
     }
 }
 
 uint32_t AutoUpdateModeForButton(int button) {
     switch (button) {
-        case 1:
-            return 2;
-        case 2:
-            return 0;
-        default:
-            return 1;
+        case 1: return 2;
+        case 2: return 0;
+        default: return 1;
     }
 }
 

@@ -5,14 +5,6 @@
 // between items, as the real scanners do. Needs the virtual display.
 #include <gtest/gtest.h>
 
-// GDI+ needs min/max and the full headers.
-#include <algorithm>
-using std::max;
-using std::min;
-#include <objidl.h>
-// (after objidl.h)
-#include <gdiplus.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -33,51 +25,11 @@ using std::min;
 #include "platform/string_table.h"
 #include "registry_guard.h"
 #include "scanners/program_discovery.h"
+#include "window_png.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Saves what the window shows as a PNG; false when it could not.
-bool SaveWindowPng(HWND window, const std::wstring& path) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    // From the screen, as the user sees it (Wine's PrintWindow leaves the
-    // controls out).
-    SetForegroundWindow(window);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    const bool printed = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    bool saved = false;
-    if (printed) {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR token = 0;
-        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-            {
-                UINT count = 0, size = 0;
-                Gdiplus::GetImageEncodersSize(&count, &size);
-                std::vector<BYTE> buffer(size);
-                auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-                Gdiplus::GetImageEncoders(count, size, encoders);
-                Gdiplus::Bitmap image(bitmap, nullptr);
-                for (UINT i = 0; i < count; ++i) {
-                    if (std::wstring(encoders[i].MimeType) == L"image/png")
-                        saved = image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-                }
-            }
-            Gdiplus::GdiplusShutdown(token);
-        }
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
-}
 
 void Pump() {
     MSG msg;

@@ -1,0 +1,254 @@
+// The windows the user reaches from the frame's commands, opened for real
+// under Wine on the virtual display and saved to build/screenshots/: the
+// settings sheet on each page, the about box and the error window with a
+// link; and the commands that open pages. Needs the virtual display.
+#include <gtest/gtest.h>
+
+#include "platform/win/win.h"
+// (after windows.h)
+#include <commctrl.h>
+#include <prsht.h>
+#include <richedit.h>
+
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "app/about_dialog.h"
+#include "app/error_dialog.h"
+#include "app/main_frame.h"
+#include "app/modeless.h"
+#include "app/settings_sheet.h"
+#include "common/temp_folder.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "platform/string_table.h"
+#include "registry_guard.h"
+#include "resource.h"
+#include "window_png.h"
+
+namespace {
+
+void Pump(int rounds = 5) {
+    for (int i = 0; i < rounds; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (app::TranslateModeless(msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+}
+
+void Screenshot(HWND window, const std::string& name) {
+    Pump();
+    CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
+    const std::string png = testing_app::BuildPath("../screenshots/" + name + ".png");
+    EXPECT_TRUE(SaveWindowPng(window, std::wstring(png.begin(), png.end()))) << png;
+}
+
+std::string Text(HWND window) {
+    char text[512] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+class Windows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_app::DeleteProgramKeys();
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        platform::AppSettings().WriteText(setting::kDataFolder, Folder());
+        platform::AppSettings().WriteText(setting::kDownloadFolder, Folder() + "\\Downloads");
+        app::CVarnelDlg::Callbacks().runProgram = [this](const std::string& program, const std::string& argument) {
+            started_.push_back(program + " " + argument);
+        };
+        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        frame_->interactive = true;
+        ASSERT_TRUE(frame_->Create());
+        frame_->Commands()->openPage = [this](const std::string& file, const std::string& arguments) {
+            opened_.push_back(arguments.empty() ? file : file + " " + arguments);
+            return true;
+        };
+        frame_->Commands()->now = [this] { return clock_; };
+    }
+    void TearDown() override {
+        app::CVarnelDlg::Close();
+        app::CAboutDlg::Close();
+        app::CErrorDlg::Close();
+        frame_.reset();
+        Pump(1);
+        app::CVarnelDlg::Callbacks() = {};
+        platform::InstallSettingsStore(nullptr);
+    }
+    std::string Folder() const { return folder_.path().string(); }
+    void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
+
+    testing_support::TempFolder folder_;
+    std::unique_ptr<app::CMainFrame> frame_;
+    std::vector<std::string> opened_;
+    std::vector<std::string> started_;
+    uint64_t clock_ = 1000000;
+};
+
+TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
+    platform::Settings& settings = platform::AppSettings();
+    settings.WriteNumber(setting::kLastActivePage, 1);
+    Command(ID_SETTINGS);
+    const HWND sheet = app::CVarnelDlg::Window();
+    ASSERT_NE(sheet, nullptr);
+    Command(ID_OPTIONS);
+    EXPECT_EQ(app::CVarnelDlg::Window(), sheet) << "one sheet at a time";
+    EXPECT_EQ(Text(sheet), "Zelto Varnel Settings");
+    HWND tabs = PropSheet_GetTabControl(sheet);
+    EXPECT_EQ(TabCtrl_GetItemCount(tabs), 5);
+    EXPECT_EQ(PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)), 1) << "the remembered page";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(sheet, IDHELP)));
+
+    const char* names[] = {"general", "automatic_update", "system_info", "watch_list", "download"};
+    for (int i = 0; i < 5; ++i) {
+        PropSheet_SetCurSel(sheet, nullptr, i);
+        Screenshot(sheet, std::string("settings_") + names[i]);
+    }
+
+    // "General": usage data is stored and told to Faultwick at once; the
+    // frequency waits for Apply, then also reaches the frame's schedule.
+    PropSheet_SetCurSel(sheet, nullptr, 0);
+    Pump();
+    const HWND general = PropSheet_GetCurrentPageHwnd(sheet);
+    SendDlgItemMessageA(general, IDC_TRACK_USAGE, BM_CLICK, 0, 0);
+    EXPECT_FALSE(settings.ReadFlag(setting::kTrackApplicationUsage, true));
+    ASSERT_EQ(started_.size(), 1u);
+    EXPECT_NE(started_[0].find("\\Faultwick.exe /off"), std::string::npos) << started_[0];
+    SendDlgItemMessageA(general, IDC_FREQUENCY, CB_SETCURSEL, 3, 0);
+    SendMessageA(general, WM_COMMAND, MAKEWPARAM(IDC_FREQUENCY, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(GetDlgItem(general, IDC_FREQUENCY)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(sheet, 0x3021))) << "Apply is enabled once the page differs";
+    CheckRadioButton(general, IDC_SCAN_ON_START_YES, IDC_SCAN_ON_START_NO, IDC_SCAN_ON_START_NO);
+
+    PropSheet_SetCurSel(sheet, nullptr, 1);
+    Pump();
+    const HWND update = PropSheet_GetCurrentPageHwnd(sheet);
+    CheckRadioButton(update, IDC_AU_AUTOMATIC, IDC_AU_MANUAL, IDC_AU_MANUAL);
+
+    PropSheet_Apply(sheet);
+    Pump();
+    EXPECT_EQ(settings.ReadNumber(setting::kCheckForUpdates, 99), 3u);
+    EXPECT_EQ(frame_->Schedule().frequency, 3u);
+    EXPECT_EQ(settings.ReadNumber(setting::kScanOnStartup, 99), 0u);
+    EXPECT_EQ(settings.ReadNumber(setting::kAutoupdateMode, 99), 0u);
+
+    // Closing from the title bar stores the page; the preference file is
+    // written when the sheet goes.
+    SendMessageA(sheet, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_EQ(settings.ReadNumber(setting::kLastActivePage, 99), 1u);
+    EXPECT_EQ(app::CVarnelDlg::Window(), nullptr);
+    std::ifstream prefs(folder_.path() / "VNPrefs.ini");
+    std::stringstream text;
+    text << prefs.rdbuf();
+    EXPECT_NE(text.str().find("Track Application Usage=false"), std::string::npos) << text.str();
+}
+
+TEST_F(Windows, TheDownloadPageKeepsRetriesBetweenOneAndNine) {
+    Command(ID_SETTINGS);
+    const HWND sheet = app::CVarnelDlg::Window();
+    ASSERT_NE(sheet, nullptr);
+    PropSheet_SetCurSel(sheet, nullptr, 4);
+    Pump();
+    const HWND page = PropSheet_GetCurrentPageHwnd(sheet);
+    EXPECT_EQ(SendDlgItemMessageA(page, IDC_DL_SPIN, UDM_GETPOS32, 0, 0), 1);
+    EXPECT_EQ(SendDlgItemMessageA(page, IDC_DL_RETRIES, EM_GETLIMITTEXT, 0, 0), 1) << "one character";
+    SendDlgItemMessageA(page, IDC_DL_SPIN, UDM_SETPOS32, 0, 20);
+    EXPECT_EQ(SendDlgItemMessageA(page, IDC_DL_SPIN, UDM_GETPOS32, 0, 0), 9);
+    SetDlgItemTextA(page, IDC_DL_RETRIES, "7");
+    PropSheet_Apply(sheet);
+    Pump();
+    EXPECT_EQ(platform::AppSettings().ReadNumber(setting::kDownloadRetries, 0), 7u);
+}
+
+TEST_F(Windows, TheAboutBoxShowsTheVersionAndItsImage) {
+    Command(ID_ABOUT_TRAY);
+    const HWND about = app::CAboutDlg::Window();
+    ASSERT_NE(about, nullptr);
+    Command(ID_ABOUT);
+    EXPECT_EQ(app::CAboutDlg::Window(), about);
+    EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.3.1 (Build 55)");
+    EXPECT_NE(Text(GetDlgItem(about, IDC_ABOUT_RIGHTS)), "");
+    Screenshot(about, "about_box");
+    // The image's centre (48 x 48 at 8, 12) is the disc's blue, not the
+    // dialog's grey.
+    HDC dc = GetDC(about);
+    const COLORREF centre = GetPixel(dc, 8 + 8, 12 + 24);
+    ReleaseDC(about, dc);
+    EXPECT_GT(GetBValue(centre), GetRValue(centre) + 60) << std::hex << centre;
+}
+
+TEST_F(Windows, TheErrorWindowOpensAClickedLinkAndANewTextReplacesTheOld) {
+    std::vector<std::string> links;
+    auto previous = app::CErrorDlg::LinkOpener();
+    app::CErrorDlg::LinkOpener() = [&](const std::string& link) { links.push_back(link); };
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(), "First text");
+    const HWND window = app::CErrorDlg::Window();
+    ASSERT_NE(window, nullptr);
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(),
+                         "Account is unconfirmed\nGo to this web address:\nhttps://www.zelto.example/confirm?id=7");
+    EXPECT_EQ(app::CErrorDlg::Window(), window) << "one window";
+    const HWND edit = GetDlgItem(window, IDC_ERROR_TEXT);
+    EXPECT_EQ(Text(edit).find("First"), std::string::npos);
+    Screenshot(window, "error_window");
+
+    // A click on the link: where its first characters are drawn.
+    const int at = static_cast<int>(GetWindowTextLengthA(edit)) - 10;
+    POINTL point{};
+    SendMessageA(edit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), at);
+    const LPARAM where = MAKELPARAM(point.x + 2, point.y + 4);
+    SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    SendMessageA(edit, WM_LBUTTONUP, 0, where);
+    Pump();
+    app::CErrorDlg::LinkOpener() = previous;
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0], "https://www.zelto.example/confirm?id=7");
+}
+
+TEST_F(Windows, PageCommandsOpenTheirAddressesAndMyPageOnlyOnceInFiveSeconds) {
+    platform::Settings& settings = platform::AppSettings();
+    settings.WriteText(setting::kHomePageUrl, "https://home.example/me?x=1");
+    Command(ID_MY_PAGE);
+    clock_ += 3000;
+    Command(ID_MY_PAGE);
+    clock_ += 2000;
+    Command(ID_UPDATE_NAME_FIRST + 2);
+    Command(ID_ONLINE_HELP);
+    Command(ID_WINDOWS_UPDATE);
+    EXPECT_EQ(opened_, (std::vector<std::string>{"https://home.example/me?x=1&tag=client",
+                                                  "https://home.example/me?x=1&tag=client",
+                                                  platform::LoadText(setting::kOnlineFaqsUrlDefaultId),
+                                                  "explorer.exe https://windowsupdate.microsoft.com/"}));
+}
+
+TEST_F(Windows, TheToolbarCommandTogglesAndStoresItsStateAndMenusFollowTheRules) {
+    app::CFrameCommands& commands = *frame_->Commands();
+    ASSERT_NE(commands.Toolbar(), nullptr);
+    EXPECT_TRUE(commands.ToolbarVisible());
+    Command(ID_VIEW_TOOLBAR);
+    EXPECT_FALSE(commands.ToolbarVisible());
+    EXPECT_FALSE(platform::AppSettings().ReadFlag(setting::kViewToolbar, true));
+    EXPECT_EQ(commands.CurrentView(), static_cast<unsigned>(ID_VIEW_DRIVERS)) << "the default view";
+    Command(ID_VIEW_DAILY);
+    EXPECT_EQ(Text(frame_->Window()), "Zelto Varnel Today's Updates - Zelto Varnel");
+
+    HMENU file = GetSubMenu(GetMenu(frame_->Window()), 0);
+    HMENU view = GetSubMenu(GetMenu(frame_->Window()), 1);
+    SendMessageA(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    SendMessageA(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(view), 0);
+    EXPECT_FALSE(GetMenuState(file, ID_SCAN_AND_CHECK, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(file, ID_STOP_CHECKING, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(file, ID_CHECK_ONLY, MF_BYCOMMAND) & MF_GRAYED) << "both lists are empty";
+    EXPECT_TRUE(GetMenuState(view, ID_VIEW_DAILY, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(view, ID_VIEW_TOOLBAR, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(view, ID_LA_UNTRACKED, MF_BYCOMMAND) & MF_GRAYED) << "no view takes list actions";
+}
+
+}  // namespace
