@@ -223,9 +223,9 @@ TEST_F(Windows, PageCommandsOpenTheirAddressesAndMyPageOnlyOnceInFiveSeconds) {
     Command(ID_ONLINE_HELP);
     Command(ID_WINDOWS_UPDATE);
     EXPECT_EQ(opened_, (std::vector<std::string>{"https://home.example/me?x=1&tag=client",
-                                                  "https://home.example/me?x=1&tag=client",
-                                                  platform::LoadText(setting::kOnlineFaqsUrlDefaultId),
-                                                  "explorer.exe https://windowsupdate.microsoft.com/"}));
+                                                 "https://home.example/me?x=1&tag=client",
+                                                 platform::LoadText(setting::kOnlineFaqsUrlDefaultId),
+                                                 "explorer.exe https://windowsupdate.microsoft.com/"}));
 }
 
 TEST_F(Windows, TheToolbarCommandTogglesAndStoresItsStateAndMenusFollowTheRules) {
