@@ -141,4 +141,8 @@ std::string UnconfirmedAccountText(const std::string& address) {
            address;
 }
 
+std::string AccountContactText(int code, const std::string& refusal, const std::string& confirmAddress) {
+    return AccountResultText(code, confirmAddress.empty() ? refusal : UnconfirmedAccountText(confirmAddress));
+}
+
 }  // namespace appcore

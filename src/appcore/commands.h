@@ -99,5 +99,9 @@ int SettingsStartPage(uint32_t stored);
 std::string AccountResultText(int code, const std::string& accountError);
 // The account error text of a reply that says the account is not confirmed.
 std::string UnconfirmedAccountText(const std::string& address);
+// What the user is told after an account contact: the code's text, where the
+// account error text is the unconfirmed-account text when the service sent a
+// confirmation address, else the refusal's own text. Empty for success.
+std::string AccountContactText(int code, const std::string& refusal, const std::string& confirmAddress);
 
 }  // namespace appcore
