@@ -3,6 +3,7 @@
 #include <psapi.h>
 
 #include "app/about_dialog.h"
+#include "app/account_contact_worker.h"
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
@@ -52,6 +53,9 @@ CMainFrame::~CMainFrame() {
         if (vnxml::ScanReportService() == reports_.get()) vnxml::InstallScanReportService(nullptr);
         reports_->Stop();
     }
+    // The sheet's hooks point at this frame.
+    CVarnelDlg::Callbacks().frequencyChanged = nullptr;
+    CVarnelDlg::Callbacks().registerAgain = nullptr;
     if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
@@ -106,6 +110,8 @@ bool CMainFrame::Create() {
     worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
     if (commands_) commands_->SetWorker(worker_.get());
     CVarnelDlg::Callbacks().frequencyChanged = [this](uint32_t frequency) { schedule_.frequency = frequency; };
+    // The contact runs on its own thread; the frame does not wait for it.
+    CVarnelDlg::Callbacks().registerAgain = [this] { StartAccountContact(nullptr, nextScheduledScan_.load()); };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
