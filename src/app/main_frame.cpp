@@ -28,7 +28,7 @@
 namespace app {
 namespace {
 
-constexpr int kSetMessageTextId = 346;  // "Unable to complete request due to error:\r\r%1!s!"
+constexpr int kSetMessageTextId = 346;     // "Unable to complete request due to error:\r\r%1!s!"
 constexpr int kSetMessageCaptionId = 161;
 constexpr int kAlreadyRunningTextId = 166;
 
@@ -37,9 +37,9 @@ constexpr int kAlreadyRunningTextId = 166;
 std::string FormatWithText(const std::string& format, const std::string& argument) {
     DWORD_PTR args[1] = {reinterpret_cast<DWORD_PTR>(argument.c_str())};
     char* buffer = nullptr;
-    const DWORD n =
-        FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                       format.c_str(), 0, 0, reinterpret_cast<LPSTR>(&buffer), 0, reinterpret_cast<va_list*>(args));
+    const DWORD n = FormatMessageA(
+        FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(), 0,
+        0, reinterpret_cast<LPSTR>(&buffer), 0, reinterpret_cast<va_list*>(args));
     const platform::UniqueLocal owned(buffer);
     return n && buffer ? std::string(buffer, n) : format + argument;
 }
@@ -160,8 +160,12 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             vnlog::Write("Another start of the program was refused: already running");
             CErrorDlg::Show(instance_, window_, platform::LoadText(kAlreadyRunningTextId));
             break;
-        case ID_APP_EXIT_CMD: Exit(); break;
-        case ID_CLOSE_WINDOW: OnClose(); break;
+        case ID_APP_EXIT_CMD:
+            Exit();
+            break;
+        case ID_CLOSE_WINDOW:
+            OnClose();
+            break;
         case ID_SCAN_NOW:
             if (worker_) worker_->StartScan(true, true);
             break;
@@ -179,7 +183,8 @@ void CMainFrame::OnClose() {
     // back. Without it, closing the window leaves the program.
     if (platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault))
         ShowWindow(window_, SW_HIDE);
-    else Exit();
+    else
+        Exit();
 }
 
 void CMainFrame::Exit() {
@@ -328,8 +333,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 
     switch (message) {
-        case WM_CREATE: OnCreate(); return 0;
-        case WM_COMMAND: RunCommand(wParam, lParam); return 0;
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_COMMAND:
+            RunCommand(wParam, lParam);
+            return 0;
         case WM_INITMENUPOPUP:
             if (commands_) commands_->UpdateMenu(reinterpret_cast<HMENU>(wParam));
             return 0;
@@ -345,8 +354,11 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (wParam == kScheduleTimer) OnScheduleTimer();
             else if (wParam == CTrayIcon::kRetryTimer) tray_.OnRetryTimer();
             return 0;
-        case WM_CLOSE: OnClose(); return 0;
-        case WM_QUERYENDSESSION: return TRUE;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
         case WM_ENDSESSION:
             // The process ends soon after this returns: leave cleanly now.
             if (wParam) {
@@ -354,7 +366,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 vnlog::Close();
             }
             return 0;
-        case WM_APP + 1: return 0;
+        case WM_APP + 1:
+            return 0;
         case kQueryPrivateKiB: {
             PROCESS_MEMORY_COUNTERS_EX counters{};
             counters.cb = sizeof counters;
@@ -382,7 +395,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             window_ = nullptr;
             return DefWindowProcA(window, message, wParam, lParam);
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
