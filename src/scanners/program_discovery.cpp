@@ -6,12 +6,14 @@
 
 #include "inventory/watch_list.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/message_reporter.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "scanners/component_scan.h"
+#include "scanners/file_cache.h"
 #include "scanners/file_identity.h"
 #include "scanners/products.h"
 
@@ -384,7 +386,14 @@ int VN_ProgramDiscovery::AddUserApplication(const std::string& path) {
 // ------------------------------------------------------------- engine entries
 
 bool ScanInventory(VN_WatchList& list, platform::WindowHandle window, uint32_t message, bool componentScan) {
-    return VN_ProgramDiscovery(list).ScanInventory(window, message, componentScan);
+    // The agent's passes read program files through the file cache of its
+    // data folder; a pass that ran to its end drops the files it no longer found.
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    cache.Open(platform::DataFolder() + "\\" + fileid::kFileCacheName);
+    cache.BeginPass();
+    const bool complete = VN_ProgramDiscovery(list).ScanInventory(window, message, componentScan);
+    cache.Save(complete);
+    return complete;
 }
 
 int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item, bool check) {
