@@ -139,8 +139,8 @@ public:
     }
     uint32_t ReadDword() {
         const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(4));
-        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24);
     }
     int32_t ReadInt32() { return static_cast<int32_t>(ReadDword()); }
     int64_t ReadInt64();

@@ -38,13 +38,13 @@ void AppendEscapedItemText(std::string& out, std::string_view text) {
         out.append(run, static_cast<size_t>(p - run));
         if (p == end) break;
         switch (*p++) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\t': out += '\t'; break;
-        case '\n': out += '\n'; break;
-        case '\r': out += '\r'; break;
-        default: break;  // other control characters and bytes above 127 are left out
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '\t': out += '\t'; break;
+            case '\n': out += '\n'; break;
+            case '\r': out += '\r'; break;
+            default: break;  // other control characters and bytes above 127 are left out
         }
     }
 }
