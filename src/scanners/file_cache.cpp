@@ -89,7 +89,7 @@ std::string CFileCache::Serialize(const Entries& entries) {
     std::string out(kHeader);
     size_t count = 0;
     for (const auto& [path, entry] : entries) {
-        if (!Storable(path) || (!entry.hasVersion && entry.md5.empty())) continue;
+        if (!Storable(path) || (!entry.hasVersion && entry.md5.empty() && !entry.hasLink)) continue;
         char numbers[80];
         std::snprintf(numbers, sizeof numbers, "\t%llu\t%llu\t", static_cast<unsigned long long>(entry.stamp.size),
                       static_cast<unsigned long long>(entry.stamp.writeTime));
@@ -106,6 +106,12 @@ std::string CFileCache::Serialize(const Entries& entries) {
         AppendHex(out, entry.versionBytes);
         out += '\t';
         out += entry.md5;
+        out += entry.hasLink ? "\tL\t" : "\t-\t";
+        AppendHex(out, entry.link.target);
+        out += '\t';
+        AppendHex(out, entry.link.arguments);
+        out += '\t';
+        AppendHex(out, entry.link.description);
         out += '\n';
         ++count;
     }
@@ -136,7 +142,11 @@ std::optional<CFileCache::Entries> CFileCache::Parse(std::string_view text) {
         const std::string_view time = NextField(line);
         const std::string_view result = NextField(line);
         const std::string_view bytes = NextField(line);
-        const std::string_view md5 = line;
+        const std::string_view md5 = NextField(line);
+        const std::string_view hasLink = NextField(line);
+        const std::string_view target = NextField(line);
+        const std::string_view arguments = NextField(line);
+        const std::string_view description = line;
         Entry entry;
         uint64_t code = 0;
         if (!Storable(path) || !ParseNumber(size, 10, entry.stamp.size) ||
@@ -153,6 +163,12 @@ std::optional<CFileCache::Entries> CFileCache::Parse(std::string_view text) {
             if ((entry.versionResult == kOk) == entry.versionBytes.empty()) return std::nullopt;
         }
         entry.md5 = std::string(md5);
+        if (hasLink != "L" && hasLink != "-") return std::nullopt;
+        entry.hasLink = hasLink == "L";
+        if (description.find('\t') != std::string_view::npos || !FromHex(target, entry.link.target) ||
+            !FromHex(arguments, entry.link.arguments) || !FromHex(description, entry.link.description) ||
+            (!entry.hasLink && !(target.empty() && arguments.empty() && description.empty())))
+            return std::nullopt;
         if (!entries.emplace(std::string(path), std::move(entry)).second) return std::nullopt;
         ++count;
     }
@@ -275,6 +291,24 @@ void CFileCache::KeepDigest(const std::string& path, const platform::FileStamp& 
     std::lock_guard<std::mutex> lock(mutex_);
     Entry* entry = Current(path);
     if (entry && entry->stamp == stamp) entry->md5 = md5;
+}
+
+bool CFileCache::FindLink(const std::string& path, Link& link, std::optional<platform::FileStamp>& stamp) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const Entry* entry = Current(path);
+    if (!entry) return false;
+    stamp = entry->stamp;
+    if (!entry->hasLink) return false;
+    link = entry->link;
+    return true;
+}
+
+void CFileCache::KeepLink(const std::string& path, const platform::FileStamp& stamp, const Link& link) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Entry* entry = Current(path);
+    if (!entry || entry->stamp != stamp) return;
+    entry->hasLink = true;
+    entry->link = link;
 }
 
 CFileCache& ProcessFileCache() {

@@ -1,8 +1,9 @@
-// What the agent derived from each program file it read, kept between passes
-// so that a rescan reads only the files that changed: the file's version
-// information (the bytes the platform's version read gave, or the lasting
-// failure) and its MD5 digest, keyed by path, size and last-write time. A file
-// whose size or time differs from the entry's is read again.
+// What the agent derived from each file it read, kept between passes so that
+// a rescan reads only the files that changed: a program's version information
+// (the bytes the platform's version read gave, or the lasting failure) and its
+// MD5 digest, a shortcut's target, arguments and description, keyed by path,
+// size and last-write time. A file whose size or time differs from the
+// entry's is read again.
 //
 // The process has one cache (ProcessFileCache). It is open only while a caller
 // (the inventory pass) has opened it over a file of the data folder; closed,
@@ -50,6 +51,18 @@ public:
     template <typename Compute>
     std::string Digest(const std::string& path, Compute compute);
 
+    // What a shortcut file names, as the shell link read it.
+    struct Link {
+        std::string target;
+        std::string arguments;
+        std::string description;
+    };
+    // The cached link of the shortcut as it is now (true), else false; `stamp`
+    // receives the file's stamp when the cache is open and the file has one.
+    bool FindLink(const std::string& path, Link& link, std::optional<platform::FileStamp>& stamp);
+    // Keeps the link read from the shortcut with `stamp`, if it still has it.
+    void KeepLink(const std::string& path, const platform::FileStamp& stamp, const Link& link);
+
     // The text image of entries, and its reading (nothing when damaged). For
     // the tests and the file.
     struct Entry {
@@ -58,6 +71,8 @@ public:
         HResult versionResult = kFail;
         std::string versionBytes;
         std::string md5;  // empty: not known
+        bool hasLink = false;
+        Link link;
         bool used = false;
     };
     using Entries = std::map<std::string, Entry>;

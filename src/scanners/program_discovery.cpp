@@ -268,7 +268,7 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
     std::string working = path;
     std::string shortcut;
     if (HasExtension(path, "lnk")) {
-        if (system_.ResolveShortcut(path, link) != kLinkOk) return kItemShortcutUnresolved;
+        if (ResolveShortcut(path, link) != kLinkOk) return kItemShortcutUnresolved;
         shortcut = path;
         working = link.target;
     }
@@ -313,6 +313,25 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
     item.SetProductGuid(link.productCode);
     item.componentGuid = link.componentGuid;
     return kItemFilled;
+}
+
+LinkResult VN_ProgramDiscovery::ResolveShortcut(const std::string& path, ShortcutInfo& link) {
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    fileid::CFileCache::Link cached;
+    std::optional<platform::FileStamp> stamp;
+    if (cache.FindLink(path, cached, stamp)) {
+        link = ShortcutInfo();
+        link.target = std::move(cached.target);
+        link.arguments = std::move(cached.arguments);
+        link.description = std::move(cached.description);
+        return kLinkOk;
+    }
+    const LinkResult result = system_.ResolveShortcut(path, link);
+    // An installer shortcut's target is the installer's answer of the moment,
+    // not the file's: only plain shell links are kept.
+    if (result == kLinkOk && stamp && link.productCode.empty() && link.componentGuid.empty())
+        cache.KeepLink(path, *stamp, {link.target, link.arguments, link.description});
+    return result;
 }
 
 bool VN_ProgramDiscovery::IsExcluded(std::string_view path, const std::string& name) const {

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 #include "common/scan_document_support.h"
 #include "inventory/driver_data.h"
@@ -40,17 +41,24 @@ std::string ProgramImage(const std::string& product, const std::string& version)
     return PeImage(EncodeBlock(root));
 }
 
-// Only the Start Menu, which holds the programs themselves.
+// Only the Start Menu, which holds programs and shortcuts; the shortcuts'
+// answers are recorded, and each resolution is counted.
 class MenuOnly final : public scanners::IDiscoverySystem {
 public:
     explicit MenuOnly(std::string menu) : menu_(std::move(menu)) {}
+    std::map<std::string, scanners::ShortcutInfo> shortcuts;
+    std::map<std::string, int> resolved;
     void PrepareForScan() override {}
     bool IsNtFamily() override { return false; }
     std::string SpecialFolderPath(SpecialFolder folder) override {
         return folder == SpecialFolder::StartMenu ? menu_ : std::string();
     }
-    scanners::LinkResult ResolveShortcut(const std::string&, scanners::ShortcutInfo&) override {
-        return scanners::kLinkFail;
+    scanners::LinkResult ResolveShortcut(const std::string& path, scanners::ShortcutInfo& info) override {
+        ++resolved[path];
+        const auto found = shortcuts.find(path);
+        if (found == shortcuts.end()) return scanners::kLinkFail;
+        info = found->second;
+        return scanners::kLinkOk;
     }
     std::string ProgramForDocument(const std::string&) override { return std::string(); }
     void EnumerateProcesses(const std::function<bool(uint32_t, const std::string&)>&) override {}
@@ -75,6 +83,23 @@ protected:
         Put("beta.exe", ProgramImage("Beta", "2.5"));
         Put("Tools/gamma.exe", ProgramImage("Gamma", "3.1"));
         Put("broken.exe", "MZ not a program");  // no version resource: no item, but a digest-free entry
+        // A plain shortcut to a program elsewhere, and an installer's shortcut.
+        testsupport::WriteFile(root_.File("delta.exe"), ProgramImage("Delta", "4.0"));
+        testsupport::WriteFile(root_.File("epsilon.exe"), ProgramImage("Epsilon", "5.0"));
+        scanners::ShortcutInfo plain;
+        plain.target = Win(root_.File("delta.exe"));
+        plain.arguments = "/quiet";
+        plain.description = "Delta\tthe tool";
+        Link("Delta.lnk", plain);
+        scanners::ShortcutInfo installer;
+        installer.target = Win(root_.File("epsilon.exe"));
+        installer.productCode = "{11111111-2222-3333-4444-555555555555}";
+        installer.componentGuid = "{AAAAAAAA-2222-3333-4444-555555555555}";
+        Link("Epsilon.lnk", installer);
+    }
+    void Link(const std::string& name, const scanners::ShortcutInfo& info) {
+        Put(name, "L");
+        system_->shortcuts[Win(menu_ + "/" + name)] = info;
     }
     void TearDown() override { fileid::ProcessFileCache().Close(); }
 
@@ -115,7 +140,9 @@ protected:
         platform::MakeMemorySettingsStore("TESTHOST")};
     testing_support::ScopedHook<vnxml::InstallScanDocumentServices> services_{
         vnxml::MakePlatformScanDocumentServices()};
-    testing_support::ScopedHook<scanners::InstallDiscoverySystem> system_{std::make_unique<MenuOnly>(Win(menu_))};
+    MenuOnly* system_ = new MenuOnly(Win(menu_));
+    testing_support::ScopedHook<scanners::InstallDiscoverySystem> systemHook_{
+        std::unique_ptr<scanners::IDiscoverySystem>(system_)};
     testing_support::ScopedHook<scanners::InstallProductScanners> products_{std::make_unique<NoProducts>()};
 };
 
@@ -135,11 +162,19 @@ TEST_F(FileCache, PassAndDocumentAreByteIdenticalWithAndWithoutTheCache) {
     // the file without a version resource is kept as such.
     const auto entries = fileid::CFileCache::Parse(CacheText());
     ASSERT_TRUE(entries);
-    EXPECT_EQ(entries->size(), 4u);
+    // Four in the menu, the plain shortcut and the two programs the shortcuts name.
+    EXPECT_EQ(entries->size(), 7u);
     const auto& alpha = entries->at(Win(menu_ + "/alpha.exe"));
     EXPECT_EQ(alpha.versionResult, fileid::kOk);
     EXPECT_EQ(alpha.md5.size(), 32u);
     EXPECT_NE(entries->at(Win(menu_ + "/broken.exe")).versionResult, fileid::kOk);
+
+    // A plain shortcut was read once (by the first pass with the cache); the
+    // installer's is asked every time, its target being the installer's answer.
+    EXPECT_EQ(system_->resolved[Win(menu_ + "/Delta.lnk")], 2);
+    EXPECT_EQ(system_->resolved[Win(menu_ + "/Epsilon.lnk")], 4);
+    EXPECT_TRUE(entries->at(Win(menu_ + "/Delta.lnk")).hasLink);
+    EXPECT_EQ(entries->count(Win(menu_ + "/Epsilon.lnk")), 0u);
 }
 
 TEST_F(FileCache, AChangedFileIsReadAgainAndAGoneOneIsDropped) {
@@ -168,7 +203,7 @@ TEST_F(FileCache, AChangedFileIsReadAgainAndAGoneOneIsDropped) {
     const auto entries = fileid::CFileCache::Parse(CacheText());
     ASSERT_TRUE(entries);
     EXPECT_EQ(entries->count(Win(menu_ + "/beta.exe")), 0u);
-    EXPECT_EQ(entries->size(), 3u);
+    EXPECT_EQ(entries->size(), 6u);
 }
 
 TEST_F(FileCache, ADamagedCacheFileIsLoggedAndRebuilt) {
@@ -195,11 +230,16 @@ TEST(FileCacheFormat, ReadsWhatItWritesAndRefusesACutFile) {
     plain.hasVersion = true;
     plain.versionResult = fileid::FromSystemError(fileid::kErrorResourceTypeNotFound);
     entries["C:\\Tab\there.exe"].md5 = program.md5;  // a path the format cannot hold is left out
+    auto& link = entries["C:\\Menu\\App.lnk"];
+    link.hasLink = true;
+    link.link = {"C:\\App\\app.exe", "-a\tb", "line\nbreak"};
 
     const std::string text = fileid::CFileCache::Serialize(entries);
     const auto back = fileid::CFileCache::Parse(text);
     ASSERT_TRUE(back);
-    ASSERT_EQ(back->size(), 2u);
+    ASSERT_EQ(back->size(), 3u);
+    EXPECT_EQ(back->at("C:\\Menu\\App.lnk").link.description, "line\nbreak");
+    EXPECT_EQ(back->at("C:\\Menu\\App.lnk").link.arguments, "-a\tb");
     const auto& read = back->at("C:\\Program Files\\App\\app.exe");
     EXPECT_EQ(read.stamp, program.stamp);
     EXPECT_EQ(read.versionBytes, program.versionBytes);
