@@ -15,7 +15,7 @@ for b in "$build"/bench/bench/bench_*; do
     [ -x "$b" ] || continue
     name=$(basename "$b")
     echo "== $name"
-    "$b" --benchmark_counters_tabular=true --benchmark_out="$results/$name.csv" --benchmark_out_format=csv ||
+    "$b" --benchmark_counters_tabular=true --benchmark_out="$results/$name.json" --benchmark_out_format=json ||
         status=1
 done
 for s in "$here"/../bench/win/*.sh; do
@@ -27,23 +27,27 @@ for s in "$here"/../bench/win/*.sh; do
     [ ! -f "$results/$name.failed" ] || status=1
 done
 
-# ratio FILE MEASURE FLOOR: "wall Nx, CPU Nx" of two benchmarks in a CSV file.
+# ratio FILE MEASURE FLOOR: "wall Nx, CPU Nx" of two benchmarks in a JSON
+# result file (one key per line, as Google Benchmark writes it).
 ratio() {
     [ -f "$1" ] || { echo "not run"; return; }
-    awk -F, -v a="\"$2\"" -v b="\"$3\"" '
-        $1 == a { aw = $3; ac = $4 } $1 == b { bw = $3; bc = $4 }
+    awk -v a="$2" -v b="$3" '
+        { gsub(/[",]/, "") }
+        $1 == "name:" { name = $2 }
+        $1 == "real_time:" { wall[name] = $2 }
+        $1 == "cpu_time:" { cpu[name] = $2 }
         END {
-            if (aw == "" || bw == "" || bw == 0 || bc == 0) print "not measured"
-            else printf "wall %.2fx, CPU %.2fx\n", aw / bw, ac / bc
+            if (wall[a] == "" || wall[b] == "" || wall[b] == 0 || cpu[b] == 0) print "not measured"
+            else printf "wall %.2fx, CPU %.2fx\n", wall[a] / wall[b], cpu[a] / cpu[b]
         }' "$1"
 }
 
 echo "== ratios (each measure against its floor, from this run)"
-echo "database save + load / raw write + read, 10,000 items:      $(ratio "$results/bench_database.csv" \
+echo "database save + load / raw write + read, 10,000 items:      $(ratio "$results/bench_database.json" \
     BM_ListSaveLoad BM_RawWriteRead)  (goal 2x)"
-echo "check document to a file / raw lines to a file:            $(ratio "$results/bench_scan_document.csv" \
+echo "check document to a file / raw lines to a file:            $(ratio "$results/bench_scan_document.json" \
     BM_CheckDocumentToFile BM_RawLinesToFile)  (goal 3x)"
-echo "check document in memory / raw lines in memory:            $(ratio "$results/bench_scan_document.csv" \
+echo "check document in memory / raw lines in memory:            $(ratio "$results/bench_scan_document.json" \
     BM_CheckDocument BM_RawLines)"
 # The Windows benchmarks print their own lines for the summary.
 cat "$results"/*.txt 2>/dev/null | sed -n 's/^summary: //p'
