@@ -47,7 +47,7 @@ class LoadExchange final : public FieldExchange {
 public:
     explicit LoadExchange(ArchiveReader& r) : r_(r) {}
     bool IsLoading() const override { return true; }
-    void Field(const char*, std::string& value) override { value = r_.ReadString(); }
+    void Field(const char*, std::string& value) override { r_.ReadString(value); }
     void Field(const char*, int32_t& value) override { value = r_.ReadInt32(); }
     void Field(const char*, int64_t& value) override { value = r_.ReadInt64(); }
     void Field(const char*, bool& value) override { value = r_.ReadBool(); }
@@ -105,15 +105,10 @@ void LoadFields(ArchiveReader& reader, VN_ItemGrandBase& object) {
 
 // ------------------------------------------------------------ ArchiveWriter
 
-void ArchiveWriter::WriteWord(uint16_t value) {
-    const char b[2] = {static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
-    out_.append(b, 2);
-}
-
-void ArchiveWriter::WriteDword(uint32_t value) {
-    const char b[4] = {static_cast<char>(value & 0xFF), static_cast<char>((value >> 8) & 0xFF),
-                       static_cast<char>((value >> 16) & 0xFF), static_cast<char>(value >> 24)};
-    out_.append(b, 4);
+void ArchiveWriter::Grow(size_t bytes) {
+    size_t size = out_.size() < 256 ? 256 : out_.size() * 2;
+    while (size - used_ < bytes) size *= 2;
+    out_.resize(size);
 }
 
 void ArchiveWriter::WriteInt64(int64_t value) {
@@ -122,11 +117,9 @@ void ArchiveWriter::WriteInt64(int64_t value) {
     WriteDword(static_cast<uint32_t>(v >> 32));
 }
 
-void ArchiveWriter::WriteString(std::string_view text) {
+void ArchiveWriter::WriteLongString(std::string_view text) {
     const size_t n = text.size();
-    if (n < 0xFF) {
-        WriteByte(static_cast<uint8_t>(n));
-    } else if (n < 0xFFFE) {
+    if (n < 0xFFFE) {
         WriteByte(0xFF);
         WriteWord(static_cast<uint16_t>(n));
     } else {
@@ -135,7 +128,7 @@ void ArchiveWriter::WriteString(std::string_view text) {
         WriteWord(0xFFFF);
         WriteDword(static_cast<uint32_t>(n));
     }
-    out_.append(text.data(), n);
+    std::memcpy(Room(n), text.data(), n);
 }
 
 void ArchiveWriter::WriteCount(size_t count) {
@@ -181,7 +174,7 @@ void ArchiveWriter::WriteObject(VN_ItemGrandBase* object) {
         WriteWord(kNewClass);
         WriteWord(cls->schema);
         WriteWord(static_cast<uint16_t>(len));
-        out_.append(cls->name, len);
+        std::memcpy(Room(len), cls->name, len);
         classIndex_.emplace(cls, mapCount_++);
     }
     objectIndex_.emplace(object, mapCount_++);
@@ -194,13 +187,9 @@ void ArchiveReader::Fail(const std::string& what) const {
     throw ArchiveError(what + " at offset " + std::to_string(pos_));
 }
 
-const char* ArchiveReader::Take(size_t bytes) {
-    if (bytes > Remaining())
-        Fail("unexpected end of data (" + std::to_string(bytes) + " bytes needed, " + std::to_string(Remaining()) +
-             " left)");
-    const char* p = data_.data() + pos_;
-    pos_ += bytes;
-    return p;
+void ArchiveReader::FailEnd(size_t bytes) const {
+    Fail("unexpected end of data (" + std::to_string(bytes) + " bytes needed, " + std::to_string(Remaining()) +
+         " left)");
 }
 
 void ArchiveReader::RequireRoom(uint64_t count, size_t minBytes) const {
@@ -210,26 +199,13 @@ void ArchiveReader::RequireRoom(uint64_t count, size_t minBytes) const {
              " bytes");
 }
 
-uint8_t ArchiveReader::ReadByte() { return static_cast<uint8_t>(*Take(1)); }
-
-uint16_t ArchiveReader::ReadWord() {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(2));
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t ArchiveReader::ReadDword() {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(4));
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-
 int64_t ArchiveReader::ReadInt64() {
     const uint64_t low = ReadDword();
     const uint64_t high = ReadDword();
     return static_cast<int64_t>(low | (high << 32));
 }
 
-std::string ArchiveReader::ReadString() {
+void ArchiveReader::ReadLongString(std::string& text) {
     bool wide = false;
     uint32_t length = ReadByte();
     if (length == 0xFF) {
@@ -243,13 +219,14 @@ std::string ArchiveReader::ReadString() {
     }
     if (!wide) {
         const char* p = Take(length);
-        return std::string(p, length);
+        text.assign(p, length);
+        return;
     }
     if (length > Remaining() / 2) Fail("unexpected end of data in a string of 2-byte characters");
     const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(size_t{length} * 2));
     std::u16string wideText(length, u'\0');
     for (size_t i = 0; i < length; ++i) wideText[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
-    return platform::Utf16ToAnsi(wideText);
+    text = platform::Utf16ToAnsi(wideText);
 }
 
 uint32_t ArchiveReader::ReadCount() {

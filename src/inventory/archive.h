@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <stdexcept>
@@ -61,15 +62,31 @@ inline constexpr size_t kMaxClassNameLength = 63;
 
 class ArchiveWriter {
 public:
-    void WriteByte(uint8_t value) { out_.push_back(static_cast<char>(value)); }
-    void WriteWord(uint16_t value);
-    void WriteDword(uint32_t value);
+    void WriteByte(uint8_t value) { *Room(1) = static_cast<char>(value); }
+    void WriteWord(uint16_t value) {
+        char* p = Room(2);
+        p[0] = static_cast<char>(value & 0xFF);
+        p[1] = static_cast<char>(value >> 8);
+    }
+    void WriteDword(uint32_t value) {
+        char* p = Room(4);
+        p[0] = static_cast<char>(value & 0xFF);
+        p[1] = static_cast<char>((value >> 8) & 0xFF);
+        p[2] = static_cast<char>((value >> 16) & 0xFF);
+        p[3] = static_cast<char>(value >> 24);
+    }
     void WriteInt32(int32_t value) { WriteDword(static_cast<uint32_t>(value)); }
     void WriteInt64(int64_t value);
     void WriteBool(bool value) { WriteByte(value ? 1 : 0); }
     // Length prefix (1 byte below 255; 0xFF + WORD below 0xFFFE; else 0xFF,
     // 0xFFFF and a 32-bit length), then the characters.
-    void WriteString(std::string_view text);
+    void WriteString(std::string_view text) {
+        const size_t n = text.size();
+        if (n >= 0xFF) return WriteLongString(text);
+        char* p = Room(n + 1);
+        p[0] = static_cast<char>(n);
+        if (n != 0) std::memcpy(p + 1, text.data(), n);
+    }
     // WORD below 0xFFFF, else 0xFFFF and a 32-bit count.
     void WriteCount(size_t count);
     // A reference to `object` (null allowed): its class the first time it
@@ -77,12 +94,35 @@ public:
     // written a second time becomes a reference to the first.
     void WriteObject(VN_ItemGrandBase* object);
 
-    void Reserve(size_t bytes) { out_.reserve(bytes); }
-    const std::string& Data() const { return out_; }
-    std::string TakeData() { return std::move(out_); }
+    void Reserve(size_t bytes) {
+        if (bytes > out_.size()) out_.resize(bytes);
+    }
+    // The image so far (cut to its length; writing on grows it again).
+    const std::string& Data() const {
+        out_.resize(used_);
+        return out_;
+    }
+    std::string TakeData() {
+        out_.resize(used_);
+        used_ = 0;
+        return std::move(out_);
+    }
 
 private:
-    std::string out_;
+    // `bytes` more at the end of the image, to be written through the
+    // pointer. The buffer grows by doubling and is cut to size by TakeData,
+    // so a write is a bounds check and a copy.
+    char* Room(size_t bytes) {
+        if (out_.size() - used_ < bytes) Grow(bytes);
+        char* p = &out_[used_];
+        used_ += bytes;
+        return p;
+    }
+    void Grow(size_t bytes);
+    void WriteLongString(std::string_view text);
+
+    mutable std::string out_;  // the image so far is its first used_ bytes
+    size_t used_ = 0;
     uint32_t mapCount_ = 1;  // classes and objects share one index sequence from 1
     std::unordered_map<const PersistentClass*, uint32_t> classIndex_;
     std::unordered_map<const VN_ItemGrandBase*, uint32_t> objectIndex_;
@@ -92,15 +132,38 @@ class ArchiveReader {
 public:
     explicit ArchiveReader(std::string_view data) : data_(data) {}
 
-    uint8_t ReadByte();
-    uint16_t ReadWord();
-    uint32_t ReadDword();
+    uint8_t ReadByte() { return static_cast<uint8_t>(*Take(1)); }
+    uint16_t ReadWord() {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(2));
+        return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    }
+    uint32_t ReadDword() {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(Take(4));
+        return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24);
+    }
     int32_t ReadInt32() { return static_cast<int32_t>(ReadDword()); }
     int64_t ReadInt64();
     bool ReadBool() { return ReadByte() != 0; }
     // Narrow strings as written, and strings of 2-byte characters (prefix
     // 0xFF 0xFFFE), which are converted to the ANSI code page.
-    std::string ReadString();
+    std::string ReadString() {
+        std::string text;
+        ReadString(text);
+        return text;
+    }
+    // The same into `text`, whose storage is reused.
+    void ReadString(std::string& text) {
+        if (Remaining() != 0) {
+            const auto length = static_cast<unsigned char>(data_[pos_]);
+            if (length < 0xFF && length < Remaining()) {
+                text.assign(data_.data() + pos_ + 1, length);
+                pos_ += size_t{length} + 1;
+                return;
+            }
+        }
+        ReadLongString(text);
+    }
     uint32_t ReadCount();
     // The next object reference: null, a new object (owned by the caller), or
     // a copy of an object read earlier when the reference repeats it. The
@@ -116,7 +179,15 @@ public:
     void RequireRoom(uint64_t count, size_t minBytes) const;
 
 private:
-    const char* Take(size_t bytes);
+    const char* Take(size_t bytes) {
+        if (bytes > Remaining()) FailEnd(bytes);
+        const char* p = data_.data() + pos_;
+        pos_ += bytes;
+        return p;
+    }
+    [[noreturn]] void FailEnd(size_t bytes) const;
+    // The strings of other lengths, and a short one cut by the end of the data.
+    void ReadLongString(std::string& text);
     [[noreturn]] void Fail(const std::string& what) const;
 
     // A class, or an object by the span of its body in the data: a repeat is

@@ -16,6 +16,17 @@ std::string NativePath(const std::string& path);
 bool FileExists(const std::string& path);       // a file or a folder
 bool IsDirectory(const std::string& path);
 std::optional<uint64_t> FileSize(const std::string& path);
+
+// What tells one version of a file from another without reading it: its size
+// and its last-write time (Windows: FILETIME, 100 ns units; host: nanoseconds).
+struct FileStamp {
+    uint64_t size = 0;
+    uint64_t writeTime = 0;
+    bool operator==(const FileStamp& other) const { return size == other.size && writeTime == other.writeTime; }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+// The stamp of a file (not a folder), or nothing when it cannot be read.
+std::optional<FileStamp> StampOf(const std::string& path);
 // How reading a whole file ended: a missing file (or one that cannot be
 // opened, or a folder) is told apart from a file that opened but failed part
 // way through, whose contents must not pass for a short file.

@@ -20,10 +20,14 @@ bool CXMLMemorySink::Write(std::string_view text) {
     if (text.size() > SIZE_MAX - 1 - length_) return false;
     const size_t needed = length_ + text.size() + 1;
     if (needed > capacity_) {
+        // Whole steps, and at least twice the capacity so far: growing one
+        // step at a time copied the text again for every step, which made a
+        // large document cost its size squared.
         const size_t steps = (needed - capacity_ + kGrowStep - 1) / kGrowStep;
         if (steps > (SIZE_MAX - capacity_) / kGrowStep) return false;
-        const size_t newCapacity = capacity_ + steps * kGrowStep;
+        size_t newCapacity = capacity_ + steps * kGrowStep;
         if (newCapacity > maxCapacity_) return false;
+        if (capacity_ <= maxCapacity_ / 2 && newCapacity < capacity_ * 2) newCapacity = capacity_ * 2;
         std::unique_ptr<char[]> grown(new (std::nothrow) char[newCapacity]);
         if (!grown) return false;
         if (length_ > 0) std::memcpy(grown.get(), buffer_.get(), length_);

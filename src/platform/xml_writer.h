@@ -40,7 +40,7 @@ public:
 };
 
 // A growing memory buffer that always holds a terminating zero. It grows in
-// whole steps of 4096 bytes; `maxCapacity` bounds it (a write that would need
+// whole steps of 4096 bytes, at least doubling; `maxCapacity` bounds it (a write that would need
 // more fails and leaves the buffer as it was).
 class CXMLMemorySink final : public CXMLSink {
 public:

@@ -112,11 +112,10 @@ CMd5::Digest CMd5::Final() {
 
 std::string ToHex(const CMd5::Digest& digest) {
     static const char kHex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(32);
-    for (uint8_t b : digest) {
-        out += kHex[b >> 4];
-        out += kHex[b & 15];
+    std::string out(32, '\0');
+    for (size_t i = 0; i < digest.size(); ++i) {
+        out[2 * i] = kHex[digest[i] >> 4];
+        out[2 * i + 1] = kHex[digest[i] & 15];
     }
     return out;
 }
@@ -127,7 +126,14 @@ std::string Md5Hex(std::string_view bytes) {
     return ToHex(md5.Final());
 }
 
-std::string StringDigest(std::string_view ansi) { return Md5Hex(platform::AnsiToUtf8(ansi)); }
+std::string StringDigest(std::string_view ansi) {
+    // Bytes below 128 are the same characters in every ANSI code page (none
+    // of them leads a double-byte character) and in UTF-8: such a text needs
+    // no conversion.
+    bool ascii = true;
+    for (const char c : ansi) ascii &= static_cast<unsigned char>(c) < 0x80;
+    return Md5Hex(ascii ? ansi : std::string_view(platform::AnsiToUtf8(ansi)));
+}
 
 std::string FileMd5Hex(const std::string& path) {
     struct Closer {

@@ -6,12 +6,14 @@
 
 #include "inventory/watch_list.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/message_reporter.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "scanners/component_scan.h"
+#include "scanners/file_cache.h"
 #include "scanners/file_identity.h"
 #include "scanners/products.h"
 
@@ -266,7 +268,7 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
     std::string working = path;
     std::string shortcut;
     if (HasExtension(path, "lnk")) {
-        if (system_.ResolveShortcut(path, link) != kLinkOk) return kItemShortcutUnresolved;
+        if (ResolveShortcut(path, link) != kLinkOk) return kItemShortcutUnresolved;
         shortcut = path;
         working = link.target;
     }
@@ -311,6 +313,25 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
     item.SetProductGuid(link.productCode);
     item.componentGuid = link.componentGuid;
     return kItemFilled;
+}
+
+LinkResult VN_ProgramDiscovery::ResolveShortcut(const std::string& path, ShortcutInfo& link) {
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    fileid::CFileCache::Link cached;
+    std::optional<platform::FileStamp> stamp;
+    if (cache.FindLink(path, cached, stamp)) {
+        link = ShortcutInfo();
+        link.target = std::move(cached.target);
+        link.arguments = std::move(cached.arguments);
+        link.description = std::move(cached.description);
+        return kLinkOk;
+    }
+    const LinkResult result = system_.ResolveShortcut(path, link);
+    // An installer shortcut's target is the installer's answer of the moment,
+    // not the file's: only plain shell links are kept.
+    if (result == kLinkOk && stamp && link.productCode.empty() && link.componentGuid.empty())
+        cache.KeepLink(path, *stamp, {link.target, link.arguments, link.description});
+    return result;
 }
 
 bool VN_ProgramDiscovery::IsExcluded(std::string_view path, const std::string& name) const {
@@ -384,7 +405,14 @@ int VN_ProgramDiscovery::AddUserApplication(const std::string& path) {
 // ------------------------------------------------------------- engine entries
 
 bool ScanInventory(VN_WatchList& list, platform::WindowHandle window, uint32_t message, bool componentScan) {
-    return VN_ProgramDiscovery(list).ScanInventory(window, message, componentScan);
+    // The agent's passes read program files through the file cache of its
+    // data folder; a pass that ran to its end drops the files it no longer found.
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    cache.Open(platform::DataFolder() + "\\" + fileid::kFileCacheName);
+    cache.BeginPass();
+    const bool complete = VN_ProgramDiscovery(list).ScanInventory(window, message, componentScan);
+    cache.Save(complete);
+    return complete;
 }
 
 int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item, bool check) {

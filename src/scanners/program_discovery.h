@@ -133,6 +133,9 @@ public:
     int AddUserApplication(const std::string& path);
 
 private:
+    // The system's answer for a shortcut, through the file cache for plain
+    // shell links.
+    LinkResult ResolveShortcut(const std::string& path, ShortcutInfo& link);
     // The full source list; true when a source reported stopped.
     bool RunFullSourceList(bool componentScan);
     // Folder tree walk below `folder`; true when stopped.

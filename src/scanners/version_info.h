@@ -68,8 +68,22 @@ struct VersionInfoRead {
     std::unique_ptr<IVersionInfo> info;
 };
 
-// Reads the version information of a file (Windows: GetFileVersionInfoSize and
-// GetFileVersionInfo; host: the version resource of a PE image).
+// Reads the version information of a file: from the process's file cache
+// (file_cache.h) when one is open and knows the file as it is now, else from
+// the file (ReadVersionBytes), whose answer the cache then keeps.
 VersionInfoRead ReadVersionInfo(const std::string& path);
+
+// The platform's read of a file's version information as bytes: kOk with the
+// bytes, or the failure and no bytes (Windows: GetFileVersionInfoSize and
+// GetFileVersionInfo; host: the version resource of a PE image).
+struct VersionBytesRead {
+    HResult result = kFail;
+    std::string bytes;
+};
+VersionBytesRead ReadVersionBytes(const std::string& path);
+// The version information the bytes of a successful ReadVersionBytes hold, read
+// as the platform reads them; nullptr when there is no memory for it (Windows)
+// or the bytes are no version resource (host).
+std::unique_ptr<IVersionInfo> VersionInfoFromBytes(std::string_view bytes);
 
 }  // namespace fileid

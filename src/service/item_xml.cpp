@@ -15,23 +15,44 @@
 
 namespace vnxml {
 
+namespace {
+
+// The bytes an item text keeps as they are: printable ASCII but "&", "<", ">".
+struct PlainBytes {
+    bool plain[256] = {};
+    PlainBytes() {
+        for (int b = 32; b < 128; ++b) plain[b] = b != '&' && b != '<' && b != '>';
+    }
+};
+const PlainBytes kPlain;
+
+}  // namespace
+
+void AppendEscapedItemText(std::string& out, std::string_view text) {
+    // Runs of bytes that stand as they are go over in one copy.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p != end) {
+        const char* run = p;
+        while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
+        out.append(run, static_cast<size_t>(p - run));
+        if (p == end) break;
+        switch (*p++) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '\t': out += '\t'; break;
+            case '\n': out += '\n'; break;
+            case '\r': out += '\r'; break;
+            default: break;  // other control characters and bytes above 127 are left out
+        }
+    }
+}
+
 std::string EscapeItemText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '\t':
-        case '\n':
-        case '\r': out += c; break;
-        default:
-            if (byte >= 32 && byte < 128) out += c;
-            break;
-        }
-    }
+    AppendEscapedItemText(out, text);
     return out;
 }
 
@@ -45,7 +66,7 @@ void Line(std::string& out, const char* name, std::string_view text) {
     out += "\t<";
     out += name;
     out += '>';
-    out += EscapeItemText(text);
+    AppendEscapedItemText(out, text);
     out += "</";
     out += name;
     out += ">\n";
@@ -67,7 +88,7 @@ void PendingReport(std::string& out, const VN_UpdatedItem& item) {
     out += "\t<submission>\n\t\t<reason>";
     out += ScanDocumentServices().LoadText(item.reportReason);
     out += "</reason>\n\t\t<comments>";
-    out += EscapeItemText(item.reportComments);
+    AppendEscapedItemText(out, item.reportComments);
     out += "</comments>\n\t</submission>\n";
 }
 
@@ -136,6 +157,7 @@ std::unique_ptr<IScanDocumentServices> InstallScanDocumentServices(std::unique_p
 std::string ItemXml(VN_WatchItem& item) {
     vnxml::IScanDocumentServices& services = vnxml::ScanDocumentServices();
     std::string out;
+    out.reserve(1024);  // a typical item's text, so that it rarely grows
     vnxml::Start(out, item.GetSequence());
 
     if (!item.targetName.empty()) {

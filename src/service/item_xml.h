@@ -27,6 +27,8 @@ std::string ItemXml(VN_GuidItem& item);
 // every byte of 128 or above is dropped (the service reads item texts as
 // ASCII); quotes and apostrophes pass unchanged.
 std::string EscapeItemText(std::string_view text);
+// The same, appended to `out`.
+void AppendEscapedItemText(std::string& out, std::string_view text);
 
 class IScanDocumentServices {
 public:

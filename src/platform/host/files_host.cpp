@@ -32,6 +32,16 @@ std::optional<uint64_t> FileSize(const std::string& path) {
     return static_cast<uint64_t>(st.st_size);
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    FileStamp stamp;
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    stamp.writeTime =
+        static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
 ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     contents.clear();
     const int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);

@@ -26,6 +26,18 @@ std::optional<uint64_t> FileSize(const std::string& path) {
     return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::optional<FileStamp> StampOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return std::nullopt;
+    FileStamp stamp;
+    stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.writeTime =
+        (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return stamp;
+}
+
 ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     contents.clear();
     // Every sharing mode: a reader should stand in the way of others' saves

@@ -48,22 +48,23 @@ private:
 
 }  // namespace
 
-VersionInfoRead ReadVersionInfo(const std::string& path) {
-    VersionInfoRead read;
+VersionBytesRead ReadVersionBytes(const std::string& path) {
+    VersionBytesRead read;
     MappedFile file(platform::NativePath(path));
     if (!file.Opened()) {
         read.result = FromSystemError(kErrorFileNotFound);
         return read;
     }
     const std::optional<std::string_view> resource = FindVersionResource(file.Bytes());
-    std::unique_ptr<CVersionResource> parsed = resource ? CVersionResource::Parse(*resource) : nullptr;
-    if (!parsed) {
+    if (!resource || !CVersionResource::Parse(*resource)) {
         read.result = FromSystemError(kErrorResourceTypeNotFound);
         return read;
     }
     read.result = kOk;
-    read.info = std::move(parsed);
+    read.bytes.assign(resource->data(), resource->size());
     return read;
 }
+
+std::unique_ptr<IVersionInfo> VersionInfoFromBytes(std::string_view bytes) { return CVersionResource::Parse(bytes); }
 
 }  // namespace fileid

@@ -1,6 +1,7 @@
 // The version information of a file through the version API: the whole
 // resource is read with GetFileVersionInfo and every question goes to
 // VerQueryValue.
+#include <cstring>
 #include <new>
 
 #include "platform/win/wide.h"
@@ -93,8 +94,8 @@ private:
 
 }  // namespace
 
-VersionInfoRead ReadVersionInfo(const std::string& path) {
-    VersionInfoRead read;
+VersionBytesRead ReadVersionBytes(const std::string& path) {
+    VersionBytesRead read;
     const std::wstring wide = platform::Widen(path);
     DWORD handle = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(wide.c_str(), &handle);
@@ -102,20 +103,28 @@ VersionInfoRead ReadVersionInfo(const std::string& path) {
         read.result = FromSystemError(::GetLastError());
         return read;
     }
-    // Five spare zero bytes beyond the reported size: a text at the very end
-    // of the resource still ends in zeros.
-    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[size + 5]());
-    if (!data) {
+    try {
+        read.bytes.assign(size, '\0');
+    } catch (const std::bad_alloc&) {
         read.result = kOutOfMemory;
         return read;
     }
-    if (!::GetFileVersionInfoW(wide.c_str(), 0, size, data.get())) {
+    if (!::GetFileVersionInfoW(wide.c_str(), 0, size, read.bytes.data())) {
         read.result = FromSystemError(::GetLastError());
+        read.bytes.clear();
         return read;
     }
     read.result = kOk;
-    read.info = std::make_unique<CWinVersionInfo>(std::move(data), size);
     return read;
+}
+
+std::unique_ptr<IVersionInfo> VersionInfoFromBytes(std::string_view bytes) {
+    // Five spare zero bytes beyond the reported size: a text at the very end
+    // of the resource still ends in zeros.
+    std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[bytes.size() + 5]());
+    if (!data) return nullptr;
+    std::memcpy(data.get(), bytes.data(), bytes.size());
+    return std::make_unique<CWinVersionInfo>(std::move(data), static_cast<DWORD>(bytes.size()));
 }
 
 }  // namespace fileid

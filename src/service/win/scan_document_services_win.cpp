@@ -1,7 +1,8 @@
 // The Windows answers for the scan document: file digests through CryptoAPI
-// (CFileMd5), icons through the icon encoder, texts from the string table.
+// (CFileMd5) and the file cache, icons through the icon encoder, texts from the string table.
 #include "platform/files.h"
 #include "platform/string_table.h"
+#include "scanners/file_cache.h"
 #include "scanners/win/file_md5.h"
 #include "scanners/win/icon_encoder.h"
 #include "service/item_xml.h"
@@ -12,7 +13,9 @@ namespace {
 
 class WindowsServices final : public IScanDocumentServices {
 public:
-    std::string FileDigest(const std::string& path) override { return fileid::CFileMd5(path).Digest(); }
+    std::string FileDigest(const std::string& path) override {
+        return fileid::ProcessFileCache().Digest(path, [&] { return fileid::CFileMd5(path).Digest(); });
+    }
     std::string ProgramDigest() override { return fileid::CFileMd5(platform::ProgramPath()).Digest(); }
     std::string IconElements(const std::string& productId, const std::string& path) override {
         return fileid::IconElements(productId, path);
