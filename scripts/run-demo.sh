@@ -5,7 +5,9 @@
 # and "ClientLink URL" pointing at the service; shows what the agent did at
 # start-up (its log and folders), then follows its log until Ctrl-C, which
 # asks the agent to exit (as another program would, through varnelctl),
-# waits for it and stops the service. Usage: run-demo.sh BUILD_DIR
+# waits for it and stops the service. Whenever the service has answered a
+# check, the address of that machine's page is shown ("demo: machine page:
+# ..."), to open in a browser. Usage: run-demo.sh BUILD_DIR
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -33,9 +35,11 @@ say "virtual display $DISPLAY"
 agent_pid=""
 tail_pid=""
 service_pid=""
+page_watch_pid=""
 cleanup() {
     trap - INT TERM EXIT
     [ -n "$tail_pid" ] && kill "$tail_pid" 2>/dev/null || true
+    [ -n "$page_watch_pid" ] && kill "$page_watch_pid" 2>/dev/null || true
     if [ -n "$agent_pid" ] && kill -0 "$agent_pid" 2>/dev/null; then
         echo
         say "stopping the agent"
@@ -82,6 +86,12 @@ if [ -x "$service" ]; then
         printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s"/>\n</configuration>\n' "$url" \
             >"$datadir/config.xml"
         say "wrote config.xml with that address into the data folder"
+        # The service prints "machine page: URL" when it has answered a check.
+        tail -n +1 -f --pid="$service_pid" "$tmp/service.out" 2>/dev/null | while IFS= read -r line; do
+            case $line in "machine page: "*) say "$line (open it in a browser)" ;; esac
+        done &
+        page_watch_pid=$!
+        say "the machine page's address appears here once the service has answered a check"
     else
         say "the reference update service did not start:"
         sed 's/^/  | /' "$tmp/service.out"

@@ -25,6 +25,20 @@ int main(int argc, char** argv) {
     ServiceOptions options = cl.options;
     options.defaultSeed = VARNEL_SERVICE_DEFAULT_SEED;
 
+    if (!options.userLinks.empty()) {
+        // An operator's command on the database; no serving.
+        try {
+            ServiceStore store(options.database);
+            std::string out;
+            const bool ok = ApplyUserLinks(store, options.userLinks, out);
+            (ok ? std::cout : std::cerr) << out;
+            return ok ? 0 : 1;
+        } catch (const std::exception& e) {
+            std::cerr << "varnel-service: " << e.what() << "\n";
+            return 1;
+        }
+    }
+
     // SIGINT and SIGTERM are taken by one waiting thread, which stops the
     // server; no handler runs inside the server's threads.
     sigset_t stopSignals;
@@ -38,6 +52,7 @@ int main(int argc, char** argv) {
 
     try {
         UpdateService service(options, log);
+        service.SetNotice([](const std::string& line) { std::cout << line << std::endl; });
         const int port = service.Bind();
         {
             auto lock = service.Store().Lock();

@@ -12,13 +12,15 @@
 --   product_code  its Windows Installer product code
 -- Names, file names, digests and codes compare without regard to case.
 -- Relative addresses are made absolute with the service's public address;
--- "{machineId}" is replaced with the machine's identifier.
+-- "{machineId}" is replaced with the machine's identifier and "{token}" with
+-- the token that opens the machine's own page (give it only in the addresses
+-- of that machine's pages: the machine page and the welcome page).
 
 INSERT INTO site_settings(name, value) VALUES
   ('exclusion_rev_date', '2024-06-01'),
-  ('homepage_url', '/my/{machineId}'),
+  ('homepage_url', '/my/{machineId}?token={token}'),
   ('help_url', '/help/'),
-  ('welcome_url', '/welcome/?machineId={machineId}');
+  ('welcome_url', '/welcome/?machineId={machineId}&token={token}');
 
 INSERT INTO agent_releases(version, url, release_date) VALUES
   ('1.3.1.55', '/downloads/agent/VarnelSetup-1.3.1.55.msi', '2024-01-15'),

@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 
 #include "platform/codepage.h"
@@ -27,7 +28,10 @@ class Reader {
 public:
     Reader(ScanRequest& request, const ParseLimits& limits) : req_(request), limits_(limits) {}
 
-    bool Parse(std::string_view utf8, std::string& error) {
+    // Feeds the document to the parser in blocks; a document that is not
+    // UTF-8 is converted from the code page one block at a time, so that the
+    // converted text never exists whole beside the original.
+    bool Parse(std::string_view document, bool fromCodePage, std::string& error) {
         XML_Parser parser = XML_ParserCreate("UTF-8");  // overrides any declaration
         if (!parser) {
             error = "out of memory";
@@ -38,8 +42,28 @@ public:
         XML_SetElementHandler(parser, &Reader::OnStart, &Reader::OnEnd);
         XML_SetCharacterDataHandler(parser, &Reader::OnText);
         XML_SetStartDoctypeDeclHandler(parser, &Reader::OnDoctype);
-        const bool parsed =
-            XML_Parse(parser, utf8.data(), static_cast<int>(utf8.size()), XML_TRUE) == XML_STATUS_OK;
+        constexpr size_t kBlock = 64 * 1024;
+        bool parsed = true;
+        std::string converted;
+        for (size_t at = 0; parsed;) {
+            size_t size = std::min(kBlock, document.size() - at);
+            if (fromCodePage) {
+                // Never split a double-byte character between blocks.
+                size_t i = at;
+                while (i < at + size) i += platform::IsAnsiLeadByte(static_cast<unsigned char>(document[i])) ? 2 : 1;
+                size = std::min(i, document.size()) - at;
+            }
+            std::string_view block = document.substr(at, size);
+            if (fromCodePage) {
+                converted = platform::AnsiToUtf8(block);
+                block = converted;
+            }
+            at += size;
+            const bool last = at >= document.size();
+            parsed = XML_Parse(parser, block.data(), static_cast<int>(block.size()), last ? XML_TRUE : XML_FALSE) ==
+                     XML_STATUS_OK;
+            if (last) break;
+        }
         if (!parsed && error_.empty()) {
             error_ = textutil::Format("malformed XML at line %lu: %s",
                                       static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)),
@@ -66,6 +90,16 @@ private:
         if (error_.empty()) error_ = std::move(message);
         XML_StopParser(parser_, XML_FALSE);
     }
+    // Refused for its size rather than its form.
+    void TooLarge(std::string message) {
+        if (error_.empty()) tooLarge_ = true;
+        Stop(std::move(message));
+    }
+
+public:
+    bool tooLarge() const { return tooLarge_; }
+
+private:
 
     static const char* Attribute(const XML_Char** attrs, const char* name) {
         for (size_t i = 0; attrs[i]; i += 2)
@@ -108,9 +142,10 @@ private:
         } else if (depth == 1 && textutil::EqualsNoCase(name, "authentication")) {
             if (const char* v = Attribute(attrs, "type")) req_.authType = v;
         } else if (depth == 2 && Under(1, "software.scanned") && textutil::EqualsNoCase(name, "item")) {
-            if (req_.items.size() >= limits_.maxItems) return Stop("too many items");
+            if (req_.items.size() >= limits_.maxItems) return TooLarge("too many items");
             req_.items.emplace_back();
         } else if (depth == 3 && InItem() && textutil::EqualsNoCase(name, "icon")) {
+            if (!CountField()) return;
             ItemIcon icon;
             const auto take = [&](const char* attr, std::string& into) {
                 if (const char* v = Attribute(attrs, attr)) into = v;
@@ -130,8 +165,23 @@ private:
         if (!error_.empty() || stack_.empty()) return;
         std::string& into = stack_.back().text;
         if (into.size() + len > limits_.maxTextBytes)
-            return Stop("text of <" + stack_.back().name + "> is too long");
+            return TooLarge("text of <" + stack_.back().name + "> is too long");
         into.append(text, len);
+    }
+
+    // Counts one more field (element or icon) of the current item; false,
+    // with the parse stopped, past the limits.
+    bool CountField() {
+        const RequestItem& item = req_.items.back();
+        if (item.fields.size() + item.icons.size() >= limits_.maxFieldsPerItem) {
+            TooLarge("too many elements in one item");
+            return false;
+        }
+        if (++fields_ > limits_.maxFieldsPerDocument) {
+            TooLarge("too many elements in the document");
+            return false;
+        }
+        return true;
     }
 
     // The path of the closing element below the element at `base` ("a/b/c").
@@ -165,7 +215,7 @@ private:
             req_.items.back().icons.back().data = textutil::Trim(open.text);
         } else if (depth >= 3 && leaf && InItem()) {
             RequestItem& item = req_.items.back();
-            if (item.fields.size() >= limits_.maxFieldsPerItem) return Stop("too many elements in one item");
+            if (!CountField()) return;
             std::string name = PathFrom(3);
             if (!open.qualifier.empty()) name += "[" + open.qualifier + "]";
             item.fields.push_back({std::move(name), textutil::Trim(open.text)});
@@ -178,6 +228,8 @@ private:
     XML_Parser parser_ = nullptr;
     std::vector<Open> stack_;
     std::string error_;
+    bool tooLarge_ = false;
+    size_t fields_ = 0;
 };
 
 }  // namespace
@@ -227,16 +279,12 @@ ParsedRequest ParseScanRequest(std::string_view document, const ParseLimits& lim
         return result;
     }
     // Agents on Western systems may send Windows-1252 bytes; take those as such.
-    std::string converted;
-    if (!IsValidUtf8(document)) {
-        converted = platform::AnsiToUtf8(document);
-        document = converted;
-    }
     Reader reader(result.request, limits);
     std::string error;
-    result.ok = reader.Parse(document, error);
+    result.ok = reader.Parse(document, !IsValidUtf8(document), error);
     if (!result.ok) {
         result.error = error;
+        result.tooLarge = reader.tooLarge();
         result.request = ScanRequest();
     }
     return result;

@@ -59,16 +59,22 @@ struct ScanRequest {
     std::vector<RequestItem> items;
 };
 
+// What a document may hold. A real agent's item has at most a few dozen
+// elements (a driver with many hardware identifiers the most) and a machine
+// a few thousand items; the bounds leave ample room above that while keeping
+// the rows one check stores, and the time it takes, bounded.
 struct ParseLimits {
-    size_t maxItems = 50000;
-    size_t maxFieldsPerItem = 400;
-    size_t maxTextBytes = 1u << 20;  // one element's text (icons are the largest)
+    size_t maxItems = 10000;
+    size_t maxFieldsPerItem = 128;        // elements and icons of one item
+    size_t maxFieldsPerDocument = 50000;  // over all items
+    size_t maxTextBytes = 1u << 20;       // one element's text (icons are the largest)
     size_t maxDepth = 32;
 };
 
 struct ParsedRequest {
     bool ok = false;
-    std::string error;  // why the document was refused, when !ok
+    bool tooLarge = false;  // refused for holding more than the limits allow
+    std::string error;      // why the document was refused, when !ok
     ScanRequest request;
 };
 

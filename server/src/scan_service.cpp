@@ -5,6 +5,7 @@
 
 #include "catalogue_index.h"
 #include "platform/text.h"
+#include "secure_random.h"
 #include "version.h"
 #include "xml_writer.h"
 
@@ -139,30 +140,35 @@ std::optional<std::string> DecodeBase64(std::string_view text) {
 }
 
 ScanService::ScanService(ServiceStore& store, std::string publicUrl)
-    : store_(store), publicUrl_(std::move(publicUrl)), random_(std::random_device{}()) {
+    : store_(store), publicUrl_(std::move(publicUrl)) {
     while (!publicUrl_.empty() && publicUrl_.back() == '/') publicUrl_.pop_back();
 }
 
 std::string ScanService::NewId() {
-    // A random (version 4) UUID in lower case: safe in URLs and in the registry.
-    const uint64_t hi = (random_() & ~0xF000ull) | 0x4000ull;
-    const uint64_t lo = (random_() & ~(3ull << 62)) | (2ull << 62);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%08llx-%04llx-%04llx-%04llx-%012llx", static_cast<unsigned long long>(hi >> 32),
-                  static_cast<unsigned long long>((hi >> 16) & 0xFFFF), static_cast<unsigned long long>(hi & 0xFFFF),
-                  static_cast<unsigned long long>(lo >> 48),
-                  static_cast<unsigned long long>(lo & 0xFFFFFFFFFFFFull));
-    return buf;
+    // 128 bits from the system's random source, laid out like a UUID
+    // (8-4-4-4-12 lower-case hex digits) as identifiers have always been
+    // written: safe in URLs and in the registry.
+    const std::string hex = RandomHex(16);
+    return hex.substr(0, 8) + "-" + hex.substr(8, 4) + "-" + hex.substr(12, 4) + "-" + hex.substr(16, 4) + "-" +
+           hex.substr(20, 12);
+}
+
+std::string ExpandAddress(const std::string& publicUrl, const std::string& url, const std::string& machineId,
+                          const std::string& token) {
+    std::string out = url;
+    for (const auto& [placeholder, value] : {std::pair<std::string, const std::string&>{"{machineId}", machineId},
+                                             std::pair<std::string, const std::string&>{"{token}", token}})
+        for (size_t at = 0; (at = out.find(placeholder, at)) != std::string::npos; at += value.size())
+            out.replace(at, placeholder.size(), value);
+    if (out.empty() || textutil::StartsWithNoCase(out, "http://") || textutil::StartsWithNoCase(out, "https://"))
+        return out;
+    return publicUrl + (out.front() == '/' ? "" : "/") + out;
 }
 
 std::string ScanService::Absolute(const std::string& url, const std::string& machineId) const {
-    std::string out = url;
-    const std::string placeholder = "{machineId}";
-    for (size_t at = 0; (at = out.find(placeholder, at)) != std::string::npos; at += machineId.size())
-        out.replace(at, placeholder.size(), machineId);
-    if (out.empty() || textutil::StartsWithNoCase(out, "http://") || textutil::StartsWithNoCase(out, "https://"))
-        return out;
-    return publicUrl_ + (out.front() == '/' ? "" : "/") + out;
+    // Only the machine's own pages carry its token; catalogue addresses never do.
+    const std::string token = url.find("{token}") != std::string::npos ? store_.PageToken(machineId) : std::string();
+    return ExpandAddress(publicUrl_, url, machineId, token);
 }
 
 ScanOutcome ScanService::Handle(const ScanRequest& request) {
@@ -216,7 +222,7 @@ ScanOutcome ScanService::Handle(const ScanRequest& request) {
     xml.Leaf("code", kStatusOk);
     if (outcome.newMachine) xml.Leaf("set-machine-id", machine->id);
     if (newScan) xml.Leaf("scanid", outcome.scanId);
-    if (request.isCheck) WriteCheckStatus(xml, machine->id);
+    if (request.isCheck) WriteCheckStatus(xml, machine->id, outcome);
     else WritePreScanStatus(xml, request, machine->id, outcome.newMachine);
     xml.Close();  // status
     WriteAuthentication(xml, request, machine->id);
@@ -271,9 +277,9 @@ void ScanService::WritePreScanStatus(XmlWriter& xml, const ScanRequest& request,
     xml.Close();
 }
 
-void ScanService::WriteCheckStatus(XmlWriter& xml, const std::string& machineId) {
+void ScanService::WriteCheckStatus(XmlWriter& xml, const std::string& machineId, ScanOutcome& outcome) {
     const std::string home = store_.SiteSetting("homepage_url");
-    if (!home.empty()) xml.Leaf("homepage", Absolute(home, machineId));
+    if (!home.empty()) xml.Leaf("homepage", outcome.homepage = Absolute(home, machineId));
     const std::string help = store_.SiteSetting("help_url");
     if (!help.empty()) xml.Leaf("helpage", Absolute(help, machineId));
 }
@@ -312,7 +318,9 @@ void ScanService::AnswerItems(XmlWriter& xml, const ScanRequest& request, ScanOu
         }
         stored.push_back(std::move(s));
     }
-    store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now);
+    std::optional<int64_t> readyAt;
+    if (reportDelayMs_ > 0) readyAt = NowMs() + reportDelayMs_;
+    store_.StoreCheck(outcome.scanId, stored, outcome.counts, request.timestamp, now, readyAt);
 }
 
 void ScanService::WriteUpdate(XmlWriter& xml, const StoredItem& item, const Product& product, bool needsIcon,

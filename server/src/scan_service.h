@@ -10,7 +10,6 @@
 // blocked is refused with a non-zero status code and a login error.
 #pragma once
 
-#include <random>
 #include <string>
 
 #include "scan_request.h"
@@ -31,6 +30,7 @@ struct ScanOutcome {
     bool refused = false;
     bool newMachine = false;
     std::string machineId, scanId;
+    std::string homepage;  // the machine page's address given with a check
     ScanCounts counts;
 };
 
@@ -44,11 +44,14 @@ public:
     // database fails (nothing of the request is kept then).
     ScanOutcome Handle(const ScanRequest& request);
 
+    // Checked scans stay in progress this long before their report is ready.
+    void SetReportDelay(int64_t ms) { reportDelayMs_ = ms; }
+
 private:
     void KeepMachineData(const ScanRequest& request, const std::string& machineId, const std::string& now);
     void WritePreScanStatus(XmlWriter& xml, const ScanRequest& request, const std::string& machineId,
                             bool newMachine);
-    void WriteCheckStatus(XmlWriter& xml, const std::string& machineId);
+    void WriteCheckStatus(XmlWriter& xml, const std::string& machineId, ScanOutcome& outcome);
     void AnswerItems(XmlWriter& xml, const ScanRequest& request, ScanOutcome& outcome, const std::string& now);
     void WriteUpdate(XmlWriter& xml, const StoredItem& item, const Product& product, bool needsIcon,
                      const std::string& machineId) const;
@@ -57,12 +60,18 @@ private:
 
     ServiceStore& store_;
     std::string publicUrl_;
-    std::mt19937_64 random_;
+    int64_t reportDelayMs_ = 0;
 };
 
 // True for an identifier the service could have issued: 1 to 64 letters,
 // digits and dashes. Anything else is treated as no identifier at all.
 bool IsPlausibleId(const std::string& id);
+
+// A page or download address of the catalogue as handed out: "{machineId}"
+// and "{token}" (the machine page's token) replaced, and a relative address
+// made absolute with the service's public address (no trailing slash).
+std::string ExpandAddress(const std::string& publicUrl, const std::string& url, const std::string& machineId,
+                          const std::string& token);
 
 // Base64 (RFC 4648, white space ignored); nothing when the text is not Base64.
 std::optional<std::string> DecodeBase64(std::string_view text);

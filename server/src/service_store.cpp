@@ -1,7 +1,11 @@
 #include "service_store.h"
 
+#include <chrono>
 #include <ctime>
 #include <set>
+
+#include "secure_random.h"
+#include "version.h"
 
 namespace vnservice {
 namespace {
@@ -127,7 +131,30 @@ void ServiceStore::CreateSchema() {
     Transaction tx(db_);
     db_.Exec(kSchema);
     db_.Exec("INSERT OR IGNORE INTO meta(key, value) VALUES('schema_version', '1')");
+    Migrate();
     tx.Commit();
+}
+
+// Brings a database of an earlier layout up to date; a new database is
+// created in the first layout and migrated like any other.
+void ServiceStore::Migrate() {
+    Statement v = db_.Prepare("SELECT CAST(value AS INTEGER) FROM meta WHERE key = 'schema_version'");
+    const int64_t version = v.Step() ? v.Int(0) : 1;
+    if (version < 2) {
+        // Version 2: the machine page's access token and the user a machine is
+        // linked to; the time a checked scan's report becomes ready.
+        db_.Exec(
+            "ALTER TABLE machines ADD COLUMN page_token TEXT NOT NULL DEFAULT '';"
+            "ALTER TABLE machines ADD COLUMN urs_id TEXT NOT NULL DEFAULT '';"
+            "ALTER TABLE scans ADD COLUMN ready_ms INTEGER;"
+            "CREATE INDEX IF NOT EXISTS scans_pending ON scans(status, ready_ms);"
+            // The built-in page addresses of earlier catalogues had no token.
+            "UPDATE site_settings SET value = '/my/{machineId}?token={token}'"
+            " WHERE name = 'homepage_url' AND value = '/my/{machineId}';"
+            "UPDATE site_settings SET value = '/welcome/?machineId={machineId}&token={token}'"
+            " WHERE name = 'welcome_url' AND value = '/welcome/?machineId={machineId}';"
+            "UPDATE meta SET value = '2' WHERE key = 'schema_version';");
+    }
 }
 
 void ServiceStore::ReplaceCatalogue(const std::vector<std::string>& seedTexts) {
@@ -220,8 +247,8 @@ std::optional<Machine> ServiceStore::FindMachine(const std::string& id) {
 }
 
 void ServiceStore::CreateMachine(const std::string& id, const std::string& now) {
-    Statement s = db_.Prepare("INSERT INTO machines(id, first_seen, last_seen) VALUES(?, ?, ?)");
-    s.Bind(1, id).Bind(2, now).Bind(3, now).Run();
+    Statement s = db_.Prepare("INSERT INTO machines(id, first_seen, last_seen, page_token) VALUES(?, ?, ?, ?)");
+    s.Bind(1, id).Bind(2, now).Bind(3, now).Bind(4, RandomHex(kPageTokenBytes)).Run();
 }
 
 void ServiceStore::TouchMachine(const std::string& id, const std::string& machineName,
@@ -260,7 +287,7 @@ void ServiceStore::CreateScan(const std::string& scanId, const std::string& mach
 
 void ServiceStore::StoreCheck(const std::string& scanId, const std::vector<StoredItem>& items,
                               const ScanCounts& counts, const std::string& clientTimestamp,
-                              const std::string& now) {
+                              const std::string& now, std::optional<int64_t> readyAtMs) {
     Statement clear = db_.Prepare("DELETE FROM scan_items WHERE scan_id = ?");
     clear.Bind(1, scanId).Run();
     Statement item = db_.Prepare(
@@ -280,11 +307,152 @@ void ServiceStore::StoreCheck(const std::string& scanId, const std::vector<Store
         for (const auto& [name, value] : it.fields)
             field.Bind(1, scanId).Bind(2, ordinal).Bind(3, ++position).Bind(4, name).Bind(5, value).Run();
     }
+    // Without a ready time the items are processed now; with one the scan
+    // stays in progress until FinishDueScans passes that time.
     Statement done = db_.Prepare(
-        "UPDATE scans SET status = 'COMPLETE', checked = ?, client_timestamp = ?, item_count = ?,"
-        " recognised_count = ?, outdated_count = ? WHERE id = ?");
+        "UPDATE scans SET status = CASE WHEN ?7 IS NULL THEN 'COMPLETE' ELSE 'IN_PROGRESS' END, ready_ms = ?7,"
+        " checked = ?1, client_timestamp = ?2, item_count = ?3, recognised_count = ?4, outdated_count = ?5"
+        " WHERE id = ?6");
     done.Bind(1, now).Bind(2, clientTimestamp).Bind(3, counts.items).Bind(4, counts.recognised);
-    done.Bind(5, counts.outdated).Bind(6, scanId).Run();
+    done.Bind(5, counts.outdated).Bind(6, scanId);
+    if (readyAtMs) done.Bind(7, *readyAtMs);
+    done.Run();
+}
+
+void ServiceStore::FinishDueScans(int64_t nowMs) {
+    Statement s = db_.Prepare(
+        "UPDATE scans SET status = 'COMPLETE', ready_ms = NULL"
+        " WHERE status = 'IN_PROGRESS' AND ready_ms IS NOT NULL AND ready_ms <= ?");
+    s.Bind(1, nowMs).Run();
+}
+
+std::string ServiceStore::StoredPageToken(const std::string& machineId) {
+    Statement s = db_.Prepare("SELECT page_token FROM machines WHERE id = ?");
+    s.Bind(1, machineId);
+    return s.Step() ? s.Text(0) : std::string();
+}
+
+std::string ServiceStore::PageToken(const std::string& machineId) {
+    std::string token = StoredPageToken(machineId);
+    if (!token.empty() || !FindMachine(machineId)) return token;
+    // Machines registered before tokens existed get theirs on first use.
+    token = RandomHex(kPageTokenBytes);
+    Statement set = db_.Prepare("UPDATE machines SET page_token = ? WHERE id = ?");
+    set.Bind(1, token).Bind(2, machineId).Run();
+    return token;
+}
+
+bool ServiceStore::SetUserLink(const std::string& machineId, const std::string& ursId) {
+    Statement s = db_.Prepare("UPDATE machines SET urs_id = ? WHERE id = ?");
+    s.Bind(1, ursId).Bind(2, machineId).Run();
+    return db_.Changes() > 0;
+}
+
+std::optional<ScanSummary> ServiceStore::FindScan(const std::string& scanId) {
+    Statement s = db_.Prepare(
+        "SELECT id, machine_id, created, COALESCE(checked, ''), status, item_count, recognised_count, outdated_count"
+        " FROM scans WHERE id = ?");
+    s.Bind(1, scanId);
+    if (!s.Step()) return std::nullopt;
+    return ScanSummary{s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Int(5), s.Int(6), s.Int(7)};
+}
+
+std::vector<ScanSummary> ServiceStore::ScanHistory(const std::string& machineId, int limit) {
+    Statement s = db_.Prepare(
+        "SELECT id, machine_id, created, COALESCE(checked, ''), status, item_count, recognised_count, outdated_count"
+        " FROM scans WHERE machine_id = ? ORDER BY created DESC, rowid DESC LIMIT ?");
+    s.Bind(1, machineId).Bind(2, limit);
+    std::vector<ScanSummary> out;
+    while (s.Step())
+        out.push_back({s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Int(5), s.Int(6), s.Int(7)});
+    return out;
+}
+
+std::optional<MachineReport> ServiceStore::LatestReport(const std::string& machineId) {
+    MachineReport report;
+    {
+        Statement m = db_.Prepare("SELECT id, machine_name, urs_id, last_seen FROM machines WHERE id = ?");
+        m.Bind(1, machineId);
+        if (!m.Step()) return std::nullopt;
+        report.machineId = m.Text(0);
+        report.machineName = m.Text(1);
+        report.ursId = m.Text(2);
+        report.lastSeen = m.Text(3);
+    }
+    {
+        Statement f = db_.Prepare(
+            "SELECT section || '/' || name, value FROM machine_facts WHERE machine_id = ?"
+            " AND ((section = 'profile' AND name = 'operatingSystem/name') OR (section = 'check' AND name = "
+            "'clientVersion'))");
+        f.Bind(1, machineId);
+        while (f.Step()) {
+            if (f.Text(0) == "profile/operatingSystem/name") report.operatingSystem = f.Text(1);
+            else report.clientVersion = f.Text(1);
+        }
+    }
+    // The latest scan whose items are processed.
+    Statement latest = db_.Prepare(
+        "SELECT id, machine_id, created, COALESCE(checked, ''), status, item_count, recognised_count, outdated_count"
+        " FROM scans WHERE machine_id = ? AND status = 'COMPLETE' ORDER BY checked DESC, created DESC, rowid DESC"
+        " LIMIT 1");
+    latest.Bind(1, machineId);
+    if (!latest.Step()) return report;
+    report.scan = ScanSummary{latest.Text(0), latest.Text(1), latest.Text(2), latest.Text(3),
+                              latest.Text(4), latest.Int(5),  latest.Int(6),  latest.Int(7)};
+
+    Statement items = db_.Prepare(
+        "SELECT i.kind, i.prog_name, i.installed_version, i.product_id, i.current_version, i.outdated,"
+        " COALESCE(p.name, ''), COALESCE(p.publisher, ''), COALESCE(p.release_date, ''),"
+        " COALESCE(p.product_url, ''), COALESCE(p.download_url, ''),"
+        " (SELECT value FROM scan_item_fields f WHERE f.scan_id = i.scan_id AND f.ordinal = i.ordinal"
+        "   AND f.name = ?2 LIMIT 1),"
+        " (SELECT value FROM scan_item_fields f WHERE f.scan_id = i.scan_id AND f.ordinal = i.ordinal"
+        "   AND f.name = ?3 LIMIT 1),"
+        " (SELECT value FROM scan_item_fields f WHERE f.scan_id = i.scan_id AND f.ordinal = i.ordinal"
+        "   AND f.name = ?4 LIMIT 1)"
+        " FROM scan_items i LEFT JOIN products p ON p.id = i.product_id WHERE i.scan_id = ?1 ORDER BY i.ordinal");
+    items.Bind(1, report.scan->id).Bind(2, "ExecutableName").Bind(3, "DriverProvider").Bind(4, "DriverDate");
+    std::set<std::pair<int64_t, std::string>> seenProducts;
+    std::set<std::pair<std::string, std::string>> seenOthers, seenDrivers;
+    while (items.Step()) {
+        const std::string kind = items.Text(0);
+        ReportEntry e;
+        e.installedName = items.Text(1);
+        e.installedVersion = items.Text(2);
+        if (kind == "driver") {
+            // Whatever the item carried about its driver.
+            e.publisher = items.Text(12);
+            e.releaseDate = items.Text(13);
+            if (seenDrivers.insert({e.installedName, e.installedVersion}).second)
+                report.drivers.push_back(std::move(e));
+            continue;
+        }
+        if (items.IsNull(3)) {
+            if (e.installedName.empty()) e.installedName = items.Text(11);  // its program file, at least
+            if (seenOthers.insert({e.installedName, e.installedVersion}).second)
+                report.unrecognised.push_back(std::move(e));
+            continue;
+        }
+        // One entry per product and installed version: the agent finds one
+        // program through several sources and folds them the same way.
+        e.productId = items.Int(3);
+        if (!seenProducts.insert({e.productId, CanonicalVersion(e.installedVersion)}).second) continue;
+        e.currentVersion = items.Text(4);
+        e.outdated = !items.IsNull(5) && items.Int(5) != 0;
+        e.name = items.Text(6).empty() ? e.installedName : items.Text(6);
+        e.publisher = items.Text(7);
+        e.releaseDate = items.Text(8);
+        e.productUrl = items.Text(9);
+        e.downloadUrl = items.Text(10);
+        report.products.push_back(std::move(e));
+    }
+    return report;
+}
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::set<int64_t> ServiceStore::ProductsWithIcons() {

@@ -7,16 +7,16 @@
 // the same way.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "http_front.h"
 #include "service_store.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace vnservice {
 
@@ -31,6 +31,14 @@ struct ServiceOptions {
     std::string publicUrl;  // empty: http://127.0.0.1:<port>
     std::string portFile;   // written with the port once listening
     bool quiet = false;
+    ConnectionLimits connections;  // deadlines and bounds of the connection layer
+    // Checked scans stay IN_PROGRESS this long before their report is ready.
+    int64_t reportDelayMs = 0;
+    // The reply to a check is held back this long (a slow service, for tests).
+    int64_t replyDelayMs = 0;
+    // Operator commands that run instead of serving: link machines to users
+    // ("MACHINE_ID=USER_ID"; an empty user removes the link).
+    std::vector<std::string> userLinks;
 };
 
 // The service listens on this address only.
@@ -49,6 +57,10 @@ extern const char kUsage[];
 
 using Logger = std::function<void(const std::string& line)>;
 
+// Applies the operator's user links to the database; one line per link on
+// `out`. False when a link is malformed or names an unknown machine.
+bool ApplyUserLinks(ServiceStore& store, const std::vector<std::string>& links, std::string& out);
+
 class Endpoint {
 public:
     virtual ~Endpoint() = default;
@@ -66,11 +78,16 @@ public:
 
     // Binds 127.0.0.1 on the configured port and mounts the endpoints; the
     // port bound (the chosen one for port 0). Throws std::runtime_error when
-    // the port cannot be bound.
+    // the port cannot be bound. Every route answers only requests addressed
+    // to the service itself (Host 127.0.0.1:PORT, localhost:PORT or the
+    // public URL's host) and no web page of another origin.
     int Bind();
     // Serves until Stop(); false when the server failed.
     bool Run();
     void Stop();
+    // Called with "machine page: <address>" and the counts when a check from a
+    // machine has been answered.
+    void SetNotice(Logger notice) { notice_ = std::move(notice); }
     // True once Run is accepting connections.
     bool IsRunning() const;
 
@@ -79,10 +96,17 @@ public:
     ServiceStore& Store() { return *store_; }
 
 private:
+    // Waits for `ms` or until Stop, whichever comes first.
+    void Pause(int64_t ms);
+
     ServiceOptions options_;
-    Logger log_;
+    Logger log_, notice_;
+    std::mutex stopMutex_;
+    std::condition_variable stopSignal_;
+    bool stopping_ = false;
     std::unique_ptr<ServiceStore> store_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<RoutedServer> server_;
+    std::unique_ptr<HttpFront> front_;
     std::unique_ptr<ScanService> scans_;
     std::vector<std::unique_ptr<Endpoint>> endpoints_;
     int port_ = 0;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/files.h"
+#include "raw_http.h"
 #include "service/frame.h"
 #include "update_service.h"
 #include "xml_tree.h"
@@ -75,15 +76,12 @@ TEST_F(HttpTest, PlainRequestGetsAPlainReply) {
     EXPECT_EQ(root->Child("status")->Text("code"), "0");
 
     // A request without any content type (the agent's uncompressed fallback) is plain too.
-    httplib::Request req;
-    req.method = "POST";
-    req.path = kPath;
-    req.body = Read("server/tests/data/prescan.xml");
-    httplib::Response raw;
-    httplib::Error error;
-    ASSERT_TRUE(client_->send(req, raw, error));
-    EXPECT_EQ(raw.status, 200);
-    EXPECT_TRUE(testxml::Parse(raw.body));
+    const std::string doc = Read("server/tests/data/prescan.xml");
+    rawhttp::Socket s(port_);
+    s.Send(rawhttp::PostHead(port_, kPath, "Content-Length: " + std::to_string(doc.size()) + "\r\n") + doc);
+    const std::string reply = s.Receive(std::chrono::seconds(5));
+    EXPECT_EQ(rawhttp::StatusOf(reply), 200);
+    EXPECT_TRUE(testxml::Parse(rawhttp::BodyOf(reply)));
 }
 
 TEST_F(HttpTest, FramedRequestGetsAFramedReply) {

@@ -118,6 +118,17 @@ TEST(ScanRequest, ReadsAnsiBytesAsWindows1252AndKeepsUtf8) {
     const ParsedRequest kept = ParseScanRequest(utf8);
     ASSERT_TRUE(kept.ok) << kept.error;
     EXPECT_EQ(kept.request.machineName, "\xE6\x9D\xB1");
+
+    // A long document is converted piece by piece; texts across the pieces'
+    // borders come out whole.
+    std::string many = "<software.scanned>";
+    for (int i = 0; i < 3000; ++i) many += "<item><ProgName>Caf\xE9 " + std::to_string(i) + " \xE9\xE9\xE9</ProgName></item>";
+    many += "</software.scanned>";
+    const ParsedRequest big = ParseScanRequest(Wrap(many));
+    ASSERT_TRUE(big.ok) << big.error;
+    ASSERT_EQ(big.request.items.size(), 3000u);
+    for (size_t i = 0; i < big.request.items.size(); ++i)
+        ASSERT_EQ(big.request.items[i].Field("ProgName"), "Caf\xC3\xA9 " + std::to_string(i) + " \xC3\xA9\xC3\xA9\xC3\xA9");
 }
 
 TEST(ScanRequest, RefusesWhatIsNotAScanDocument) {
@@ -151,7 +162,20 @@ TEST(ScanRequest, BoundsWhatItKeeps) {
     items += "</software.scanned>";
     ParsedRequest parsed = ParseScanRequest(Wrap(items), limits);
     EXPECT_FALSE(parsed.ok);
+    EXPECT_TRUE(parsed.tooLarge);
     EXPECT_EQ(parsed.error, "too many items");
+
+    // Elements are counted over the whole document as well as per item.
+    limits.maxFieldsPerDocument = 5;
+    items = "<software.scanned>";
+    for (int i = 1; i <= 3; ++i) items += "<item><Sequence>1</Sequence><A/></item>";
+    items += "</software.scanned>";
+    parsed = ParseScanRequest(Wrap(items), limits);
+    EXPECT_TRUE(parsed.tooLarge);
+    EXPECT_EQ(parsed.error, "too many elements in the document");
+    limits.maxFieldsPerDocument = 6;
+    EXPECT_TRUE(ParseScanRequest(Wrap(items), limits).ok);
+    EXPECT_FALSE(ParseScanRequest("<meridox>", limits).tooLarge);
 
     parsed = ParseScanRequest(Wrap("<scanid>" + std::string(101, 'x') + "</scanid>"), limits);
     EXPECT_FALSE(parsed.ok);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "platform/files.h"
 #include "scan_service.h"
+#include "secure_random.h"
 #include "xml_tree.h"
 
 using namespace vnservice;
@@ -69,6 +72,11 @@ protected:
         return s.Step() ? s.Int(0) : -1;
     }
 
+    std::string Token(const std::string& machineId) {
+        auto lock = store_.Lock();
+        return store_.StoredPageToken(machineId);
+    }
+
     ServiceStore store_;
     ScanService service_;
 };
@@ -89,7 +97,9 @@ TEST_F(ScanServiceTest, PreScanRegistersANewMachine) {
     EXPECT_EQ(id.size(), 36u);
     EXPECT_TRUE(IsPlausibleId(status.Text("scanid")));
     EXPECT_NE(status.Text("scanid"), id);
-    EXPECT_EQ(status.Text("progresspage"), std::string(kPublic) + "/welcome/?machineId=" + id);
+    const std::string token = Token(id);
+    EXPECT_EQ(token.size(), 2 * kPageTokenBytes);
+    EXPECT_EQ(status.Text("progresspage"), std::string(kPublic) + "/welcome/?machineId=" + id + "&token=" + token);
     EXPECT_EQ(r.root->Child("authentication")->Text("machineid"), id);
     EXPECT_EQ(r.root->Child("authentication")->Text("machinename"), "DESKTOP-7Q2LK");
     EXPECT_TRUE(r.root->All("update").empty());
@@ -159,7 +169,7 @@ TEST_F(ScanServiceTest, CheckAnswersEachRecognisedItem) {
     EXPECT_EQ(status.Text("code"), "0");
     EXPECT_FALSE(status.Child("set-machine-id"));
     EXPECT_FALSE(status.Child("scanid"));  // the check continues the pre-scan's scan
-    EXPECT_EQ(status.Text("homepage"), std::string(kPublic) + "/my/" + machine);
+    EXPECT_EQ(status.Text("homepage"), std::string(kPublic) + "/my/" + machine + "?token=" + Token(machine));
     EXPECT_EQ(status.Text("helpage"), std::string(kPublic) + "/help/");
 
     // Items 4 (unknown program) and 7 (a driver) are not in the catalogue.
@@ -239,11 +249,18 @@ TEST_F(ScanServiceTest, CheckWithoutAUsableScanOpensOne) {
     EXPECT_TRUE(IsPlausibleId(opened));
     EXPECT_NE(opened, scan);
 
-    // Another machine's scan is not continued.
+    // Another machine's scan is neither continued nor changed, whether or
+    // not it holds a check already.
     const std::string other = PreScan().Status().Text("set-machine-id");
     r = Check(other, scan);
     EXPECT_NE(r.Status().Text("scanid"), scan);
     EXPECT_EQ(Count("SELECT item_count FROM scans WHERE id = '" + scan + "'"), 0);
+    Check(machine, opened);
+    const int64_t fields = Count("SELECT COUNT(*) FROM scan_item_fields WHERE scan_id = '" + opened + "'");
+    r = Check(other, opened);
+    EXPECT_NE(r.Status().Text("scanid"), opened);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM scans WHERE id = '" + opened + "' AND machine_id = '" + machine + "'"), 1);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM scan_item_fields WHERE scan_id = '" + opened + "'"), fields);
 
     // A machine the service does not know is registered by its check.
     r = Check("", "");
@@ -314,4 +331,16 @@ TEST_F(ScanServiceTest, RepliesAreAsciiWhateverTheCatalogueHolds) {
     EXPECT_EQ(u->Text("URL"), "https://example.com/?a=1&b=\"2\"");
     EXPECT_EQ(u->Text("Outdated"), "true");
     EXPECT_NE(r.outcome.reply.find("Caf&#233; Tool &#8482;"), std::string::npos);
+}
+
+TEST(SecureRandom, HexOfTheAskedLengthNeverRepeated) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string hex = RandomHex(16);
+        ASSERT_EQ(hex.size(), 32u);
+        ASSERT_EQ(hex.find_first_not_of("0123456789abcdef"), std::string::npos) << hex;
+        seen.insert(hex);
+    }
+    EXPECT_EQ(seen.size(), 1000u);
+    EXPECT_EQ(RandomHex(0), "");
 }
