@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "inventory/database.h"
 #include "inventory/driver_item.h"
 #include "inventory/list_base.h"
@@ -19,34 +21,16 @@
 
 namespace {
 
-class ScratchFolder {
+// The shared temporary folder, with the listing these tests compare.
+class ScratchFolder : public testing_support::TempFolder {
 public:
-    ScratchFolder() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "varnel-items-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() {
-        for (const std::string& name : Names()) DeleteFileA((path_ + "\\" + name).c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+    ScratchFolder() : TempFolder("varnel-items") {}
+    std::string File(const std::string& name) const { return Path(name); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != "..") names.push_back(name);
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
+        for (const auto& e : std::filesystem::directory_iterator(path())) names.push_back(e.path().filename().string());
         return names;
     }
-
-private:
-    std::string path_;
 };
 
 std::unique_ptr<VN_WatchItem> Program(const std::string& name) {
