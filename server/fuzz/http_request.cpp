@@ -92,15 +92,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         reader.TakeContinue();
     }
     switch (step) {
-        case vnservice::RequestReader::Step::kMore:
-            return 0;  // the client would still be sending
+        case vnservice::RequestReader::Step::kMore: return 0;  // the client would still be sending
         case vnservice::RequestReader::Step::kRefused: {
             const int status = reader.Status();
             if ((status != 400 && status != 413 && status != 431) || reader.Refusal().empty()) std::abort();
             return 0;
         }
-        case vnservice::RequestReader::Step::kWhole:
-            break;
+        case vnservice::RequestReader::Step::kWhole: break;
     }
     if (received.size() > bytes.size()) std::abort();
     MemoryStream stream(received);

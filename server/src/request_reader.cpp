@@ -62,8 +62,7 @@ RequestReader::Step RequestReader::Advance(std::string& data) {
                     expectContinue = Lower(value) == "100-continue";
                 }
             }
-            if (conflicting || (!length.empty() && !encoding.empty()))
-                return Refuse(400, "conflicting body lengths");
+            if (conflicting || (!length.empty() && !encoding.empty())) return Refuse(400, "conflicting body lengths");
             if (!encoding.empty()) {
                 if (encoding != "chunked") return Refuse(400, "unsupported transfer encoding");
                 state_ = State::Chunked;
