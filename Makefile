@@ -2,7 +2,7 @@
 #   make test   builds the host and Windows configurations and runs every test
 #   make run    builds the agent and runs it under Wine (Ctrl-C stops it)
 #   make bench  builds and runs the benchmarks
-#   make fuzz   runs every fuzz target for FUZZ_SECONDS
+#   make fuzz   runs every fuzz target for FUZZ_SECONDS and sums up executions per target
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
@@ -66,12 +66,7 @@ bench: bench-build
 	@scripts/run-benchmarks.sh $(abspath $(BUILD))
 
 fuzz: fuzz-build
-	@for f in $(FUZZ_DIR)/tests/fuzz/fuzz_*; do \
-	    name=$$(basename $$f | sed 's/^fuzz_//'); \
-	    mkdir -p $(FUZZ_DIR)/corpus-work/$$name; \
-	    echo "== $$name"; \
-	    $$f -max_total_time=$(FUZZ_SECONDS) $(FUZZ_DIR)/corpus-work/$$name tests/fuzz/corpus/$$name || exit 1; \
-	done
+	@scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -25,9 +25,6 @@ namespace {
 // before the client has read its reply.
 constexpr std::chrono::milliseconds kLinger{1000};
 constexpr size_t kReadBlock = 64 * 1024;
-// A chunk-size line (size and extensions).
-constexpr size_t kMaxChunkLine = 1024;
-
 const char* Reason(int status) {
     switch (status) {
         case 400: return "Bad Request";
@@ -37,19 +34,6 @@ const char* Reason(int status) {
         case 503: return "Service Unavailable";
         default: return "Error";
     }
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
 }
 
 void AddressOf(const sockaddr_storage& sa, std::string& ip, int& port) {
@@ -81,8 +65,6 @@ void SendNow(int fd, const std::string& data) {
 }  // namespace
 
 struct HttpFront::Connection {
-    enum class State { Head, Length, Chunked, Trailers, Draining };
-
     int fd = -1;
     std::string address;
     int port = 0;
@@ -92,14 +74,8 @@ struct HttpFront::Connection {
     Clock::time_point deadline;
     std::string data;  // the request's bytes as received
     size_t counted = 0;  // bytes of `data` counted against the shared budget
-    State state = State::Head;
-    size_t scan = 0;       // where parsing goes on in `data`
-    size_t headStart = 0;  // where the head (or the trailers) began
-    size_t headLines = 0;  // lines of the head (or the trailers) so far
-    size_t bodyStart = 0;
-    size_t bodyLength = 0;   // Content-Length
-    size_t bodyDecoded = 0;  // chunked: payload bytes so far
-    bool expectContinue = false;
+    RequestReader reader;
+    bool draining = false;  // answered or refused: read only to close gracefully
     HttpFront* front = nullptr;
 
     ~Connection() {
@@ -297,6 +273,7 @@ void HttpFront::Accept() {
         auto c = std::make_unique<Connection>();
         c->fd = fd;
         c->front = this;
+        c->reader = RequestReader(limits_);
         AddressOf(peer, c->address, c->port);
         sockaddr_storage local{};
         len = sizeof local;
@@ -316,8 +293,7 @@ void HttpFront::Accept() {
             // request the longest.
             Connection* oldest = nullptr;
             for (auto& [ofd, o] : reading_)
-                if (o->state != Connection::State::Draining && (!oldest || o->accepted < oldest->accepted))
-                    oldest = o.get();
+                if (!o->draining && (!oldest || o->accepted < oldest->accepted)) oldest = o.get();
             if (oldest) {
                 Log("connection from " + oldest->address + " dropped to make room");
                 const int ofd = oldest->fd;
@@ -361,7 +337,7 @@ void HttpFront::ReadFrom(Connection& c) {
             Release(address);
             return;
         }
-        if (c.state == Connection::State::Draining) continue;
+        if (c.draining) continue;
         c.data.append(block, static_cast<size_t>(n));
         c.counted += static_cast<size_t>(n);
         if ((buffered_ += static_cast<size_t>(n)) > limits_.maxBufferedBytes) {
@@ -370,109 +346,17 @@ void HttpFront::ReadFrom(Connection& c) {
         }
         Advance(c);
         // A complete request has left the reading set, a refused one is draining.
-        if (!reading_.count(c.fd) || c.state == Connection::State::Draining) return;
+        if (!reading_.count(c.fd) || c.draining) return;
     }
 }
 
-// Follows the request's framing over the bytes received so far: the head,
-// then a body of Content-Length bytes or chunks and trailers.
+// Follows the request's framing over the bytes received so far; a whole
+// request goes to the workers' queue.
 void HttpFront::Advance(Connection& c) {
-    using State = Connection::State;
-    for (;;) {
-        if (c.state == State::Head || c.state == State::Trailers) {
-            const size_t eol = c.data.find('\n', c.scan);
-            if ((eol == std::string::npos ? c.data.size() : eol) - c.headStart > limits_.maxHeadBytes)
-                return Reply(c, 431, "request head too large");
-            if (eol == std::string::npos) return;
-            const bool blank = c.data.find_first_not_of('\r', c.scan) >= eol;
-            c.scan = eol + 1;
-            if (++c.headLines > limits_.maxHeadLines + 1) return Reply(c, 431, "too many header lines");
-            if (!blank) continue;
-            if (c.state == State::Trailers) break;  // the request is whole
-            // The head is whole: decide how the body is framed.
-            c.bodyStart = c.scan;
-            std::string length, encoding;
-            bool conflicting = false;
-            const std::string head = c.data.substr(0, c.bodyStart);
-            for (size_t at = head.find('\n') + 1, next; (next = head.find('\n', at)) != std::string::npos;
-                 at = next + 1) {
-                const std::string h = head.substr(at, next - at);
-                const size_t colon = h.find(':');
-                if (colon == std::string::npos) continue;
-                const std::string name = Lower(Trim(h.substr(0, colon)));
-                const std::string value = Trim(h.substr(colon + 1));
-                if (name == "content-length") {
-                    if (!length.empty() && length != value) conflicting = true;
-                    length = value;
-                } else if (name == "transfer-encoding") {
-                    encoding += (encoding.empty() ? "" : ",") + Lower(value);
-                } else if (name == "expect") {
-                    c.expectContinue = Lower(value) == "100-continue";
-                }
-            }
-            if (conflicting || (!length.empty() && !encoding.empty()))
-                return Reply(c, 400, "conflicting body lengths");
-            if (!encoding.empty()) {
-                if (encoding != "chunked") return Reply(c, 400, "unsupported transfer encoding");
-                c.state = State::Chunked;
-            } else if (!length.empty()) {
-                if (length.size() > 19 || length.find_first_not_of("0123456789") != std::string::npos)
-                    return Reply(c, 400, "bad Content-Length");
-                c.bodyLength = std::stoull(length);
-                if (c.bodyLength > limits_.maxBodyBytes) return Reply(c, 413, "request body too large");
-                if (c.bodyLength == 0) break;
-                c.state = State::Length;
-            } else {
-                break;  // no body
-            }
-            if (c.expectContinue && c.data.size() == c.bodyStart) SendNow(c.fd, "HTTP/1.1 100 Continue\r\n\r\n");
-            continue;
-        }
-        if (c.state == State::Length) {
-            if (c.data.size() - c.bodyStart < c.bodyLength) return;
-            break;
-        }
-        if (c.state == State::Chunked) {
-            // Raw chunked bytes are bounded too: tiny chunks cost framing.
-            if (c.scan - c.bodyStart > limits_.maxBodyBytes + limits_.maxBodyBytes / 8 + kMaxChunkLine)
-                return Reply(c, 413, "request body too large");
-            const size_t eol = c.data.find('\n', c.scan);
-            if (eol == std::string::npos) {
-                if (c.data.size() - c.scan > kMaxChunkLine) return Reply(c, 400, "bad chunk");
-                return;
-            }
-            const std::string line = Trim(c.data.substr(c.scan, eol - c.scan));
-            const std::string digits = line.substr(0, line.find(';'));
-            size_t size = 0;
-            if (Trim(digits).empty() || Trim(digits).size() > 15 ||
-                Trim(digits).find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-                return Reply(c, 400, "bad chunk");
-            size = std::stoull(Trim(digits), nullptr, 16);
-            if (size > limits_.maxBodyBytes - c.bodyDecoded) return Reply(c, 413, "request body too large");
-            if (size == 0) {
-                c.scan = eol + 1;
-                c.state = State::Trailers;
-                c.headStart = c.scan;
-                c.headLines = 0;
-                continue;
-            }
-            // The chunk's data and its line end must have arrived.
-            const size_t end = eol + 1 + size;
-            if (c.data.size() < end + 1) return;
-            size_t next = end;
-            if (c.data[next] == '\r') {
-                if (c.data.size() < next + 2) return;
-                ++next;
-            }
-            if (c.data[next] != '\n') return Reply(c, 400, "bad chunk");
-            c.bodyDecoded += size;
-            c.scan = next + 1;
-            continue;
-        }
-        return;
-    }
-    // The request is whole; bytes after it are not part of it.
-    c.data.resize(c.state == State::Length ? c.bodyStart + c.bodyLength : c.scan);
+    const RequestReader::Step step = c.reader.Advance(c.data);
+    if (c.reader.TakeContinue()) SendNow(c.fd, "HTTP/1.1 100 Continue\r\n\r\n");
+    if (step == RequestReader::Step::kRefused) return Reply(c, c.reader.Status(), c.reader.Refusal());
+    if (step != RequestReader::Step::kWhole) return;
     const int fd = c.fd;
     ::epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);
     auto it = reading_.find(fd);
@@ -492,7 +376,7 @@ void HttpFront::Reply(Connection& c, int status, const std::string& text) {
 
 void HttpFront::Drain(Connection& c) {
     ::shutdown(c.fd, SHUT_WR);
-    c.state = Connection::State::Draining;
+    c.draining = true;
     c.deadline = Clock::now() + kLinger;
     buffered_ -= c.counted;
     c.counted = 0;
@@ -576,7 +460,7 @@ void HttpFront::ExpireDeadlines() {
         if (c->deadline <= now) expired.push_back(fd);
     for (int fd : expired) {
         Connection& c = *reading_[fd];
-        if (c.state != Connection::State::Draining) {
+        if (!c.draining) {
             Log("connection from " + c.address + " cut off: request not complete in time");
             Reply(c, 408, "request not complete in time");
             continue;

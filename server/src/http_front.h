@@ -40,22 +40,9 @@
 
 #include <httplib.h>
 
-namespace vnservice {
+#include "request_reader.h"
 
-struct ConnectionLimits {
-    // From a connection's acceptance to the last byte of its request.
-    std::chrono::milliseconds requestDeadline{10000};
-    // For writing the reply.
-    std::chrono::milliseconds writeDeadline{10000};
-    size_t maxHeadBytes = 32 * 1024;  // request line, headers and chunked trailers
-    size_t maxHeadLines = 100;
-    size_t maxBodyBytes = 16u * 1024u * 1024u;  // after removing any chunked framing
-    size_t maxConnections = 512;
-    size_t maxConnectionsPerAddress = 64;
-    size_t maxQueuedRequests = 64;
-    size_t maxBufferedBytes = 256u * 1024u * 1024u;
-    size_t workers = 4;
-};
+namespace vnservice {
 
 // The HTTP server whose routes and handlers answer the requests the front has
 // read: endpoints mount their routes on it as on any httplib::Server.

@@ -94,6 +94,8 @@ public:
     int Port() const { return port_; }
     const std::string& PublicUrl() const { return publicUrl_; }
     ServiceStore& Store() { return *store_; }
+    // The server holding the routes (after Bind), for a request read whole elsewhere.
+    RoutedServer& Routes() { return *server_; }
 
 private:
     // Waits for `ms` or until Stop, whichever comes first.

@@ -47,13 +47,14 @@ std::string SerializeObjectList(const ItemList& items, size_t sizeHint) {
     return writer.TakeData();
 }
 
-ItemList ParseObjectList(std::string_view data) {
+ItemList ParseObjectList(std::string_view data, size_t* unread) {
     ArchiveReader reader(data);
     const uint32_t count = reader.ReadCount();
     reader.RequireRoom(count, 2);  // every reference takes at least a WORD
     ItemList items;
     items.reserve(count);
     for (uint32_t i = 0; i < count; ++i) items.push_back(reader.ReadObject());
+    if (unread) *unread = reader.Remaining();
     return items;
 }
 
@@ -76,6 +77,7 @@ std::vector<std::string> ParseStringList(std::string_view data) {
 
 bool LoadStringListFile(const std::string& path, std::vector<std::string>& names) {
     std::string data;
+    platform::RemoveStaleSaveTemporaries(path);
     const platform::ReadOutcome read = platform::ReadWholeFile(path, data);
     if (read == platform::ReadOutcome::kCannotOpen) return true;
     try {

@@ -29,8 +29,9 @@ using ItemList = std::vector<std::unique_ptr<VN_ItemGrandBase>>;
 // `sizeHint`, the expected size (say, of the last image), saves regrowing.
 std::string SerializeObjectList(const ItemList& items, size_t sizeHint = 0);
 // Parses a whole file image; throws ArchiveError for damaged or foreign data.
-// Bytes after the list are ignored.
-ItemList ParseObjectList(std::string_view data);
+// Bytes after the list are ignored (files of other versions may carry
+// some); `unread`, when given, receives how many there were.
+ItemList ParseObjectList(std::string_view data, size_t* unread = nullptr);
 
 // The outdated-product list: a count, then that many strings.
 std::string SerializeStringList(const std::vector<std::string>& names);

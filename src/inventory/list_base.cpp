@@ -203,6 +203,8 @@ bool VN_ListBase::Save() { return databasePath_.empty() ? false : SaveFile(datab
 
 bool VN_ListBase::LoadFile(const std::string& path) {
     try {
+        // Saves killed part way leave their temporaries: the next load ends them.
+        platform::RemoveStaleSaveTemporaries(path);
         std::string data;
         switch (platform::ReadWholeFile(path, data)) {
             case platform::ReadOutcome::kCannotOpen:
@@ -213,10 +215,16 @@ bool VN_ListBase::LoadFile(const std::string& path) {
             case platform::ReadOutcome::kRead:
                 break;
         }
-        inventory::ItemList loaded = inventory::ParseObjectList(data);
+        size_t unread = 0;
+        inventory::ItemList loaded = inventory::ParseObjectList(data, &unread);
         for (const auto& item : loaded)
             if (item && !AcceptsItem(*item))
                 throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() + " does not belong in this list");
+        // Loaded all the same, as files of other versions may carry more after
+        // the list; but said, as it may as well be what is left of damage.
+        if (unread > 0)
+            vnlog::WriteRaw("*** Warning, " + std::to_string(unread) + " bytes after the last object of " + path +
+                            " ignored in VN_ListBase::LoadFile");
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
         items_.reserve(items_.size() + loaded.size());
         for (auto& item : loaded) items_.push_back(std::move(item));

@@ -39,7 +39,20 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Writes the bytes to a new file in the same folder, flushes it to disk, then
 // moves it over `path`. On any failure the old file is left untouched and the
 // temporary file is removed. True on success.
+// The replacement keeps the replaced file's permissions (a new file gets
+// the default ones); saves of one file from several threads or processes at
+// once each land whole. Stale temporaries of `path` are removed as well.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
+// The temporary files that saves of `path` left behind when their process
+// ended part way (killed, or lost with the machine) are removed; those of
+// saves still running, in this process or another, are left alone. Answers
+// how many were removed.
+size_t RemoveStaleSaveTemporaries(const std::string& path);
+// A save's temporary is named after its file, the saving process and thread
+// and a counter: "<file name>.<process>.<thread>.<counter>.tmp". When
+// `fileName` is such a name for the file named `targetName` (letters compared
+// ignoring case, as Windows names are), the process that made it.
+std::optional<uint32_t> SaveTemporaryProcess(std::string_view fileName, std::string_view targetName);
 bool RemoveFile(const std::string& path);
 // Creates the folder and every missing parent. True when it exists afterwards.
 bool CreateDirectories(const std::string& path);

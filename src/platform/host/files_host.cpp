@@ -1,9 +1,14 @@
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <limits>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -67,12 +72,67 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     return ReadOutcome::kRead;
 }
 
+namespace {
+
+// The folder part of a native path ("." when it has none).
+std::string FolderOf(const std::string& nativePath) {
+    const size_t slash = nativePath.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : nativePath.substr(0, slash);
+}
+
+// A new, empty file beside `target` for a save to write, named after the
+// process, the thread and a counter so that no two saves ever share one
+// (the stale-temporary clean-up reads the process back from the name). Its
+// permissions are the default ones (0666 less the umask) until the save sets
+// them.
+int CreateSaveTemporary(const std::string& target, std::string& tmp) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        tmp = target + "." + std::to_string(::getpid()) + "." + std::to_string(::gettid()) + "." +
+              std::to_string(++counter) + ".tmp";
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Whether the process `pid` is running (a process of another user counts).
+bool ProcessIsRunning(uint32_t pid) {
+    if (pid == 0 || pid > static_cast<uint32_t>(std::numeric_limits<pid_t>::max())) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+size_t RemoveStaleSaveTemporaries(const std::string& path) {
+    const std::string target = NativePath(path);
+    const std::string folder = FolderOf(target);
+    const std::string name = target.substr(target.find_last_of('/') + 1);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return 0;
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<uint32_t> owner = SaveTemporaryProcess(entry->d_name, name);
+        if (owner && !ProcessIsRunning(*owner)) stale.push_back(folder + "/" + entry->d_name);
+    }
+    ::closedir(dir);
+    size_t removed = 0;
+    for (const std::string& file : stale)
+        if (::unlink(file.c_str()) == 0) ++removed;
+    return removed;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
     const std::string target = NativePath(path);
-    std::string tmp = target + ".XXXXXX";
-    const int fd = ::mkstemp(&tmp[0]);
+    RemoveStaleSaveTemporaries(path);
+    std::string tmp;
+    const int fd = CreateSaveTemporary(target, tmp);
     if (fd < 0) return false;
     bool ok = true;
+    // The replaced file's permissions carry over: a private file stays private.
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 0777) != 0) ok = false;
     size_t done = 0;
     while (ok && done < data.size()) {
         const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
@@ -82,10 +142,20 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     }
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
-    if (ok) ::chmod(tmp.c_str(), 0644);
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    // The rename lives in the folder: flush it too, so that the replacement
+    // outlasts a power loss. Its failure is not the save's: the new contents
+    // are in place already, and false would tell the caller the old file stayed.
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }

@@ -76,9 +76,40 @@ UniqueFile CreateSaveTemporary(const std::string& path, std::string& tmp) {
     return UniqueFile();
 }
 
+// Whether the process `pid` is running. A process that cannot be opened for
+// want of rights is running; an identifier that names none is not.
+bool ProcessIsRunning(DWORD pid) {
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    return !GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE;
+}
+
 }  // namespace
 
+size_t RemoveStaleSaveTemporaries(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::vector<std::string> stale;
+    WIN32_FIND_DATAA found;
+    {
+        UniqueFind find(FindFirstFileA((path + ".*.tmp").c_str(), &found));
+        if (!find) return 0;
+        do {
+            const std::optional<uint32_t> owner = SaveTemporaryProcess(found.cFileName, name);
+            if (owner && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !ProcessIsRunning(*owner))
+                stale.push_back(folder + found.cFileName);
+        } while (FindNextFileA(find.get(), &found));
+    }
+    size_t removed = 0;
+    for (const std::string& file : stale)
+        if (DeleteFileA(file.c_str())) ++removed;
+    return removed;
+}
+
 bool WriteFileAtomically(const std::string& path, std::string_view data) {
+    RemoveStaleSaveTemporaries(path);
     std::string tmp;
     bool ok;
     {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "appcore/preferences_file.h"
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/setting_names.h"
 
@@ -69,16 +70,13 @@ TEST_F(PreferencesFile, LineBreaksInAValueCannotAddKeys) {
 }
 
 TEST_F(PreferencesFile, WriteReplacesTheFileInTheDataFolder) {
-    char tmpl[] = "/tmp/vnprefs-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string folder = tmpl;
-    const std::string path = folder + "/VNPrefs.ini";
+    const testing_support::TempFolder dir("vnprefs");
+    const std::string folder = dir.str();
+    const std::string path = dir.Path("VNPrefs.ini");
     ASSERT_TRUE(platform::WriteFileAtomically(path, "[other]\r\nold=1\r\n"));
     settings_->WriteText(setting::kScanId, "S-7");
     ASSERT_TRUE(appcore::WritePreferencesFile(*settings_, folder));
     EXPECT_EQ(platform::ReadWholeFile(path), appcore::PreferencesText(*settings_));
-    platform::RemoveFile(path);
-    rmdir(folder.c_str());
 }
 
 }  // namespace

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include "appcore/window_placement.h"
+#include "common/scoped_hook.h"
 #include "platform/setting_names.h"
 
 namespace {
 
 class WindowPlacement : public ::testing::Test {
 protected:
-    void SetUp() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
-    void TearDown() override { platform::InstallSettingsStore(nullptr); }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     platform::Settings& settings() { return platform::AppSettings(); }
 };
 

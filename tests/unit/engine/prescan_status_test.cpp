@@ -2,6 +2,7 @@
 // date its request carries.
 #include <gtest/gtest.h>
 
+#include "common/scoped_hook.h"
 #include "engine/prescan_status.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -10,8 +11,7 @@ namespace {
 
 class PreScanStatus : public ::testing::Test {
 protected:
-    void SetUp() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
-    void TearDown() override { platform::InstallSettingsStore(nullptr); }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     static platform::Settings& S() { return platform::AppSettings(); }
     static std::optional<std::string> Raw(const char* name) {
         return S().store().GetText(platform::ISettingsStore::Hive::User, name, 520, false);

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/temp_folder.h"
 #include "dlmgr/history_item.h"
 #include "inventory/daily_item.h"
 #include "inventory/driver_item.h"
@@ -57,27 +57,17 @@ struct Bytes {
     }
 };
 
-class TempDir {
+// The shared temporary folder under the names these tests use.
+class TempDir : public testing_support::TempFolder {
 public:
-    TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "varnel-inv-XXXXXX").string();
-        path_ = ::mkdtemp(&tmpl[0]) ? tmpl : std::string();
-        EXPECT_FALSE(path_.empty());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string File(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& Path() const { return path_; }
+    TempDir() : TempFolder("varnel-inv") {}
+    std::string File(const std::string& name) const { return TempFolder::Path(name); }
+    std::string Path() const { return str(); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
+        for (const auto& e : std::filesystem::directory_iterator(path())) names.push_back(e.path().filename().string());
         return names;
     }
-
-private:
-    std::string path_;
 };
 
 inline std::string ReadFile(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "common/scoped_hook.h"
 #include "inventory/archive.h"
 #include "inventory/item_services.h"
 #include "inventory/ob_list.h"
@@ -43,9 +44,9 @@ protected:
             {{kOfficeSuite, "VersionString"}, "12.0.6612.1000"},
         });
         installer_ = fake.get();
-        inventory::InstallInstallerQuery(std::move(fake));
+        installerQuery_.Replace(std::move(fake));
     }
-    void TearDown() override { inventory::InstallInstallerQuery(nullptr); }
+    testing_support::ScopedHook<inventory::InstallInstallerQuery> installerQuery_{nullptr};
     FakeInstaller* installer_ = nullptr;
 };
 
@@ -347,7 +348,7 @@ TEST(ItemIcons, ItemsAskThePainterForTheirOwnIcon) {
     };
     auto owned = std::make_unique<Painter>();
     Painter* painter = owned.get();
-    inventory::InstallItemIcons(std::move(owned));
+    const testing_support::ScopedHook<inventory::InstallItemIcons> icons(std::move(owned));
     int fakeControl = 0;
     testsupport::FullWatchItem()->ShowIcon(&fakeControl);
     EXPECT_EQ(painter->calls, "file:C:\\Program Files (x86)\\Microsoft Office\\Office12\\WINWORD.EXE");
@@ -355,7 +356,6 @@ TEST(ItemIcons, ItemsAskThePainterForTheirOwnIcon) {
     painter->calls.clear();
     testsupport::FullDriverItem()->ShowIcon(&fakeControl);
     EXPECT_EQ(painter->calls, "class:Net");
-    inventory::InstallItemIcons(nullptr);
 }
 
 TEST(CatalogueItems, DailyItemDownloadAddressAndDirectness) {

@@ -2,6 +2,8 @@
 // replacement), clearing, filling a list control, the stop event, the worker
 // slot and stale-item removal.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <future>
@@ -138,6 +140,36 @@ TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
     VN_ListUpdatedBase watch(dir.File("full.db"));
     EXPECT_TRUE(watch.Load());
     EXPECT_EQ(watch.GetCount(), 2u);
+}
+
+TEST(ListFiles, BytesAfterTheLastObjectLoadWithAWarning) {
+    TempDir dir;
+    LogCapture log;
+    VN_ListBase source;
+    source.AddTail(testsupport::FullWatchItem());
+    source.SaveFile(dir.File("full.db"));
+    const std::string longer = dir.File("longer.db");
+    testsupport::WriteFile(longer, testsupport::ReadFile(dir.File("full.db")) + "\x01\x02\x03");
+    VN_ListBase list;
+    EXPECT_TRUE(list.LoadFile(dir.File("full.db")));
+    EXPECT_EQ(log.Text().find("bytes after the last object"), std::string::npos);
+    EXPECT_TRUE(list.LoadFile(longer));
+    EXPECT_EQ(list.GetCount(), 2u);
+    EXPECT_TRUE(
+        log.Contains("*** Warning, 3 bytes after the last object of " + longer + " ignored in VN_ListBase::LoadFile"));
+    EXPECT_FALSE(log.Contains(kLoadWarning));
+}
+
+TEST(ListFiles, LoadRemovesTheTemporariesOfKilledSaves) {
+    TempDir dir;
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string stale = dir.File("varnel.db." + std::to_string(ended) + ".1.1.tmp");
+    testsupport::WriteFile(stale, "part of a save");
+    VN_ListBase list(dir.File("varnel.db"));
+    EXPECT_TRUE(list.Load());  // the file itself is missing
+    EXPECT_TRUE(dir.Names().empty());
 }
 
 TEST(ListFiles, AFileThatFailsToReadIsDamagedButAFolderIsMissing) {

@@ -3,6 +3,7 @@
 // texts, the merge steps, and the list's clearing, loading and saving.
 #include <gtest/gtest.h>
 
+#include "common/scoped_hook.h"
 #include "inventory/watch_list.h"
 #include "inventory_test_support.h"
 #include "platform/message_names.h"
@@ -20,14 +21,10 @@ const char kSevenZipCode[] = "{23170F69-40C1-2702-2301-000001000000}";
 class WatchListMerge : public ::testing::Test {
 protected:
     void SetUp() override {
-        notices_ = wltest::NoticeRecorder::Install();
+        notices_ = wltest::NoticeRecorder::Install(notifier_);
         message_ = platform::RegisterMessage(wmname::kUpdateItem);
         list_.SetNotifyTarget(kWindow, message_);
         list_.IncrementScanCount();
-    }
-    void TearDown() override {
-        platform::InstallNotifier(nullptr);
-        inventory::InstallInstallerQuery(nullptr);
     }
 
     VN_WatchItem* Only() {
@@ -35,6 +32,8 @@ protected:
         return list_.GetWatchItemAt(0);
     }
 
+    testing_support::ScopedHook<platform::InstallNotifier> notifier_{nullptr};
+    testing_support::ScopedHook<inventory::InstallInstallerQuery> installerQuery_{nullptr};
     TempDir dir_;
     VN_WatchList list_{dir_.Path()};
     wltest::NoticeRecorder* notices_ = nullptr;
@@ -145,7 +144,7 @@ TEST_F(WatchListMerge, InstalledVersionsMoveForwardComparedAsText) {
 TEST_F(WatchListMerge, ASuiteVersionComesFromTheInstaller) {
     auto installer = std::make_unique<wltest::FakeInstaller>();
     installer->answers[{kSevenZipCode, "VersionString"}] = "23.01.00.0";
-    inventory::InstallInstallerQuery(std::move(installer));
+    installerQuery_.Replace(std::move(installer));
     list_.AddOrMerge(*wltest::Suite(kSevenZipCode), false, false);
     VN_WatchItem* suite = Only();
     EXPECT_FALSE(suite->expanded) << "an installer product starts collapsed";

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "common/scoped_hook.h"
 #include "inventory/scan_time.h"
 #include "inventory/watch_list.h"
 #include "inventory_test_support.h"
@@ -22,10 +23,9 @@ const char kOffice[] = "{90160000-0011-0000-0000-0000000FF1CE}";
 
 class WatchListPasses : public ::testing::Test {
 protected:
-    void TearDown() override { inventory::InstallInstallerQuery(nullptr); }
-
     VN_WatchItem* Add(Item item) { return static_cast<VN_WatchItem*>(list_.AddTail(std::move(item))); }
 
+    testing_support::ScopedHook<inventory::InstallInstallerQuery> installerQuery_{nullptr};
     VN_WatchList list_;
 };
 
@@ -124,7 +124,7 @@ TEST_F(WatchListPasses, OneItemPerCatalogueMatchStaysShown) {
 TEST_F(WatchListPasses, ASuiteWithOneProgramBecomesThatProgram) {
     auto installer = std::make_unique<wltest::FakeInstaller>();
     installer->answers[{"{NPP-SUITE}", "InstalledProductName"}] = "Notepad++ (64-bit x64)";
-    inventory::InstallInstallerQuery(std::move(installer));
+    installerQuery_.Replace(std::move(installer));
     VN_WatchItem* suite = Add(wltest::Suite("{NPP-SUITE}"));
     EXPECT_EQ(suite->GetDisplayName(false), "Notepad++ (64-bit x64)");
     VN_WatchItem* program = Add(wltest::Component("{npp-suite}", "{NPP-EXE}", "Notepad++", "C:\\Npp\\notepad++.exe"));
@@ -250,7 +250,7 @@ TEST_F(WatchListPasses, ItemsWhoseProgramOrProductIsGoneAreMarkedGone) {
     testsupport::WriteFile(dir.File("present.exe"), "MZ");
     auto installer = std::make_unique<wltest::FakeInstaller>();
     installer->answers[{"{INSTALLED}", "InstalledProductName"}] = "Installed Suite";
-    inventory::InstallInstallerQuery(std::move(installer));
+    installerQuery_.Replace(std::move(installer));
 
     VN_WatchItem* present = Add(wltest::Program("Present", dir.Path() + "\\present.exe", "1"));
     VN_WatchItem* missing = Add(wltest::Program("Missing", dir.Path() + "\\missing.exe", "1"));
@@ -416,7 +416,8 @@ private:
 TEST(WatchListFailures, APassThatFailsLogsItsLineAndKeepsWhatItDid) {
     for (bool exceptionObject : {true, false}) {
         testsupport::LogCapture log;
-        inventory::InstallInstallerQuery(std::make_unique<FailingInstaller>(exceptionObject));
+        testing_support::ScopedHook<inventory::InstallInstallerQuery> installer(
+            std::make_unique<FailingInstaller>(exceptionObject));
         VN_WatchList list;
         auto* missing = static_cast<VN_WatchItem*>(list.AddTail(wltest::Program("Gone", "C:\\nowhere\\x.exe", "1")));
         list.AddTail(wltest::Suite("{ASKS-THE-INSTALLER}"));
@@ -434,7 +435,7 @@ TEST(WatchListFailures, APassThatFailsLogsItsLineAndKeepsWhatItDid) {
         again->installedVers2 = "2.0";
         EXPECT_FALSE(list.AddOrMerge(*again, false, false));
         EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_WatchListAdd::AddOrMerge" + suffix)) << log.Text();
-        inventory::InstallInstallerQuery(nullptr);
+        installer.Replace(nullptr);
         EXPECT_EQ(list.FindSameItem(*again), list.GetWatchItemAt(1)) << "the list is still searchable";
         EXPECT_EQ(list.GetCount(), 3u);
         // The suite was seen in this pass even though its merge failed: the

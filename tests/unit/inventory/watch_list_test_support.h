@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/scoped_hook.h"
 #include "inventory/item_services.h"
 #include "inventory/watch_item.h"
 #include "platform/log.h"
@@ -70,13 +71,15 @@ struct Notice {
     intptr_t flag;
 };
 
-// Installs itself as the process's notifier for its lifetime.
+// A notifier that records what is posted to it.
 class NoticeRecorder : public platform::INotifier {
 public:
-    static NoticeRecorder* Install() {
+    // Puts a new recorder in the hook's place (the hook puts the earlier
+    // notifier back at its end) and answers it.
+    static NoticeRecorder* Install(testing_support::ScopedHook<platform::InstallNotifier>& hook) {
         auto owned = std::make_unique<NoticeRecorder>();
         NoticeRecorder* raw = owned.get();
-        platform::InstallNotifier(std::move(owned));
+        hook.Replace(std::move(owned));
         return raw;
     }
     bool Post(platform::WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) override {

@@ -1,13 +1,12 @@
 // The text log's line formats, truncation and its silence while closed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
 
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/log.h"
 #include "platform/vn_exception.h"
@@ -24,19 +23,10 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class Log : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/vnlog-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        folder_ = tmpl;
-        path_ = folder_ + "/vnlog.txt";
-    }
-    void TearDown() override {
-        vnlog::Close();
-        unlink(path_.c_str());
-        rmdir(folder_.c_str());
-    }
+    void TearDown() override { vnlog::Close(); }
     std::string Text() { return platform::ReadWholeFile(path_).value_or(""); }
-    std::string folder_, path_;
+    testing_support::TempFolder folder_{"vnlog"};
+    std::string path_ = folder_.Path("vnlog.txt");
 };
 
 TEST_F(Log, LinesHaveTheirFormats) {
@@ -81,7 +71,7 @@ TEST_F(Log, OpeningTruncatesAndAClosedLogWritesNothing) {
 }
 
 TEST_F(Log, AnUnopenableLogFailsQuietly) {
-    EXPECT_FALSE(vnlog::Open(folder_ + "/missing/dir/vnlog.txt"));
+    EXPECT_FALSE(vnlog::Open(folder_.Path("missing/dir/vnlog.txt")));
     EXPECT_FALSE(vnlog::IsOpen());
     vnlog::Write("nowhere");
     { CVnException e(2, "no log", 0); }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/recorded_events.h"
+#include "common/scoped_hook.h"
 #include "platform/event_log.h"
 #include "platform/message_reporter.h"
 #include "platform/setting_names.h"
@@ -26,8 +27,8 @@ public:
 
 class Reporter : public ::testing::Test {
 protected:
-    void TearDown() override { platform::InstallMessagePresenter(nullptr); }
     testing_support::EventRecorder recorder_;
+    testing_support::ScopedHook<platform::InstallMessagePresenter> presenter_{nullptr};
 };
 
 TEST_F(Reporter, NonInteractiveAnswersYesToQuestionsAndCancelOtherwise) {
@@ -43,7 +44,7 @@ TEST_F(Reporter, NonInteractiveAnswersYesToQuestionsAndCancelOtherwise) {
 
 TEST_F(Reporter, InteractiveWindowShowsTheBoxAfterLogging) {
     FakePresenter presenter;
-    platform::InstallMessagePresenter(&presenter);
+    presenter_.Replace(&presenter);
     EXPECT_EQ(platform::ReportMessage("Question", platform::kMbYesNo), platform::kIdYes);  // not interactive yet
     presenter.interactive = true;
     EXPECT_EQ(platform::ReportMessage("Question", platform::kMbYesNo, 161), 7);

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "common/scoped_hook.h"
 #include "inventory/driver_data.h"
 #include "inventory/inventory_test_support.h"
 #include "inventory/watch_item.h"
@@ -83,8 +84,7 @@ std::vector<std::string> Classes(const Views::CDriverData& list) {
 
 class DriverSearch : public ::testing::Test {
 protected:
-    void SetUp() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
-    void TearDown() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
 };
 
 }  // namespace

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
+#include "common/temp_folder.h"
 #include "scanners/base64.h"
 #include "scanners/version_resource.h"
 #include "version_builder.h"
@@ -174,9 +173,8 @@ TEST(FileIdentity, MissingTableFallsBackToTheFirstOne) {
 }
 
 TEST(FileIdentity, UnderAParentAndFromAFile) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("varnel-identity-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const testing_support::TempFolder folder("varnel-identity");
+    const std::filesystem::path& dir = folder.path();
     const std::string program = (dir / "tool.exe").string();
     std::ofstream(program, std::ios::binary)
         << PeImage(EncodeBlock(Root(FixedAll(4, 5, 6, 7),
@@ -196,7 +194,6 @@ TEST(FileIdentity, UnderAParentAndFromAFile) {
     EXPECT_EQ(FileIdentityXml(kProcessIdentity, "x.exe", (dir / "missing.exe").string(), ""),
               "<ProcessIdentity>\n <BaseName>x.exe</BaseName>\n <PathName>" + (dir / "missing.exe").string() +
                   "</PathName>\n</ProcessIdentity>");
-    std::filesystem::remove_all(dir);
 }
 
 TEST(IconElements, Forms) {

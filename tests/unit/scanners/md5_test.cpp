@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include <unistd.h>
+#include "common/temp_folder.h"
 
 using digest::Md5Hex;
 
@@ -69,9 +69,8 @@ std::string Md5sumOf(const std::string& path) {
 }  // namespace
 
 TEST(Md5, FileDigestMatchesMd5sum) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("varnel-md5-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const testing_support::TempFolder folder("varnel-md5");
+    const std::filesystem::path& dir = folder.path();
     std::mt19937 rng(2);
     for (size_t size : {size_t{0}, size_t{1}, size_t{1024}, size_t{65536}, size_t{65537}, size_t{300001}}) {
         const std::string path = (dir / ("f" + std::to_string(size))).string();
@@ -84,5 +83,4 @@ TEST(Md5, FileDigestMatchesMd5sum) {
     }
     EXPECT_EQ(digest::FileMd5Hex((dir / "missing").string()), "");
     EXPECT_EQ(digest::FileMd5Hex(dir.string()), "");  // a folder is not a file
-    std::filesystem::remove_all(dir);
 }

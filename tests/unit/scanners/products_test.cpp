@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "common/temp_folder.h"
 #include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
 #include "product_fakes.h"
@@ -192,14 +193,15 @@ TEST_F(Products, EveryProductReachesTheWatchListWithItsVersionChoice) {
 }
 
 TEST_F(Products, TheExclusionListLeavesProductsOutByName) {
-    char tmpl[] = "/tmp/varnel-products-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    const std::string folder = tmpl;
-    std::ofstream(folder + "/exclusions.xml")
-        << "<exclusion revDate=\"1\"><item name=\"Microsoft Office\"/><item name=\"^Security Update*\"/></exclusion>";
-    list.SetServiceFileFolders(folder, folder + "/");
-    list.LoadExclusions();
-    std::filesystem::remove_all(folder);
+    {
+        const testing_support::TempFolder dir("varnel-products");
+        const std::string folder = dir.str();
+        dir.Write("exclusions.xml",
+                  "<exclusion revDate=\"1\"><item name=\"Microsoft Office\"/><item "
+                  "name=\"^Security Update*\"/></exclusion>");
+        list.SetServiceFileFolders(folder, folder + "/");
+        list.LoadExclusions();
+    }
 
     installer.AddProduct(kOffice, {{"ProductName", "Microsoft Office"}});
     installer.AddProduct(kZip, {{"ProductName", "7-Zip"}});

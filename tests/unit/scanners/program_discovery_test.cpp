@@ -13,6 +13,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "common/scoped_hook.h"
 #include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
 #include "inventory/watch_list_test_support.h"
@@ -155,7 +156,6 @@ private:
 class Discovery : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
         for (auto [folder, name] : {std::pair{SpecialFolder::StartMenu, "StartMenu"},
                                     {SpecialFolder::CommonStartMenu, "CommonStartMenu"},
                                     {SpecialFolder::AppData, "AppData"},
@@ -167,7 +167,6 @@ protected:
         }
         list_.SetServiceFileFolders(Win(root_.Path()), Win(root_.Path()) + "\\");
     }
-    void TearDown() override { platform::InstallSettingsStore(platform::MakeDefaultSettingsStore()); }
 
     // A program file under the test root; answers its Windows path.
     std::string Program(const std::string& relative, const ProgramVersion& version) {
@@ -216,6 +215,8 @@ protected:
     }
     void Set(const char* name, bool on) { platform::AppSettings().WriteFlag(name, on); }
 
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::ScopedHook<platform::InstallNotifier> notifier_{nullptr};
     TempDir root_;
     RecordedSystem system_;
     std::vector<std::string> order_;
@@ -381,7 +382,7 @@ TEST_F(Discovery, FullPassSearchesEverySourceInOrderAndFindsPrograms) {
     products_.products.push_back(wltest::UninstallEntry("Registry Product", "RegKey", "C:\\un.exe"));
 
     LogCapture log;
-    auto* notices = wltest::NoticeRecorder::Install();
+    auto* notices = wltest::NoticeRecorder::Install(notifier_);
     int window = 0;
     const uint32_t message = platform::RegisterMessage(wmname::kUpdateItem);
     EXPECT_TRUE(discovery_.ScanInventory(&window, message, true));
@@ -406,7 +407,6 @@ TEST_F(Discovery, FullPassSearchesEverySourceInOrderAndFindsPrograms) {
     EXPECT_EQ(notices->notices.front().message, message);
     EXPECT_EQ(list_.GetNotifyWindow(), nullptr);
     EXPECT_EQ(list_.GetNotifyMessage(), 0u);
-    platform::InstallNotifier(nullptr);
 }
 
 TEST_F(Discovery, ModeSettingsChooseTheSources) {
@@ -601,7 +601,7 @@ TEST_F(Discovery, ManualAddReportsWhatItRefuses) {
     private:
         std::vector<std::string>& out_;
     };
-    platform::InstallEventLog(std::make_unique<Recorder>(reported));
+    const testing_support::ScopedHook<platform::InstallEventLog> eventLog(std::make_unique<Recorder>(reported));
     TempDir data;
     VN_WatchList saved(Win(data.Path()));
     VN_ProgramDiscovery discovery(saved, system_, products_);
@@ -633,5 +633,4 @@ TEST_F(Discovery, ManualAddReportsWhatItRefuses) {
     ASSERT_EQ(saved.GetCount(), 1u);
     EXPECT_TRUE(saved.WatchItems()[0]->userAdded);
     EXPECT_TRUE(std::filesystem::exists(data.File("varnel.db")));
-    platform::InstallEventLog(nullptr);
 }

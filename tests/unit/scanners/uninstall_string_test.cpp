@@ -12,6 +12,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "common/temp_folder.h"
 #include "inventory/watch_list.h"
 #include "platform/codepage.h"
 #include "platform/files.h"
@@ -35,16 +36,10 @@ std::vector<std::string> Paths(const std::string& commandLine) {
 class ChangedString : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/varnel-uninstall-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        folder_ = tmpl;
         previous_ = fs::current_path();
-        fs::current_path(folder_);
+        fs::current_path(folder_.path());
     }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
-    }
+    void TearDown() override { fs::current_path(previous_); }
     void MakeFile(const std::string& windowsPath, size_t size) {
         const std::string native = platform::NativePath(windowsPath);
         fs::create_directories(fs::path(native).parent_path());
@@ -60,7 +55,7 @@ protected:
         ::close(fd);
     }
 
-    std::string folder_;
+    testing_support::TempFolder folder_{"varnel-uninstall"};
     fs::path previous_;
 };
 
@@ -120,19 +115,11 @@ TEST_F(ChangedString, SizesBeyondTwoGigabytesKeepTheirLow32BitsSigned) {
 
 class RunUninstall : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/varnel-runlog-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        folder_ = tmpl;
-        ASSERT_TRUE(vnlog::Open(folder_ + "/vnlog.txt"));
-    }
-    void TearDown() override {
-        vnlog::Close();
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { ASSERT_TRUE(vnlog::Open(folder_.Path("vnlog.txt"))); }
+    void TearDown() override { vnlog::Close(); }
     std::string Log() {
         vnlog::Close();
-        return platform::ReadWholeFile(folder_ + "/vnlog.txt").value_or("");
+        return platform::ReadWholeFile(folder_.Path("vnlog.txt")).value_or("");
     }
 
     // A runner that records the command lines and succeeds or fails.
@@ -149,7 +136,7 @@ protected:
         };
     }
 
-    std::string folder_;
+    testing_support::TempFolder folder_{"varnel-runlog"};
     std::vector<std::string> run;
 };
 

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include <unistd.h>
-
+#include "common/temp_folder.h"
 #include "scanners/file_identity.h"
 #include "version_builder.h"
 
@@ -193,9 +192,8 @@ TEST(PeVersionResource, DamagedImagesAreRefused) {
 }
 
 TEST(VersionReadersHost, ReadProgramFiles) {
-    const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("varnel-version-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const testing_support::TempFolder folder("varnel-version");
+    const std::filesystem::path& dir = folder.path();
     const std::string program = (dir / "prog.exe").string();
     std::ofstream(program, std::ios::binary) << PeImage(SampleResource());
     const std::string text = (dir / "readme.txt").string();
@@ -213,5 +211,4 @@ TEST(VersionReadersHost, ReadProgramFiles) {
     EXPECT_EQ(GetVersionNumbers(text, numbers), FromSystemError(kErrorResourceTypeNotFound));
     EXPECT_EQ(static_cast<uint32_t>(GetVersionNumbers(text, numbers)), 0x80070715u);
     EXPECT_EQ(GetVersionNumbers(dir.string(), numbers), FromSystemError(kErrorFileNotFound));
-    std::filesystem::remove_all(dir);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "common/temp_folder.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "platform/files.h"
@@ -28,10 +29,6 @@ struct Result {
 class VntoolScanDoc : public ::testing::Test {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/vnscandoc-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-
         VN_ListBase watch;
         auto program = std::make_unique<VN_WatchItem>();
         program->progName = "Mozilla Firefox";
@@ -54,8 +51,6 @@ protected:
         drivers.AddTail(std::move(driver));
         drivers.SaveFile(dir_ + "/driverdata.db");
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
     Result Run(const std::string& args) {
         const std::string errFile = dir_ + "/stderr.txt";
         const std::string command = std::string(VNTOOL_PATH) + " scan-doc " + args + " 2>" + errFile;
@@ -70,7 +65,8 @@ protected:
         return r;
     }
 
-    std::string dir_;
+    testing_support::TempFolder folder_{"vnscandoc"};
+    std::string dir_ = folder_.str();
 };
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }

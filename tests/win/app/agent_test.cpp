@@ -11,6 +11,7 @@
 
 #include "app/app_messages.h"
 #include "app/one_instance.h"
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -99,23 +100,15 @@ protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
         platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        dataFolder_ = std::string(temp) + "varnel-agent-test";
         platform::AppSettings().WriteText(setting::kDataFolder, dataFolder_);
-        logPath_ = dataFolder_ + "\\vnlog.txt";
-        DeleteFileA(logPath_.c_str());
     }
-    void TearDown() override {
-        DeleteFileA(logPath_.c_str());
-        RemoveDirectoryA((dataFolder_ + "\\Temp").c_str());
-        RemoveDirectoryA(dataFolder_.c_str());
-        testing_app::DeleteProgramKeys();
-    }
+    void TearDown() override { testing_app::DeleteProgramKeys(); }
     void SetLog(bool on) { platform::AppSettings().WriteFlag(setting::kGenerateLogFile, on); }
     std::string Log() { return platform::ReadWholeFile(logPath_).value_or(""); }
 
-    std::string dataFolder_, logPath_;
+    testing_support::TempFolder folder_{"varnel-agent-test"};
+    std::string dataFolder_ = folder_.str();
+    std::string logPath_ = dataFolder_ + "\\vnlog.txt";
 };
 
 TEST_F(Agent, WithTheLogOffNoLogFileIsCreated) {

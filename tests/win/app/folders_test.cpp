@@ -3,6 +3,8 @@
 
 #include <shlobj.h>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
@@ -19,11 +21,9 @@ std::string Shell(int csidl) {
 
 class Folders : public ::testing::Test {
 protected:
-    void SetUp() override {
-        testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-    }
+    void SetUp() override { testing_app::DeleteProgramKeys(); }
     void TearDown() override { testing_app::DeleteProgramKeys(); }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeDefaultSettingsStore()};
 };
 
 TEST_F(Folders, FirstRequestsOnAnEmptyRegistryCreateAndStoreTheDefaults) {
@@ -64,9 +64,8 @@ TEST_F(Folders, FirstRequestsOnAnEmptyRegistryCreateAndStoreTheDefaults) {
 }
 
 TEST_F(Folders, StoredFoldersAreUsedAndCreated) {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string root = std::string(temp) + "varnel-folders-test";
+    const testing_support::TempFolder folder("varnel-folders-test");
+    const std::string root = folder.str();
     platform::AppSettings().WriteText(setting::kDataFolder, root + "\\deep\\data");
     platform::AppSettings().WriteText(setting::kTempHtmlFolder, root + "\\html");
 
@@ -74,9 +73,6 @@ TEST_F(Folders, StoredFoldersAreUsedAndCreated) {
     EXPECT_TRUE(platform::IsDirectory(root + "\\deep\\data"));
     EXPECT_EQ(platform::TempHtmlFolder(), root + "\\html");
     EXPECT_EQ(platform::UpgradeFolder(), root + "\\deep\\data\\upgrade");
-
-    for (const char* sub : {"\\deep\\data\\upgrade", "\\deep\\data", "\\deep", "\\html", ""})
-        RemoveDirectoryA((root + sub).c_str());
 }
 
 }  // namespace

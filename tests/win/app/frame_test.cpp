@@ -9,6 +9,7 @@
 #include "app/main_frame.h"
 #include "app/one_instance.h"
 #include "common/recorded_events.h"
+#include "common/scoped_hook.h"
 #include "platform/event_log.h"
 #include "platform/settings.h"
 #include "registry_guard.h"
@@ -39,15 +40,14 @@ class Frame : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
         frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
     }
     void TearDown() override {
         frame_.reset();
         Pump();
-        platform::InstallSettingsStore(nullptr);
     }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     testing_support::EventRecorder recorder_;
     std::unique_ptr<app::CMainFrame> frame_;
 };

@@ -1,14 +1,17 @@
 // The database files through the real Windows file functions: round trips
 // with Windows paths, replacement of an existing file, a failed save that
-// must leave the old file and no temporary behind, and saves of one file from
-// two threads at once.
+// must leave the old file and no temporary behind, saves of one file from
+// two threads at once, and the removal of temporaries that ended saves left.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "inventory/database.h"
 #include "inventory/driver_item.h"
 #include "inventory/list_base.h"
@@ -18,34 +21,16 @@
 
 namespace {
 
-class ScratchFolder {
+// The shared temporary folder, with the listing these tests compare.
+class ScratchFolder : public testing_support::TempFolder {
 public:
-    ScratchFolder() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "varnel-items-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() {
-        for (const std::string& name : Names()) DeleteFileA((path_ + "\\" + name).c_str());
-        RemoveDirectoryA(path_.c_str());
-    }
-    std::string File(const std::string& name) const { return path_ + "\\" + name; }
+    ScratchFolder() : TempFolder("varnel-items") {}
+    std::string File(const std::string& name) const { return Path(name); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &data);
-        if (find == INVALID_HANDLE_VALUE) return names;
-        do {
-            const std::string name = data.cFileName;
-            if (name != "." && name != "..") names.push_back(name);
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
+        for (const auto& e : std::filesystem::directory_iterator(path())) names.push_back(e.path().filename().string());
         return names;
     }
-
-private:
-    std::string path_;
 };
 
 std::unique_ptr<VN_WatchItem> Program(const std::string& name) {
@@ -150,4 +135,39 @@ TEST(ListFilesWin, SavesFromTwoThreadsAtOnceBothLandWhole) {
     EXPECT_EQ(failedSaves, 0);
     EXPECT_EQ(badReads, 0);
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
+}
+
+TEST(ListFilesWin, TemporariesOfEndedSavesAreRemovedOnLoadAndSave) {
+    ScratchFolder dir;
+    // A process that has ended: its identifier names no process any more.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    char command[] = "cmd.exe /c exit 0";
+    ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                               &child));
+    WaitForSingleObject(child.hProcess, 60000);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    const std::string ended = std::to_string(child.dwProcessId);
+    const std::string running = std::to_string(GetCurrentProcessId());
+
+    const std::string path = dir.File("varnel.db");
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.File("varnel.db." + ended + ".8.1.tmp"), "part of a save"));
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.File("varnel.db." + running + ".8.2.tmp"), "a save under way"));
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.File("driverdata.db." + ended + ".8.1.tmp"), "another file's"));
+    VN_ListBase list(path);
+    EXPECT_TRUE(list.Load());
+    auto names = dir.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"driverdata.db." + ended + ".8.1.tmp", "varnel.db." + running + ".8.2.tmp"}));
+
+    ASSERT_TRUE(platform::WriteFileAtomically(dir.File("varnel.db." + ended + ".9.1.tmp"), "part of a save"));
+    list.AddTail(Program("Alpha"));
+    ASSERT_TRUE(list.Save());
+    names = dir.Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"driverdata.db." + ended + ".8.1.tmp", "varnel.db",
+                                               "varnel.db." + running + ".8.2.tmp"}));
 }

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "common/scoped_hook.h"
 #include "inventory/driver_data.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -40,8 +41,7 @@ std::set<std::string> ClassesOf(const scanners::DriverRecords& records) {
 class DeviceSearchWin : public ::testing::Test {
 protected:
     // The search reads "Exclude Device Classes": keep the user's settings out of it.
-    void SetUp() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
-    void TearDown() override { platform::InstallSettingsStore(platform::MakeDefaultSettingsStore()); }
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
 };
 
 }  // namespace

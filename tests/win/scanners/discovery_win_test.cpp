@@ -18,6 +18,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "common/wine.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
@@ -284,11 +286,6 @@ class DiscoveryWin : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(com_.ok());
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        root_ = std::string(temp) + "varnel-discovery-" + std::to_string(GetCurrentProcessId());
-        std::filesystem::remove_all(root_);
         for (auto [folder, name] : {std::pair{SpecialFolder::StartMenu, "StartMenu"},
                                     {SpecialFolder::CommonStartMenu, "CommonStartMenu"},
                                     {SpecialFolder::AppData, "AppData"},
@@ -298,13 +295,6 @@ protected:
             std::filesystem::create_directories(Path(name));
         }
     }
-    void TearDown() override {
-        platform::InstallNotifier(nullptr);
-        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
     std::string Path(const std::string& relative) const { return WinPath(root_, relative); }
     std::set<std::string> Names() const {
         std::set<std::string> names;
@@ -319,7 +309,10 @@ protected:
     }
 
     platform::ComInit com_;
-    std::string root_;
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::ScopedHook<platform::InstallNotifier> notifier_{nullptr};
+    testing_support::TempFolder folder_{"varnel-discovery"};
+    std::string root_ = folder_.str();
     TestFolderSystem system_;
     VN_WatchList list_;
     NoProducts noProducts_;
@@ -576,7 +569,7 @@ TEST_F(DiscoveryWin, StopInTheMiddleOfAWalkRemovesNothing) {
     ASSERT_EQ(MakeShortcut(Path("StartMenu\\Five.lnk"), Path("Programs\\four.exe"), "/five"), S_OK);
     auto notifier = std::make_unique<StopOnFirstNotice>(list_);
     StopOnFirstNotice* stopper = notifier.get();
-    platform::InstallNotifier(std::move(notifier));
+    notifier_.Replace(std::move(notifier));
     int window = 0;
     EXPECT_FALSE(discovery_.ScanInventory(&window, 1, true));
     EXPECT_EQ(stopper->posted, 1);

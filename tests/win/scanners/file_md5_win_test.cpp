@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 
+#include "common/temp_folder.h"
 #include "fixtures.h"
 #include "platform/win/win.h"
 #include "scanners/md5.h"
@@ -35,8 +36,8 @@ TEST(FileMd5Win, MatchesMd5sumOnTheFixtureFiles) {
 }
 
 TEST(FileMd5Win, BlockEdgesAndBlockSizes) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "varnel-file-md5";
-    std::filesystem::create_directories(dir);
+    const testing_support::TempFolder folder("varnel-file-md5");
+    const std::filesystem::path& dir = folder.path();
     std::mt19937 rng(7);
     for (size_t size : {size_t{1}, size_t{1023}, size_t{1024}, size_t{1025}, size_t{2048}, size_t{70001}}) {
         std::string bytes(size, '\0');
@@ -48,7 +49,6 @@ TEST(FileMd5Win, BlockEdgesAndBlockSizes) {
         EXPECT_EQ(CFileMd5(path.string(), 4096).Digest(), expected) << size;
         EXPECT_EQ(CFileMd5(path.string(), 7).Digest(), expected) << size;
     }
-    std::filesystem::remove_all(dir);
 }
 
 TEST(FileMd5Win, UnreadableGivesEmpty) {
@@ -57,14 +57,14 @@ TEST(FileMd5Win, UnreadableGivesEmpty) {
     EXPECT_EQ(CFileMd5("").Digest(), "");
 
     // Another program writing the file: it is opened with read sharing only.
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "varnel-md5-locked.bin";
+    const testing_support::TempFolder folder("varnel-md5-locked");
+    const std::filesystem::path path = folder.path() / "locked.bin";
     HANDLE writer = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CFileMd5(path.string()).Digest(), "");
     ::CloseHandle(writer);
     EXPECT_EQ(CFileMd5(path.string()).Digest(), "d41d8cd98f00b204e9800998ecf8427e");
-    std::filesystem::remove(path);
 }
 
 // The string digest converts through the system's ANSI code page on Windows.

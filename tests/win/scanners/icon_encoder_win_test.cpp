@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "fixtures.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -22,17 +24,9 @@ namespace {
 
 class IconEncoderWin : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = std::filesystem::temp_directory_path() / "varnel-icons";
-        std::filesystem::create_directories(folder_);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::AppSettings().WriteText(setting::kDataFolder, folder_.string());
-    }
-    void TearDown() override {
-        platform::InstallSettingsStore(platform::MakeDefaultSettingsStore());
-        std::filesystem::remove_all(folder_);
-    }
-    std::filesystem::path folder_;
+    void SetUp() override { platform::AppSettings().WriteText(setting::kDataFolder, folder_.str()); }
+    testing_support::TempFolder folder_{"varnel-icons"};
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
 };
 
 // The image drawn on white: white corners (the icon's border is transparent)
@@ -100,8 +94,8 @@ TEST_F(IconEncoderWin, EncodesBothIconsAsPngOnWhite) {
     EXPECT_TRUE(smallCentre == 0x0000FFFFu || smallCentre == 0xFF0000FFu) << std::hex << smallCentre;
     ExpectDrawnOnWhite(encoder.PngBase64(IconSize::Small), 16, smallCentre);
     // The image went through the fixed temporary file in the data folder.
-    EXPECT_EQ(encoder.TempFilePath(), folder_.string() + "\\ztempimages.png");
-    EXPECT_TRUE(std::filesystem::exists(folder_ / "ztempimages.png"));
+    EXPECT_EQ(encoder.TempFilePath(), folder_.str() + "\\ztempimages.png");
+    EXPECT_TRUE(std::filesystem::exists(folder_.path() / "ztempimages.png"));
 }
 
 TEST_F(IconEncoderWin, IconElementsLargeFirst) {
@@ -130,5 +124,5 @@ TEST_F(IconEncoderWin, ProgramsWithoutIconsGiveNothing) {
         EXPECT_EQ(encoder.Width(IconSize::Large), "0") << file;
         EXPECT_EQ(IconElements("P-17", FixturePath(file)), "") << file;
     }
-    EXPECT_FALSE(std::filesystem::exists(folder_ / "ztempimages.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "ztempimages.png"));
 }

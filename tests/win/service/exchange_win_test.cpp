@@ -10,7 +10,10 @@
 
 #include "app/main_frame.h"
 #include "common/posted_texts.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "loopback.h"
+#include "observing_talker.h"
 #include "platform/event_log.h"
 #include "platform/folders.h"
 #include "platform/message_names.h"
@@ -19,7 +22,6 @@
 #include "platform/string_table.h"
 #include "service/talker.h"
 #include "service/varnel_server.h"
-#include "observing_talker.h"
 #include "service/win/talker.h"
 
 using namespace vnxml;
@@ -34,23 +36,8 @@ public:
 
 class ExchangeWin : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-        root_ = textutil::Format("%svarnel-exchange-%lu", temp, GetCurrentProcessId());
-        ASSERT_TRUE(platform::CreateDirectories(root_));
-        platform::SetShellFolderRoot(root_);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::InstallEventLog(std::make_unique<NullEventLog>());
-    }
-    void TearDown() override {
-        InstallTalkerFactory(nullptr);
-        platform::InstallEventLog(nullptr);
-        platform::InstallSettingsStore(nullptr);
-        platform::SetShellFolderRoot("");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    void SetUp() override { platform::SetShellFolderRoot(root_); }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
 
     static void LinkTo(const std::string& url) { platform::AppSettings().WriteText(setting::kClientLinkUrl, url); }
 
@@ -63,7 +50,11 @@ protected:
         return server.Post(window, file, [this](std::string_view r) { reply_ = std::string(r); });
     }
 
-    std::string root_;
+    testing_support::TempFolder folder_{"varnel-exchange"};
+    std::string root_ = folder_.str();
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::ScopedHook<platform::InstallEventLog> eventLog_{std::make_unique<NullEventLog>()};
+    testing_support::ScopedHook<InstallTalkerFactory> talker_{nullptr};
     std::optional<std::string> reply_;
 };
 
@@ -109,7 +100,7 @@ TEST_F(ExchangeWin, TheQueryOfTheClientLinkUrlIsNeverSent) {
 
 TEST_F(ExchangeWin, UseSslOffGoesToPort80WithoutTheSecureFlag) {
     Observed seen;
-    InstallTalkerFactory([&seen] { return std::make_unique<ObservedTalker>(seen); });
+    talker_.Replace([&seen] { return std::make_unique<ObservedTalker>(seen); });
     PostedTexts posted;
     platform::Settings& s = platform::AppSettings();
     s.WriteText(setting::kXmlServerName, "127.0.0.1");

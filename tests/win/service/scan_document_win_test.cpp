@@ -8,6 +8,8 @@
 #include <sstream>
 
 #include "common/scan_document_support.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "inventory/watch_item.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -25,7 +27,7 @@ std::string ReadBytes(const std::filesystem::path& path) {
 TEST(ScanDocumentWin, FileInTextModeGetsCrLfAndRealDigests) {
     scandoc::Environment env;
     // The platform's own digests and icons this time.
-    vnxml::InstallScanDocumentServices(nullptr);
+    const testing_support::ScopedHook<vnxml::InstallScanDocumentServices> platformServices(nullptr);
 
     VN_ListBase watch;
     auto self = std::make_unique<VN_WatchItem>();
@@ -35,13 +37,13 @@ TEST(ScanDocumentWin, FileInTextModeGetsCrLfAndRealDigests) {
     watch.AddTail(std::move(self));
 
     auto buffer = scandoc::MakeBuffer(&watch, nullptr, vnxml::kCheckRequest);
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "varnel-submit-test.xml";
+    const testing_support::TempFolder folder("varnel-submit-test");
+    const std::filesystem::path path = folder.path() / "submit.xml";
     std::FILE* file = std::fopen(path.string().c_str(), "w");
     ASSERT_NE(file, nullptr);
     const bool failed = buffer->WriteDocument(file);
     std::fclose(file);
     const std::string bytes = ReadBytes(path);
-    std::filesystem::remove(path);
     EXPECT_FALSE(failed);
 
     // Every line feed reached the file as CR LF, and nothing else changed.

@@ -10,11 +10,14 @@
 
 #include "common/posted_texts.h"
 #include "common/recorded_events.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "engine/prescan_status.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "inventory/watch_list.h"
 #include "loopback.h"
+#include "observing_talker.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -22,7 +25,6 @@
 #include "service/exclusion_update.h"
 #include "service/varnel_server.h"
 #include "service/watch_list_link.h"
-#include "observing_talker.h"
 #include "service/win/talker.h"
 
 using namespace vnxml;
@@ -55,14 +57,8 @@ private:
 class ServiceExchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
-        root_ = textutil::Format("%svarnel-service-exchange-%lu", temp, GetCurrentProcessId());
-        ASSERT_TRUE(platform::CreateDirectories(root_));
         platform::SetShellFolderRoot(root_);
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore("WINE-DESK"));
         platform::AppSettings().WriteNumber(setting::kUseSsl, 0);
-        InstallTalkerFactory([this] { return std::make_unique<WatchedTalker>(seen_); });
 
         watch_ = std::make_unique<VN_WatchList>(platform::DataFolder());
         watch_->SetServiceFileFolders(platform::DataFolder(), root_ + "\\program\\");
@@ -77,13 +73,7 @@ protected:
         driver->driverVersion = "12.19.1.37";
         drivers_.AddTail(std::move(driver));
     }
-    void TearDown() override {
-        InstallTalkerFactory(nullptr);
-        platform::InstallSettingsStore(nullptr);
-        platform::SetShellFolderRoot("");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
+    void TearDown() override { platform::SetShellFolderRoot(""); }
 
     VN_WatchItem* AddProgram(const std::string& name, const std::string& exe, const std::string& version) {
         auto item = std::make_unique<VN_WatchItem>();
@@ -124,8 +114,13 @@ protected:
         return buffer;
     }
 
-    std::string root_;
+    testing_support::TempFolder folder_{"varnel-service-exchange"};
+    std::string root_ = folder_.str();
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{
+        platform::MakeMemorySettingsStore("WINE-DESK")};
     Seen seen_;
+    testing_support::ScopedHook<InstallTalkerFactory> talker_{
+        [this] { return std::make_unique<WatchedTalker>(seen_); }};
     PostedTexts posted_;
     testing_support::EventRecorder events_;
     std::unique_ptr<VN_WatchList> watch_;

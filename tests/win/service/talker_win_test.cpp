@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/temp_folder.h"
 #include "loopback.h"
 #include "service/frame.h"
 #include "service/win/talker.h"
@@ -127,9 +128,8 @@ TEST(TalkerWin, AFramedRequestCarriesTheFrameAndItsHeadersExactly) {
 
 TEST(TalkerWin, RequestFileSendsTheFileAndReportsAMissingOne) {
     VARNEL_REQUIRE_PORT(port, ResponderPort());
-    char folder[MAX_PATH];
-    ASSERT_NE(GetTempPathA(MAX_PATH, folder), 0u);
-    const std::string path = std::string(folder) + "varnel-talker-request.xml";
+    const testing_support::TempFolder folder("varnel-talker");
+    const std::string path = folder.Path("request.xml");
     const std::string document = "<?xml version=\"1.0\"?>\r\n<meridox revision=\"0\"/>\r\n";
     ASSERT_TRUE(platform::WriteFileAtomically(path, document));
 

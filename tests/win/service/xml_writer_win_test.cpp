@@ -7,10 +7,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/temp_folder.h"
 #include "platform/xml_writer.h"
 
 TEST(XmlWriterWin, TextModeFileGetsCrLf) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() / "varnel-writer-text.xml";
+    const testing_support::TempFolder folder("varnel-writer-text");
+    const std::filesystem::path path = folder.path() / "text.xml";
     std::FILE* file = std::fopen(path.string().c_str(), "w");
     ASSERT_NE(file, nullptr);
     {
@@ -24,6 +26,5 @@ TEST(XmlWriterWin, TextModeFileGetsCrLf) {
     std::stringstream bytes;
     bytes << in.rdbuf();
     in.close();
-    std::filesystem::remove(path);
     EXPECT_EQ(bytes.str(), "<a>\r\n <b>one\r\n two</b>\r\n</a>");
 }
