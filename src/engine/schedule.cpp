@@ -1,0 +1,59 @@
+#include "engine/schedule.h"
+
+#include "engine/schedule_interval.h"
+#include "platform/log.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+
+namespace engine {
+namespace {
+
+uint32_t Interval(uint32_t frequency) {
+    return ScheduleIntervalSeconds(frequency, platform::AppSettings().ReadNumber(setting::kCustomInterval, 0));
+}
+
+}  // namespace
+
+bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds) {
+    if (state.passRunning) return false;
+    if (!host.IsConnected()) return false;
+    if (state.frequency == 0 && !state.scanNow) return false;
+    if (host.IsWorkerRunning()) return false;
+    if (host.SelfUpdateState() == kSelfUpdateInstalling) return false;
+
+    state.passRunning = true;
+    const bool scanNow = state.scanNow;
+    const uint32_t now = static_cast<uint32_t>(nowSeconds);
+    platform::Settings& settings = platform::AppSettings();
+    bool run = false;
+    if (state.lastScanTime == 0) {
+        uint32_t stored = settings.ReadNumber(setting::kLastScanTime, setting::kLastScanTimeDefault);
+        if (stored == 0) {
+            stored = now;
+            settings.WriteNumber(setting::kLastScanTime, stored);
+        }
+        state.lastScanTime = stored;
+        if (settings.ReadNumber(setting::kScanOnStartup, setting::kScanOnStartupDefault) != 0) state.lastScanTime = now - Interval(state.frequency);
+        host.SetScheduleTimerPeriod(kScheduleTimerPeriodMs);
+        run = scanNow;
+    } else {
+        run = scanNow || static_cast<uint32_t>(Interval(state.frequency) + state.lastScanTime) < now;
+    }
+    if (run) {
+        vnlog::Write(scanNow ? "Scheduled pass: the scan-now check starts" : "Scheduled pass: a check is due");
+        state.lastScanTime = now;
+        host.StartScheduledScan();
+        settings.WriteNumber(setting::kLastScanTime, now);
+    }
+    state.scanNow = false;
+    state.passRunning = false;
+    return run;
+}
+
+int64_t NextScheduledScan(const ScheduleState& state) {
+    const uint32_t interval = Interval(state.frequency);
+    if (interval == 0 || state.lastScanTime == 0) return 0;
+    return static_cast<int64_t>(state.lastScanTime) + interval;
+}
+
+}  // namespace engine
