@@ -1,0 +1,158 @@
+#!/bin/sh
+# The agent's whole job under Wine, end to end: a prefix with real installed
+# programs (scripts/demo-programs.sh), the reference update service on
+# loopback with the demo catalogue, and varnel.exe started with "scannow".
+#
+#   agent_check.sh BUILD_DIR check   the pre-scan stores "Scan ID", "Machine ID"
+#       and "exclusions.xml"; the inventory fills "varnel.db"; the check marks
+#       the programs the catalogue knows as out of date (and only those); the
+#       report polling ends COMPLETE and "outdatedproductlist.db" holds their
+#       names; the log shows the whole run.
+#   agent_check.sh BUILD_DIR stop    the service answers slowly; the user's
+#       "Stop Scan" during the exchange ends the check with no completion
+#       notice, then an exit during a new scan stops it; every list file the
+#       agent keeps still reads whole.
+#
+# Needs a display (make test runs CTest under xvfb-run). BUILD_DIR is the
+# build root holding host/ and win/. Exit code 0 when every check holds.
+set -eu
+build=$(cd "$1" && pwd)
+mode=${2:-check}
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/wine-env.sh"
+export WINEPREFIX="$build/e2eprefix-$mode"
+bin="$build/win/src/app"
+vntool="$build/host/tools/vntool/vntool"
+key='HKCU\Software\Harbinel\Zelto Varnel'
+tmp=$(mktemp -d)
+service_pid=""
+failures=0
+
+say() { printf 'agent_check(%s): %s\n' "$mode" "$*"; }
+fail() { say "FAIL: $*"; failures=$((failures + 1)); }
+cleanup() {
+    "$WINE" "$bin/varnelctl.exe" exit 20 >/dev/null 2>&1 || true
+    "$WINESERVER" -k 2>/dev/null || true
+    [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+[ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >/dev/null 2>&1
+"$root/scripts/demo-programs.sh" "$build"
+
+# A fresh agent: no settings, no data folder.
+"$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
+appdata=$("$WINE" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+data="$("$WINE" winepath -u "$appdata" 2>/dev/null | sed 's:/$::')/Harbinel/Zelto Varnel/data"
+rm -rf "$data"
+mkdir -p "$data"
+
+# The service, slow in the stop test.
+"$root/scripts/demo-seed.sh" "$tmp/seed.sql"
+slow=""
+[ "$mode" = stop ] && slow="--reply-delay-ms 8000"
+# shellcheck disable=SC2086
+"$build/host/server/varnel-service" --port 0 --db "$tmp/service.db" --seed "$tmp/seed.sql" \
+    --port-file "$tmp/port" --quiet $slow >"$tmp/service.out" 2>&1 &
+service_pid=$!
+sleep 0.3
+if [ -n "$slow" ] && ! kill -0 "$service_pid" 2>/dev/null; then
+    say "SKIPPED: this reference service cannot be told to answer slowly ($slow):"
+    sed 's/^/  | /' "$tmp/service.out"
+    service_pid=""
+    exit 77
+fi
+for _ in $(seq 1 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
+[ -s "$tmp/port" ] || { say "the service did not start:"; cat "$tmp/service.out"; exit 1; }
+base="http://127.0.0.1:$(cat "$tmp/port")"
+printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/vncheck.fcgi" ipapiLink="%s/"/>\n</configuration>\n' \
+    "$base" "$base" >"$data/config.xml"
+"$WINE" reg add "$key" /v "Generate Log File" /t REG_DWORD /d 1 /f >/dev/null 2>&1
+"$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
+log="$data/vnlog.txt"
+
+wait_log() {  # PATTERN SECONDS: true once the log has a line matching PATTERN
+    i=0
+    while [ "$i" -lt $(($2 * 5)) ]; do
+        [ -f "$log" ] && tr -d '\r' <"$log" | grep -q -- "$1" && return 0
+        sleep 0.2
+        i=$((i + 1))
+    done
+    return 1
+}
+has() { tr -d '\r' <"$log" | grep -q -- "$1"; }
+reg_value() { "$WINE" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+outdated_names() {  # the names the watch list marks out of date, one a line
+    "$vntool" db dump "$data/varnel.db" | python3 -c '
+import json, sys
+for e in json.load(sys.stdin):
+    if e and e.get("outdated") and not e.get("removed"):
+        print(e.get("progName", ""))'
+}
+files_whole() {  # every list file the agent keeps reads back
+    for f in varnel.db driverdata.db outdatedproductlist.db; do
+        [ -f "$data/$f" ] || continue
+        "$vntool" db dump "$data/$f" >/dev/null 2>"$tmp/dump.err" || fail "$f does not read back: $(cat "$tmp/dump.err")"
+    done
+    leftovers=$(find "$data" -maxdepth 1 -name '*.tmp*' | wc -l)
+    [ "$leftovers" -eq 0 ] || say "note: $leftovers temporary file(s) left beside the lists"
+}
+
+"$WINE" "$bin/varnel.exe" scannow >/dev/null 2>&1 &
+
+if [ "$mode" = check ]; then
+    wait_log "Worker ended: SearchAllMySoftwareWUpdate" 180 || fail "the run did not end within 180 s"
+    "$WINE" "$bin/varnelctl.exe" exit 20 >/dev/null 2>&1 || fail "the agent did not exit"
+    [ -n "$(reg_value 'Scan ID')" ] || fail "no \"Scan ID\" stored"
+    [ -n "$(reg_value 'Machine ID')" ] || fail "no \"Machine ID\" stored"
+    [ -f "$data/exclusions.xml" ] || fail "no exclusions.xml"
+    [ -f "$data/varnel.db" ] || fail "no varnel.db"
+    names=$(outdated_names | sort -u)
+    say "marked out of date: $(echo "$names" | tr '\n' ';')"
+    for p in "7-Zip" "VLC media player" "PuTTY" "KeePass Password Safe"; do
+        echo "$names" | grep -q "^$p" || fail "$p is not marked out of date"
+    done
+    echo "$names" | grep -q "^Notepad++" && fail "Notepad++ (current) is marked out of date"
+    for line in "Start checking for exclusions" "End PreScan" "Start searching directory" \
+        "Start checking for updates" "  End checking for updates"; do
+        has "$line" || fail "the log lacks \"$line\""
+    done
+    if has "No scan-report service"; then
+        say "NOT CHECKED: this build has no scan-report service, so the report polling and"
+        say "outdatedproductlist.db cannot be checked"
+    else
+        has "Scan report, try [0-9]*: COMPLETE" || fail "the report polling did not end COMPLETE"
+        if [ -f "$data/outdatedproductlist.db" ]; then
+            list=$("$vntool" db dump "$data/outdatedproductlist.db")
+            for p in "7-Zip" "VLC media player" "PuTTY" "KeePass Password Safe"; do
+                echo "$list" | grep -q "\"$p" || fail "outdatedproductlist.db lacks $p"
+            done
+        else
+            fail "no outdatedproductlist.db"
+        fi
+        has "Check complete: " || fail "no completion notice reached the main window"
+    fi
+    files_whole
+else
+    wait_log "Start checking for updates" 180 || fail "the check did not start within 180 s"
+    sleep 1
+    "$WINE" "$bin/varnelctl.exe" command 32893 >/dev/null 2>&1 || fail "Stop Scan could not be sent"
+    wait_log "Worker ended: SearchAllMySoftwareWUpdate" 60 || fail "the stopped worker did not end"
+    has "Stopping the worker" || fail "the stop did not go through StopWorker"
+    sleep 2
+    has "Check complete: \|Check failed: " && fail "a completion notice was posted for the stopped check"
+    files_whole
+    # An exit while a new scan runs: the worker is stopped within a few seconds.
+    "$WINE" "$bin/varnelctl.exe" command 32892 >/dev/null 2>&1 || fail "Scan Now could not be sent"
+    wait_log "Worker started: SearchAllMySoftwareWUpdate" 20 || true
+    sleep 1
+    "$WINE" "$bin/varnelctl.exe" exit 30 >/dev/null 2>&1 || fail "the agent did not exit"
+    has "Exit: stopping the worker" || fail "the exit did not stop the worker"
+    files_whole
+fi
+
+say "log:"
+tr -d '\r' <"$log" | sed 's/^/  | /' | tail -n 60
+[ "$failures" -eq 0 ] || { say "$failures check(s) failed"; exit 1; }
+say "all checks hold"
