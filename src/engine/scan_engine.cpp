@@ -51,6 +51,24 @@ uint32_t CheckInterval(const platform::Settings& settings) {
                                    settings.ReadNumber(setting::kCustomInterval, 0));
 }
 
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Adds the time since its creation to a step's total when it goes.
+class StepTimer {
+public:
+    explicit StepTimer(int64_t& total) : total_(total), start_(NowMs()) {}
+    ~StepTimer() { total_ += NowMs() - start_; }
+    StepTimer(const StepTimer&) = delete;
+    StepTimer& operator=(const StepTimer&) = delete;
+
+private:
+    int64_t& total_;
+    int64_t start_;
+};
+
 const char* StatusWord(vnxml::ScanReportStatus status) {
     switch (status) {
         case vnxml::ScanReportStatus::InProgress: return "IN_PROGRESS";
@@ -114,6 +132,7 @@ int VN_ScanEngine::SearchOpenApplications() {
 }
 
 int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
+    times_ = StepTimes();
     bool scanned = false;  // the inventory scan ran to its end
     {
         ThreadCom com(system_);
@@ -125,7 +144,12 @@ int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
             platform::Settings& settings = platform::AppSettings();
             const bool firstRun = settings.ReadText(setting::kMachineId).empty();
             settings.DeleteValue(setting::kWelcomeUrl);
-            if (PreScan()) {
+            bool preScanned = false;
+            {
+                StepTimer timer(times_.preScan);
+                preScanned = PreScan();
+            }
+            if (preScanned) {
                 const std::string welcome = settings.ReadText(setting::kWelcomeUrl);
                 if (firstRun && !welcome.empty()) {
                     vnlog::Write("Opening the welcome page " + welcome);
@@ -136,7 +160,10 @@ int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
                     return;
                 }
             }
-            scanned = InventoryScan();
+            {
+                StepTimer timer(times_.inventory);
+                scanned = InventoryScan();
+            }
             watch_.SyncGroupVars();
             watch_.SaveIfModified();
         });
@@ -144,6 +171,10 @@ int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
         PostSafeProgress(kPhaseScanDone, 0);
     }
     if (scanned) CheckForUpdates();
+    vnlog::Write("Pass times: pre-scan " + std::to_string(times_.preScan) + " ms, inventory " +
+                 std::to_string(times_.inventory) + " ms, version refresh " + std::to_string(times_.versionRefresh) +
+                 " ms, exchange " + std::to_string(times_.exchange) + " ms, report polling " +
+                 std::to_string(times_.reportPolling) + " ms");
     return 0;
 }
 
@@ -191,7 +222,12 @@ void VN_ScanEngine::RunCheck() {
     PostStartDailyUpdates();
     PostSafeProgress(kPhaseStart, 1);
     PostSafeProgress(kPhaseItemVersions, 1);
-    if (scanners::RefreshInstalledVersions(watch_)) {
+    bool refreshStopped = false;
+    {
+        StepTimer timer(times_.versionRefresh);
+        refreshStopped = scanners::RefreshInstalledVersions(watch_);
+    }
+    if (refreshStopped) {
         PostSafeProgress(kPhaseCheckDone, 1);
         return;
     }
@@ -212,7 +248,11 @@ void VN_ScanEngine::RunCheck() {
     buffer.checkIntervalSeconds = CheckInterval(settings);
     vnlog::Write("Start checking for updates");
 
-    const bool sent = server.Send(buffer, platform::MainWindow());
+    bool sent = false;
+    {
+        StepTimer timer(times_.exchange);
+        sent = server.Send(buffer, platform::MainWindow());
+    }
     // A stopped run ends silently: no phase, no notice.
     if (watch_.IsStopRequested()) return;
     if (sent) {
@@ -228,7 +268,11 @@ void VN_ScanEngine::RunCheck() {
             if (buffer.notifyFlag) {
                 watch_.Save();
                 drivers_.Save();
-                const int notify = PollScanReport();
+                int notify = 0;
+                {
+                    StepTimer timer(times_.reportPolling);
+                    notify = PollScanReport();
+                }
                 if (notify < 0) return;
                 PostSafeUpdateComplete(notify, 1);
             } else {

@@ -69,6 +69,17 @@ public:
     // pause and the run.
     uint32_t reportPollIntervalMs = kReportPollIntervalMs;
 
+    // How long the steps of the last run took, in milliseconds (0 for a
+    // step that did not run). A full pass logs them at its end.
+    struct StepTimes {
+        int64_t preScan = 0;
+        int64_t inventory = 0;
+        int64_t versionRefresh = 0;
+        int64_t exchange = 0;
+        int64_t reportPolling = 0;
+    };
+    StepTimes LastStepTimes() const { return times_; }
+
 private:
     bool InventoryScan();
     void RunCheck();
@@ -82,6 +93,7 @@ private:
     VN_WatchList& watch_;
     Views::CDriverData& drivers_;
     IEngineSystem& system_;
+    StepTimes times_;
 };
 
 }  // namespace engine
