@@ -84,11 +84,7 @@ wait_log() {  # PATTERN SECONDS: true once the log has a line matching PATTERN
 has() { tr -d '\r' <"$log" | grep -q -- "$1"; }
 reg_value() { "$WINE" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
 outdated_names() {  # the names the watch list marks out of date, one a line
-    "$vntool" db dump "$data/varnel.db" | python3 -c '
-import json, sys
-for e in json.load(sys.stdin):
-    if e and e.get("outdated") and not e.get("removed"):
-        print(e.get("progName", ""))'
+    "$root/scripts/outdated-items.sh" "$vntool" "$data/varnel.db" | cut -f1
 }
 files_whole() {  # every list file the agent keeps reads back
     for f in varnel.db driverdata.db outdatedproductlist.db; do
