@@ -24,3 +24,6 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KeePassPasswordSaf
 "$WINE" reg add "$key" /v Publisher /t REG_SZ /d "Dominik Reichl" /f >/dev/null 2>&1
 "$WINE" reg add "$key" /v UninstallString /t REG_SZ /d "\"C:\\Program Files\\KeePass Password Safe 2\\unins000.exe\"" /f >/dev/null 2>&1
 touch "$marker"
+# Let this Wine session end: a program started next must not join one that
+# has no display.
+"$WINESERVER" -w 2>/dev/null || true

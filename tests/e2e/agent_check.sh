@@ -137,7 +137,7 @@ else
     wait_log "Worker ended: SearchAllMySoftwareWUpdate" 60 || fail "the stopped worker did not end"
     has "Stopping the worker" || fail "the stop did not go through StopWorker"
     sleep 2
-    has "Check complete: \|Check failed: " && fail "a completion notice was posted for the stopped check"
+    has "Check complete\|Check failed" && fail "a completion notice was posted for the stopped check"
     files_whole
     # An exit while a new scan runs: the worker is stopped within a few seconds.
     "$WINE" "$bin/varnelctl.exe" command 32892 >/dev/null 2>&1 || fail "Scan Now could not be sent"
