@@ -61,7 +61,6 @@ for _ in $(seq 1 900); do
 done
 line=$(tr -d '\r' <"$log" | grep "Pass times:" | tail -n 1)
 [ -n "$line" ] || { echo "scheduled_pass: the pass did not end"; tr -d '\r' <"$log" | tail -n 20; exit 1; }
-items=$(tr -d '\r' <"$log" | grep -c "Start searching directory" || true)
 echo "$line" | sed 's/.*Pass times: //' | tr ',' '\n' | awk '
     { gsub(/^ +/, ""); n = $(NF - 1); name = $0; sub(/ [0-9]+ ms$/, "", name)
       printf "%-16s %8d ms\n", name, n; if (name != "report polling") total += n }
@@ -69,4 +68,4 @@ echo "$line" | sed 's/.*Pass times: //' | tr ',' '\n' | awk '
 sleep "$idle"
 mem=$("$WINE" "$bin/varnelctl.exe" memory 2>/dev/null | tr -d '\r' || true)
 echo "after ${idle} s idle: ${mem:-memory not readable}"
-echo "$mem" | awk '/private bytes/ { mb = $3 / 1048576; printf "private bytes %.1f MB (goal under 10 MB)\n", mb }'
+echo "$mem" | awk '/^private bytes/ { mb = $3 / 1048576; printf "private bytes %.1f MB (goal under 10 MB)\n", mb }'
