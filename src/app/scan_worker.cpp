@@ -5,7 +5,7 @@
 #include "app/app_messages.h"
 #include "app/closing_connection_dlg.h"
 #include "engine/engine_system.h"
-#include "engine/post_safe.h"
+#include "platform/post_safe.h"
 #include "engine/worker_posts.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -77,7 +77,7 @@ void CScanWorker::StartCheck(bool userStartedRun) {
     if (wasScanning) return;
     if (!engine::EngineSystem().IsConnected()) {
         if (userStartedRun) platform::ReportMessage(kOfflineQuestionTextId, MB_OK | MB_ICONINFORMATION);
-        engine::PostSafeMessage(kOfflinePostedTextId);
+        platform::PostSafeMessage(kOfflinePostedTextId);
         return;
     }
     userStarted = userStartedRun;

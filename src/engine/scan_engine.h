@@ -1,7 +1,7 @@
 // VN_ScanEngine: one run of the scan worker, from start to end. It takes the
 // inventory of the machine into the watch list, asks the update service about
 // it, applies the answer, keeps the lists and tells the main window what
-// happened, only by posting (engine/worker_posts.h, engine/post_safe.h).
+// happened, only by posting (engine/worker_posts.h, platform/post_safe.h).
 //
 // Four entries, named as they appear in the log:
 //   SearchAllMySoftware         the inventory scan alone
