@@ -1,9 +1,16 @@
 #include "app/main_frame.h"
 
+#include <psapi.h>
+
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
 #include "appcore/window_placement.h"
+#include "engine/engine_system.h"
+#include "inventory/driver_data.h"
+#include "inventory/watch_list.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/post_safe.h"
 #include "platform/text_block.h"
@@ -12,6 +19,7 @@
 #include "platform/string_table.h"
 #include "platform/win/handles.h"
 #include "resource.h"
+#include "service/scan_report.h"
 
 namespace app {
 namespace {
@@ -35,6 +43,8 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
+    // The worker uses the lists: it goes first.
+    worker_.reset();
     if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
@@ -70,6 +80,19 @@ bool CMainFrame::Create() {
                               rect.width, rect.height, nullptr, nullptr, instance_, this);
     if (!window_) return false;
     platform::InstallMessagePresenter(this);
+    // The lists live for the whole process, loaded once from their files.
+    const std::string dataFolder = platform::DataFolder();
+    watch_ = std::make_unique<VN_WatchList>(dataFolder);
+    watch_->Init();
+    drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
+    drivers_->Load();
+    vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
+                 std::to_string(drivers_->GetCount()) + " drivers");
+    worker_ = std::make_unique<CScanWorker>(instance_, *watch_, *drivers_);
+    worker_->SetFrameWindow(window_);
+    worker_->performExit = [this] { Exit(); };
+    worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
+    schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
     return true;
@@ -113,6 +136,12 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
         case ID_CLOSE_WINDOW:
             OnClose();
             break;
+        case ID_SCAN_NOW:
+            if (worker_) worker_->StartScan(true, true);
+            break;
+        case ID_STOP_SCAN:
+            if (worker_) worker_->StopWorker();
+            break;
         default:
             // The other commands belong to the menus, views and dialogs that
             // are not built yet.
@@ -131,10 +160,18 @@ void CMainFrame::OnClose() {
 
 void CMainFrame::Exit() {
     if (exiting_) return;
+    // An exit asked for while a stop waits is done when the stop ends.
+    if (worker_ && worker_->stopInProgress) {
+        worker_->exitPending = true;
+        return;
+    }
     exiting_ = true;
     vnlog::Write("Exit");
     if (timerRunning_) KillTimer(window_, kScheduleTimer);
     timerRunning_ = false;
+    // A running pass is asked to stop and given a few seconds; the lists are
+    // saved only at whole steps and replaced atomically.
+    if (worker_) worker_->StopForExit();
     tray_.Remove();
     CErrorDlg::Close();
     PostQuitMessage(0);
@@ -142,9 +179,45 @@ void CMainFrame::Exit() {
 }
 
 void CMainFrame::OnScheduleTimer() {
-    // The scheduled pass (deciding when a check is due and starting it) is
-    // not built yet: the timer runs, but nothing is checked on its ticks.
-    if (scheduleTicks_++ == 0) vnlog::Write("Schedule timer running; the scheduled pass is not built yet");
+    if (scheduleTicks_++ == 0) {
+        vnlog::Write("Schedule timer running");
+        if (scanNow) schedule_.scanNow = true;
+    }
+    engine::SchedulePass(schedule_, *this, platform::CurrentTime());
+    scanNow = schedule_.scanNow;
+}
+
+bool CMainFrame::IsConnected() { return engine::EngineSystem().IsConnected(); }
+
+bool CMainFrame::IsWorkerRunning() { return worker_ && worker_->IsWorkerRunning(); }
+
+void CMainFrame::StartScheduledScan() {
+    nextScheduledScan_ = engine::NextScheduledScan(schedule_);
+    if (worker_) worker_->StartScan(true, false);
+}
+
+void CMainFrame::SetScheduleTimerPeriod(uint32_t milliseconds) {
+    if (SetTimer(window_, kScheduleTimer, milliseconds, nullptr)) timerRunning_ = true;
+}
+
+void CMainFrame::OnUpdateComplete(bool notify, bool success) {
+    // The check summary (balloon, sound, event-log line) comes with the tray;
+    // for now the outcome goes to the log.
+    if (!success) {
+        vnlog::Write("Check failed: " + (watch_ ? watch_->GetLoginError() : std::string()));
+        return;
+    }
+    vnxml::IScanReportService* reports = vnxml::ScanReportService();
+    if (!reports) {
+        vnlog::Write("Check complete; without a scan-report service the out-of-date list is not known");
+        return;
+    }
+    std::vector<std::string> names;
+    reports->CopyOutOfDateNames(names);
+    const int count = reports->OutOfDateCount();
+    std::string line = "Check complete: " + std::to_string(notify ? count : 0) + " updates available";
+    for (size_t i = 0; i < names.size(); ++i) line += (i == 0 ? ": " : ", ") + names[i];
+    vnlog::Write(line);
 }
 
 void CMainFrame::OnSetMessage(WPARAM block) {
@@ -191,6 +264,10 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             RunCommand(wParam, lParam);
         } else if (message == m.setMessage) {
             OnSetMessage(wParam);
+        } else if (message == m.progress) {
+            if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
+        } else if (message == m.updateComplete) {
+            OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
         }
@@ -224,6 +301,23 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_APP + 1:
             return 0;
+        case kQueryPrivateKiB: {
+            PROCESS_MEMORY_COUNTERS_EX counters{};
+            counters.cb = sizeof counters;
+            if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                     sizeof counters) &&
+                counters.PrivateUsage != 0)
+                return static_cast<LRESULT>(counters.PrivateUsage / 1024);
+            // Wine keeps no private-bytes counter: add up the committed
+            // private regions of the address space instead.
+            SIZE_T committed = 0;
+            MEMORY_BASIC_INFORMATION region{};
+            for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+                 at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+                if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
+            }
+            return static_cast<LRESULT>(committed / 1024);
+        }
         case WM_DESTROY:
             if (timerRunning_) KillTimer(window, kScheduleTimer);
             timerRunning_ = false;

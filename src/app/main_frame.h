@@ -3,27 +3,42 @@
 // owns the notification-area icon, answers the one-instance question and runs
 // the one-second schedule timer. Start-up creates it hidden and it stays so.
 //
+// It owns the program's two lists (the watch list and the driver list, loaded
+// from their files when the window is created) and the scan worker that runs
+// the scan engine over them; timer 1000 drives the scheduled pass.
+//
 // Built so far: creation, the registered messages that need no other part
-// (IsMe, Exit, Register, SetMessage, TaskbarCreated, WM_COPYDATA), commands
-// 32879 (already running), 32771 (Exit) and 32816 (Close Window), the close
-// and end-of-session rules, the tray icon itself (added again by a retry timer
-// and on "TaskbarCreated" when the shell was not ready) and timer 1000. The views,
-// toolbar, status bar, tray menu, settings sheet and the scheduled pass that
-// the timer drives are not built yet.
+// (IsMe, Exit, Register, SetMessage, TaskbarCreated, WM_COPYDATA), the
+// engine's progress and completion notices, commands 32879 (already
+// running), 32771 (Exit), 32816 (Close Window), 32892 (Scan Now) and 32893
+// (Stop Scan), the close and end-of-session rules, the tray icon itself (added
+// again by a retry timer and on "TaskbarCreated" when the shell was not
+// ready) and the scheduled pass. The views, toolbar, status bar, tray menu, settings
+// sheet and the check summary's balloon are not built yet.
 #pragma once
 
+#include <atomic>
+#include <memory>
 #include <string>
 
+#include "app/scan_worker.h"
 #include "app/tray_icon.h"
+#include "engine/schedule.h"
+#include "inventory/driver_data.h"
+#include "inventory/watch_list.h"
 #include "platform/message_reporter.h"
 #include "platform/win/win.h"
 
 namespace app {
 
-class CMainFrame : public platform::IMessagePresenter {
+class CMainFrame : public platform::IMessagePresenter, private engine::IScheduleHost {
 public:
     static constexpr UINT_PTR kScheduleTimer = 1000;
     static constexpr UINT kScheduleFirstDelayMs = 1000;
+    // Sent by support tools (varnelctl memory): answers the process's private
+    // bytes in KiB, as its own counters report them (under Wine, which keeps
+    // no such counter, the sum of its committed private regions).
+    static constexpr UINT kQueryPrivateKiB = WM_APP + 2;
 
     explicit CMainFrame(HINSTANCE instance) : instance_(instance) {}
     ~CMainFrame() override;
@@ -50,6 +65,14 @@ public:
     const std::string& LastErrorText() const { return lastErrorText_; }
     unsigned ScheduleTicks() const { return scheduleTicks_; }
 
+    // The program's lists and its scan worker; null before Create.
+    VN_WatchList* WatchList() { return watch_.get(); }
+    Views::CDriverData* DriverList() { return drivers_.get(); }
+    CScanWorker* Worker() { return worker_.get(); }
+    // The frame's `scanning` flag: set by the start of a check, cleared by its end.
+    bool Scanning() const { return worker_ && worker_->scanning; }
+    const engine::ScheduleState& Schedule() const { return schedule_; }
+
     // Message boxes of the message reporter appear only while this is true;
     // start-up leaves it false.
     bool interactive = false;
@@ -68,6 +91,14 @@ private:
     void OnClose();
     void OnScheduleTimer();
     void OnSetMessage(WPARAM block);
+    void OnUpdateComplete(bool notify, bool success);
+
+    // engine::IScheduleHost
+    bool IsConnected() override;
+    bool IsWorkerRunning() override;
+    uint32_t SelfUpdateState() override { return selfUpdateState_; }
+    void StartScheduledScan() override;
+    void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -76,6 +107,13 @@ private:
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;
     std::string lastErrorText_;
+    std::unique_ptr<VN_WatchList> watch_;
+    std::unique_ptr<Views::CDriverData> drivers_;
+    std::unique_ptr<CScanWorker> worker_;
+    engine::ScheduleState schedule_;
+    // Read by the worker when it writes the check request.
+    std::atomic<int64_t> nextScheduledScan_{0};
+    uint32_t selfUpdateState_ = 0;  // the self-update's state; 2 while an update installs
 };
 
 }  // namespace app

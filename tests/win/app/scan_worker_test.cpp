@@ -1,0 +1,214 @@
+// The scan worker of the main frame under Wine: the closing-connection
+// dialog (rendered and saved as a PNG), a stop that waits behind it, and an
+// exit during a scan that stops the worker cooperatively and leaves the list
+// files whole. The product scan is a slow stand-in that polls the stop event
+// between items, as the real scanners do. Needs the virtual display.
+#include <gtest/gtest.h>
+
+// GDI+ needs min/max and the full headers.
+#include <algorithm>
+using std::max;
+using std::min;
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "app/closing_connection_dlg.h"
+#include "app/scan_worker.h"
+#include "inventory/driver_data.h"
+#include "inventory/watch_item.h"
+#include "inventory/watch_list.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "registry_guard.h"
+#include "scanners/program_discovery.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Saves what the window shows as a PNG; false when it could not.
+bool SaveWindowPng(HWND window, const std::wstring& path) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // From the screen, as the user sees it (Wine's PrintWindow leaves the
+    // controls out).
+    SetForegroundWindow(window);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const bool printed = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    bool saved = false;
+    if (printed) {
+        Gdiplus::GdiplusStartupInput input;
+        ULONG_PTR token = 0;
+        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+            {
+                UINT count = 0, size = 0;
+                Gdiplus::GetImageEncodersSize(&count, &size);
+                std::vector<BYTE> buffer(size);
+                auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+                Gdiplus::GetImageEncoders(count, size, encoders);
+                Gdiplus::Bitmap image(bitmap, nullptr);
+                for (UINT i = 0; i < count; ++i) {
+                    if (std::wstring(encoders[i].MimeType) == L"image/png")
+                        saved = image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+                }
+            }
+            Gdiplus::GdiplusShutdown(token);
+        }
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// Installed products found one by one, slowly, until the stop event is set.
+class SlowProducts final : public scanners::IProductScanners {
+public:
+    explicit SlowProducts(std::atomic<int>& found) : found_(found) {}
+    bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
+    bool ScanInstalledProducts(VN_WatchList& list) override {
+        for (int i = 0; i < 400; ++i) {
+            if (list.IsStopRequested()) return true;
+            VN_WatchItem item;
+            item.SetProgName("Slow Product " + std::to_string(i));
+            item.keyName = "SlowProduct" + std::to_string(i);
+            item.uninstallString = "C:\\Slow\\" + std::to_string(i) + "\\unins.exe";
+            item.installedVers = "1." + std::to_string(i);
+            list.AddOrMerge(item, false, false);
+            ++found_;
+            Sleep(10);
+        }
+        return false;
+    }
+
+private:
+    std::atomic<int>& found_;
+};
+
+class ScanWorker : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_app::DeleteProgramKeys();
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        platform::AppSettings().WriteNumber(setting::kScanDevices, 0);
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "varnel-worker-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(folder_.c_str(), nullptr);
+        scanners::InstallProductScanners(std::make_unique<SlowProducts>(found_));
+        watch_ = std::make_unique<VN_WatchList>(folder_);
+        watch_->SetServiceFileFolders(folder_, folder_ + "\\");
+        drivers_ = std::make_unique<Views::CDriverData>(folder_);
+        owner_ = CreateWindowExA(0, "STATIC", "owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+        worker_ = std::make_unique<app::CScanWorker>(GetModuleHandleA(nullptr), *watch_, *drivers_);
+        worker_->SetFrameWindow(owner_);
+    }
+    void TearDown() override {
+        worker_.reset();
+        watch_.reset();
+        drivers_.reset();
+        DestroyWindow(owner_);
+        scanners::InstallProductScanners(nullptr);
+        for (const char* name : {"varnel.db", "driverdata.db"}) DeleteFileA((folder_ + "\\" + name).c_str());
+        RemoveDirectoryA(folder_.c_str());
+        platform::InstallSettingsStore(nullptr);
+    }
+    bool WaitForItems(int count) {
+        for (int i = 0; i < 500 && found_ < count; ++i) Sleep(10);
+        return found_ >= count;
+    }
+    // The list file reads back whole; answers its entry count (-1 when it does not).
+    int SavedEntries() {
+        VN_WatchList reread(folder_);
+        if (!reread.LoadFile(folder_ + "\\varnel.db")) return -1;
+        return static_cast<int>(reread.GetCount());
+    }
+
+    std::string folder_;
+    std::atomic<int> found_{0};
+    std::unique_ptr<VN_WatchList> watch_;
+    std::unique_ptr<Views::CDriverData> drivers_;
+    HWND owner_ = nullptr;
+    std::unique_ptr<app::CScanWorker> worker_;
+};
+
+}  // namespace
+
+TEST_F(ScanWorker, TheClosingConnectionDialogShowsItsTextsStepsAndDisablesItsOwner) {
+    ShowWindow(owner_, SW_SHOW);
+    {
+        app::CClosingConnectionDlg dialog(GetModuleHandleA(nullptr), owner_);
+        ASSERT_NE(dialog.Window(), nullptr);
+        EXPECT_TRUE(IsWindowVisible(dialog.Window()));
+        EXPECT_FALSE(IsWindowEnabled(owner_));
+        char text[128] = {};
+        std::vector<std::string> texts;
+        for (HWND child = GetWindow(dialog.Window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+            GetWindowTextA(child, text, sizeof text);
+            if (text[0]) texts.emplace_back(text);
+        }
+        EXPECT_EQ(texts, (std::vector<std::string>{"Please wait while the connection is closed.",
+                                                   "This may take up to two minutes to complete."}));
+        for (int i = 0; i < 30; ++i) dialog.StepProgress();
+        EXPECT_EQ(dialog.Position(), 30);
+        Pump();
+        CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
+        const std::string png = testing_app::BuildPath("../screenshots/closing_connection_dialog.png");
+        EXPECT_TRUE(SaveWindowPng(dialog.Window(), std::wstring(png.begin(), png.end()))) << png;
+    }
+    EXPECT_TRUE(IsWindowEnabled(owner_));
+}
+
+TEST_F(ScanWorker, AStopWaitsForTheWorkerAndTheNextRunStartsWithTheStopEventReset) {
+    ASSERT_TRUE(worker_->StartScan(false, true));
+    EXPECT_TRUE(worker_->userStarted);
+    ASSERT_TRUE(WaitForItems(5));
+    EXPECT_TRUE(worker_->IsWorkerRunning());
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL);
+    const auto begun = std::chrono::steady_clock::now();
+    EXPECT_TRUE(worker_->StopWorker());
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 3s) << "the scan polls the stop event between items";
+    EXPECT_FALSE(worker_->IsWorkerRunning());
+    EXPECT_FALSE(watch_->IsStopRequested());
+    EXPECT_TRUE(worker_->stopping);
+    EXPECT_FALSE(worker_->scanning);
+    const int stoppedAt = found_;
+    EXPECT_LT(stoppedAt, 400);
+    EXPECT_GT(SavedEntries(), 0) << "the stopped scan saved what it had found";
+}
+
+TEST_F(ScanWorker, AnExitDuringAScanStopsItCooperativelyAndEveryListFileStaysWhole) {
+    // Exits at several moments of a scan, down to the list's save.
+    for (DWORD delay : {0u, 15u, 60u, 250u, 1200u}) {
+        found_ = 0;
+        ASSERT_TRUE(worker_->StartScan(false, false));
+        Sleep(delay);
+        EXPECT_TRUE(worker_->StopForExit()) << "ended by itself after " << delay << " ms";
+        EXPECT_FALSE(worker_->IsWorkerRunning());
+        const int saved = SavedEntries();
+        EXPECT_GE(saved, 0) << "varnel.db does not read back after an exit " << delay << " ms into the scan";
+        Views::CDriverData drivers(folder_);
+        EXPECT_TRUE(drivers.Load());
+    }
+    EXPECT_TRUE(worker_->StopForExit(10)) << "no worker: nothing to end";
+}
