@@ -1,13 +1,15 @@
 #!/bin/sh
-# The local demo: starts the reference update service on loopback (its
-# database in build/demo-service.db), then varnel.exe under Wine in a demo
-# prefix (build/demoprefix) on a virtual display, with "Generate Log File" on
-# and "ClientLink URL" pointing at the service; shows what the agent did at
-# start-up (its log and folders), then follows its log until Ctrl-C, which
-# asks the agent to exit (as another program would, through varnelctl),
-# waits for it and stops the service. Whenever the service has answered a
-# check, the address of that machine's page is shown ("demo: machine page:
-# ..."), to open in a browser. Usage: run-demo.sh BUILD_DIR
+# The local demo: a demo prefix (build/demoprefix) with a handful of real
+# installed programs (scripts/demo-programs.sh), the reference update service
+# on loopback with the demo catalogue (its database in build/demo-service.db),
+# then varnel.exe under Wine on a virtual display, with "Generate Log File" on
+# and the service's addresses in config.xml. The agent checks about eleven
+# seconds after start ("Scan on Startup"): the demo follows its log and, after
+# each check, prints the programs the service found out of date and their
+# count; whenever the service has answered a check, the address of that
+# machine's page is shown ("demo: machine page: ..."), to open in a browser.
+# Ctrl-C asks the agent to exit (as another program would, through
+# varnelctl), waits for it and stops the service. Usage: run-demo.sh BUILD_DIR
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,6 +23,10 @@ say() { printf 'demo: %s\n' "$*"; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     say "creating the demo Wine prefix $WINEPREFIX"
     "$here/wine-prefix.sh" "$WINEPREFIX"
+fi
+if [ ! -f "$WINEPREFIX/varnel-demo-programs" ]; then
+    say "installing the demo programs (7-Zip 23.01, VLC 3.0.18, PuTTY 0.79, Notepad++ 8.6.8, KeePass 2.50)"
+    "$here/demo-programs.sh" "$build"
 fi
 
 # A virtual display of our own; Xvfb picks a free display number.
@@ -68,12 +74,15 @@ fi
 # The reference update service on a free loopback port.
 service="$build/host/server/varnel-service"
 if [ -x "$service" ]; then
-    setsid "$service" --port 0 --db "$build/demo-service.db" --port-file "$tmp/port" --quiet \
+    # The demo catalogue offers no newer agent: the run goes on to the scan.
+    "$here/demo-seed.sh" "$tmp/seed.sql"
+    setsid "$service" --port 0 --db "$build/demo-service.db" --seed "$tmp/seed.sql" --port-file "$tmp/port" --quiet \
         >"$tmp/service.out" 2>&1 &
     service_pid=$!
     for _ in $(seq 1 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
     if [ -s "$tmp/port" ]; then
-        url="http://127.0.0.1:$(cat "$tmp/port")/cgi-bin/vncheck.fcgi"
+        base="http://127.0.0.1:$(cat "$tmp/port")"
+        url="$base/cgi-bin/vncheck.fcgi"
         say "reference update service listening at $url (database $build/demo-service.db)"
         "$WINE" reg add "$key" /v "ClientLink URL" /t REG_SZ /d "$url" /f >/dev/null 2>&1
         "$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -83,7 +92,8 @@ if [ -x "$service" ]; then
         appdata=$("$WINE" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
         datadir="$("$WINE" winepath -u "$appdata" 2>/dev/null)/Harbinel/Zelto Varnel/data"
         mkdir -p "$datadir"
-        printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s"/>\n</configuration>\n' "$url" \
+        printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s" ipapiLink="%s/"/>\n</configuration>\n' \
+            "$url" "$base" \
             >"$datadir/config.xml"
         say "wrote config.xml with that address into the data folder"
         # The service prints "machine page: URL" when it has answered a check.
@@ -111,7 +121,7 @@ say "started varnel.exe (process $agent_pid)"
 log=""
 for _ in $(seq 1 100); do
     log=$(find "$WINEPREFIX/drive_c/users" -path '*Harbinel/Zelto Varnel/data/vnlog.txt' 2>/dev/null | head -n 1)
-    [ -n "$log" ] && grep -q "Schedule timer running" "$log" 2>/dev/null && break
+    [ -n "$log" ] && grep -q "Schedule timer" "$log" 2>/dev/null && break
     kill -0 "$agent_pid" 2>/dev/null || { say "the agent exited at once"; agent_pid=""; exit 1; }
     sleep 0.2
 done
@@ -126,9 +136,25 @@ data=$(dirname "$log")
 say "data folder $(echo "$data" | sed "s|$WINEPREFIX/||"):"
 (cd "$data" && ls -la | tail -n +2 | sed 's/^/  | /')
 say "log file vnlog.txt:"
-tr -d '\r' <"$log" | sed 's/^/  | /'
-say "running; the log follows. Press Ctrl-C to stop the agent."
-tail -n 0 -f --pid="$agent_pid" "$log" &
+vntool="$build/host/tools/vntool/vntool"
+# What a check found: the programs the watch list marks out of date.
+summary() {
+    [ -f "$data/varnel.db" ] || return 0
+    "$here/outdated-items.sh" "$vntool" "$data/varnel.db" >"$tmp/outdated" 2>/dev/null || return 0
+    say "the check found $(wc -l <"$tmp/outdated") program(s) out of date:"
+    awk -F '\t' '{ printf "demo:   %-28s installed %-12s current %s\n", $1, $2, $3 }' "$tmp/outdated"
+}
+say "running; the agent checks for updates about 11 s after start. The log follows."
+say "Press Ctrl-C to stop the agent."
+tail -n +1 -f --pid="$agent_pid" "$log" | sed -u 's/\r$//' | while IFS= read -r line; do
+    case "$line" in
+        *": Log Begin"*) continue ;;
+    esac
+    printf '  | %s\n' "$line"
+    case "$line" in
+        *"Worker ended: SearchAllMySoftwareWUpdate"* | *"Worker ended: CheckForUpdates"*) summary ;;
+    esac
+done &
 tail_pid=$!
 wait "$agent_pid" 2>/dev/null || true
 say "the agent exited by itself"
