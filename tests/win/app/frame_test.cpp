@@ -94,6 +94,20 @@ TEST_F(Frame, AnswersTheInstanceQuestionAndBoundsCopiedText) {
     EXPECT_EQ(SendMessageA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data)), FALSE);
 }
 
+TEST_F(Frame, ProgressOfACheckSetsAndClearsScanning) {
+    const HWND window = frame_->Window();
+    const UINT progress = app::Messages().progress;
+    SendMessageA(window, progress, 1, 0);
+    EXPECT_FALSE(frame_->Scanning()) << "a scan without a check";
+    SendMessageA(window, progress, 1, 1);
+    EXPECT_TRUE(frame_->Scanning());
+    SendMessageA(window, progress, 6, 0);
+    SendMessageA(window, progress, 7, 0);
+    EXPECT_TRUE(frame_->Scanning());
+    SendMessageA(window, progress, 7, 1);
+    EXPECT_FALSE(frame_->Scanning());
+}
+
 TEST_F(Frame, ScheduleTimerTicksAfterStartUpUntilExit) {
     frame_->FinishStartup();
     const DWORD end = GetTickCount() + 5000;

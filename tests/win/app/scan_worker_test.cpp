@@ -19,11 +19,15 @@ using std::min;
 
 #include "app/closing_connection_dlg.h"
 #include "app/scan_worker.h"
+#include "common/posted_texts.h"
+#include "common/recorded_events.h"
+#include "engine/engine_system.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
 #include "inventory/watch_list.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
+#include "platform/string_table.h"
 #include "registry_guard.h"
 #include "scanners/program_discovery.h"
 
@@ -211,4 +215,26 @@ TEST_F(ScanWorker, AnExitDuringAScanStopsItCooperativelyAndEveryListFileStaysWho
         EXPECT_TRUE(drivers.Load());
     }
     EXPECT_TRUE(worker_->StopForExit(10)) << "no worker: nothing to end";
+}
+
+TEST_F(ScanWorker, AnOfflineCheckIsRefusedWithTheUsersQuestionOnlyWhenTheUserAsked) {
+    class Offline final : public engine::IEngineSystem {
+    public:
+        bool IsConnected() override { return false; }
+        bool BeginThreadCom() override { return false; }
+        void EndThreadCom() override {}
+        void OpenUrl(const std::string&) override {}
+    };
+    engine::InstallEngineSystem(std::make_unique<Offline>());
+    testing_support::EventRecorder events;
+    testing_transport::PostedTexts posted;
+    worker_->StartCheck(false);
+    EXPECT_TRUE(events.Texts().empty());
+    worker_->StartCheck(true);
+    EXPECT_FALSE(worker_->IsWorkerRunning());
+    engine::InstallEngineSystem(nullptr);
+    const std::string offline = platform::LoadText(app::CScanWorker::kOfflinePostedTextId);
+    EXPECT_EQ(posted.Texts(), (std::vector<std::string>{offline, offline}));
+    ASSERT_EQ(events.Texts().size(), 1u);
+    EXPECT_EQ(events.Texts()[0], platform::LoadText(app::CScanWorker::kOfflineQuestionTextId));
 }
