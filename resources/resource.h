@@ -5,8 +5,8 @@
 #define IDI_TRAY 134           /* the notification-area icon */
 #define IDD_ERROR 250          /* the error window */
 #define IDC_ERROR_TEXT 1000    /* its text */
-#define IDD_CLOSING_CONNECTION 117  /* "Please wait while the connection is closed." */
-#define IDC_CLOSING_PROGRESS 1001   /* its progress control */
+#define IDD_CLOSING_CONNECTION 117 /* "Please wait while the connection is closed." */
+#define IDC_CLOSING_PROGRESS 1001  /* its progress control */
 
 /* Commands */
 #define ID_APP_EXIT_CMD 32771         /* Exit */

@@ -5,12 +5,12 @@
 #include "app/app_messages.h"
 #include "app/closing_connection_dlg.h"
 #include "engine/engine_system.h"
-#include "platform/post_safe.h"
 #include "engine/worker_posts.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
 #include "platform/message_reporter.h"
+#include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 

@@ -14,9 +14,10 @@ IEngineSystem& EngineSystem() {
     return *g_system;
 }
 
-void InstallEngineSystem(std::unique_ptr<IEngineSystem> system) {
+std::unique_ptr<IEngineSystem> InstallEngineSystem(std::unique_ptr<IEngineSystem> system) {
     std::lock_guard<std::mutex> lock(g_mutex);
-    g_system = std::move(system);
+    std::swap(g_system, system);
+    return system;
 }
 
 }  // namespace engine

@@ -25,8 +25,9 @@ public:
 
 // The process's engine system (the platform's unless another was installed).
 IEngineSystem& EngineSystem();
-// Replaces it (nullptr restores the platform's). For tests.
-void InstallEngineSystem(std::unique_ptr<IEngineSystem> system);
+// Replaces it (nullptr restores the platform's) and hands back the one it
+// replaced. For tests.
+std::unique_ptr<IEngineSystem> InstallEngineSystem(std::unique_ptr<IEngineSystem> system);
 std::unique_ptr<IEngineSystem> MakeDefaultEngineSystem();
 
 // COM for the lifetime of a scope on the calling thread.

@@ -4,7 +4,6 @@
 #include <exception>
 #include <vector>
 
-#include "platform/post_safe.h"
 #include "engine/prescan_status.h"
 #include "engine/schedule_interval.h"
 #include "engine/worker_posts.h"
@@ -12,6 +11,7 @@
 #include "inventory/watch_list.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
+#include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "scanners/driver_search.h"
@@ -109,7 +109,8 @@ int VN_ScanEngine::Run(WorkerEntry entry) {
 bool VN_ScanEngine::InventoryScan() {
     // The slow step (the installer's component scan) is allowed; the scan
     // mode decides whether it runs.
-    return scanners::ScanInventory(watch_, platform::MainWindow(), platform::RegisterMessage(wmname::kUpdateItem), true);
+    return scanners::ScanInventory(watch_, platform::MainWindow(), platform::RegisterMessage(wmname::kUpdateItem),
+                                   true);
 }
 
 int VN_ScanEngine::SearchAllMySoftware() {

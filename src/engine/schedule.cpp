@@ -33,7 +33,8 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
             settings.WriteNumber(setting::kLastScanTime, stored);
         }
         state.lastScanTime = stored;
-        if (settings.ReadNumber(setting::kScanOnStartup, setting::kScanOnStartupDefault) != 0) state.lastScanTime = now - Interval(state.frequency);
+        if (settings.ReadNumber(setting::kScanOnStartup, setting::kScanOnStartupDefault) != 0)
+            state.lastScanTime = now - Interval(state.frequency);
         host.SetScheduleTimerPeriod(kScheduleTimerPeriodMs);
         run = scanNow;
     } else {

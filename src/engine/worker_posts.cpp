@@ -3,10 +3,10 @@
 #include <exception>
 #include <string>
 
-#include "platform/post_safe.h"
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "platform/notifier.h"
+#include "platform/post_safe.h"
 
 namespace engine {
 namespace {

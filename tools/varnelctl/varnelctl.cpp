@@ -55,10 +55,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         DWORD_PTR ownKiB = 0;
-        const bool asked = SendMessageTimeoutA(window, app::CMainFrame::kQueryPrivateKiB, 0, 0, SMTO_ABORTIFHUNG,
-                                               5000, &ownKiB) != 0;
+        const bool asked =
+            SendMessageTimeoutA(window, app::CMainFrame::kQueryPrivateKiB, 0, 0, SMTO_ABORTIFHUNG, 5000, &ownKiB) != 0;
         if (asked && static_cast<LRESULT>(ownKiB) >= 0)
-            std::printf("private bytes %llu (the agent's own counters)\n", static_cast<unsigned long long>(ownKiB) * 1024);
+            std::printf("private bytes %llu (the agent's own counters)\n",
+                        static_cast<unsigned long long>(ownKiB) * 1024);
         std::printf("outside view: private bytes %llu, working set %llu\n",
                     static_cast<unsigned long long>(counters.PrivateUsage),
                     static_cast<unsigned long long>(counters.WorkingSetSize));

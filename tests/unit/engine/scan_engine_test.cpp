@@ -11,6 +11,7 @@
 
 #include "common/posted_texts.h"
 #include "common/scan_document_support.h"
+#include "common/scoped_hook.h"
 #include "engine/scan_engine.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
@@ -143,11 +144,11 @@ protected:
         root_ = tmpl;
         platform::SetShellFolderRoot(root_);
         platform::AppSettings().WriteNumber(setting::kScanDevices, 0);
-        vnxml::InstallTalkerFactory([this] { return std::make_unique<ServiceTalker>(service_); });
+        talker_.Replace([this] { return std::make_unique<ServiceTalker>(service_); });
         auto products = std::make_unique<FixedProducts>();
         products->products.push_back(wltest::UninstallEntry("Old Editor", "OldEditor", "C:\\OldEditor\\unins.exe"));
         products->products.push_back(wltest::UninstallEntry("Fresh Viewer", "FreshViewer", "C:\\Viewer\\unins.exe"));
-        scanners::InstallProductScanners(std::move(products));
+        products_.Replace(std::move(products));
         watch_ = std::make_unique<VN_WatchList>(platform::DataFolder());
         watch_->SetServiceFileFolders(platform::DataFolder(), root_ + "\\program\\");
         drivers_ = std::make_unique<Views::CDriverData>(platform::DataFolder());
@@ -158,14 +159,13 @@ protected:
         // The service: a pre-scan gets a scan identifier, a check marks
         // "Old Editor" out of date.
         service_.respond = [this](const std::string& request) {
-            if (!IsCheck(request)) return Reply("<code>0</code><scanid>scan-7</scanid><set-machine-id>m-7</set-machine-id>");
+            if (!IsCheck(request))
+                return Reply("<code>0</code><scanid>scan-7</scanid><set-machine-id>m-7</set-machine-id>");
             return Reply("<code>0</code><homepage>http://127.0.0.1/my/</homepage>", Update("Old Editor", "9.0", true));
         };
     }
     void TearDown() override {
         vnxml::InstallScanReportService(nullptr);
-        scanners::InstallProductScanners(nullptr);
-        vnxml::InstallTalkerFactory(nullptr);
         engine_.reset();
         watch_.reset();
         drivers_.reset();
@@ -181,8 +181,8 @@ protected:
     std::string Update(const std::string& name, const std::string& version, bool outdated) const {
         VN_WatchItem* item = Named(name);
         const std::string sequence = item ? std::to_string(item->GetSequence()) : "0";
-        return "<update><Sequence>" + sequence + "</Sequence><ProgName>" + name + "</ProgName><CurrentVers>" +
-               version + "</CurrentVers><Outdated>" + (outdated ? "true" : "false") + "</Outdated></update>";
+        return "<update><Sequence>" + sequence + "</Sequence><ProgName>" + name + "</ProgName><CurrentVers>" + version +
+               "</CurrentVers><Outdated>" + (outdated ? "true" : "false") + "</Outdated></update>";
     }
 
     // The progress phases, the completion notices and other messages posted, in order.
@@ -194,8 +194,7 @@ protected:
                 out.push_back("phase " + std::to_string(m.wParam) + "/" + std::to_string(m.lParam));
             else if (m.message == platform::RegisterMessage(wmname::kUpdateComplete))
                 out.push_back("complete " + std::to_string(m.wParam) + "/" + std::to_string(m.lParam));
-            else if (m.message == platform::RegisterMessage(wmname::kStartDailyUpdates))
-                out.push_back("start daily");
+            else if (m.message == platform::RegisterMessage(wmname::kStartDailyUpdates)) out.push_back("start daily");
         }
         return out;
     }
@@ -204,6 +203,8 @@ protected:
 
     scandoc::Environment env_;
     testing_transport::PostedTexts posted_;
+    testing_support::ScopedHook<vnxml::InstallTalkerFactory> talker_{nullptr};
+    testing_support::ScopedHook<scanners::InstallProductScanners> products_{nullptr};
     std::string root_;
     Service service_;
     FakeSystem system_;
@@ -245,15 +246,16 @@ TEST_F(ScanEngine, AFullPassStoresThePreScanScansChecksSavesPollsAndNotifies) {
     EXPECT_EQ(reports_.forcedRequests, 1);
     EXPECT_TRUE(system_.opened.empty()) << "not a first run";
     EXPECT_EQ(system_.comBegun, system_.comEnded);
-    EXPECT_EQ(Notices(), (std::vector<std::string>{"phase 1/0", "phase 4/0", "phase 6/0", "start daily", "phase 1/1",
-                                                   "phase 2/1", "phase 3/1", "phase 5/0", "complete 1/1",
-                                                   "phase 7/1"}));
+    EXPECT_EQ(Notices(),
+              (std::vector<std::string>{"phase 1/0", "phase 4/0", "phase 6/0", "start daily", "phase 1/1", "phase 2/1",
+                                        "phase 3/1", "phase 5/0", "complete 1/1", "phase 7/1"}));
 }
 
 TEST_F(ScanEngine, AFirstRunOpensTheWelcomePageAndAnAgentUpdateEndsALaterPassBeforeTheScan) {
     service_.respond = [](const std::string&) {
-        return Reply("<code>0</code><scanid>s</scanid><set-machine-id>m-new</set-machine-id>"
-                     "<progresspage>http://127.0.0.1/welcome</progresspage>");
+        return Reply(
+            "<code>0</code><scanid>s</scanid><set-machine-id>m-new</set-machine-id>"
+            "<progresspage>http://127.0.0.1/welcome</progresspage>");
     };
     int asked = 0;
     engine_->installClientUpdateNow = [&asked] { return ++asked > 0; };
@@ -275,8 +277,9 @@ TEST_F(ScanEngine, AFirstRunOpensTheWelcomePageAndAnAgentUpdateEndsALaterPassBef
 TEST_F(ScanEngine, ARefusedCheckPostsItsTextsKeepsTheLoginErrorAndEndsWithAFailure) {
     engine_->Run(engine::WorkerEntry::SearchAllMySoftware);
     service_.respond = [](const std::string&) {
-        return Reply("<code>3</code><login-email-error>http://127.0.0.1/confirm</login-email-error>"
-                     "<message>Please confirm your e-mail address.</message>");
+        return Reply(
+            "<code>3</code><login-email-error>http://127.0.0.1/confirm</login-email-error>"
+            "<message>Please confirm your e-mail address.</message>");
     };
     posted_.recorded().others.clear();
     engine_->Run(engine::WorkerEntry::CheckForUpdates);
@@ -333,14 +336,18 @@ TEST_F(ScanEngine, ThePollingGivesUpAfterSevenTriesOrAFailedOneAndAStopEndsItSil
     // A failed try ends it after its pause.
     reports_.reportTries = 0;
     reports_.statuses = {vnxml::ScanReportStatus::InProgress, std::nullopt};
-    service_.respond = [this](const std::string&) { return Reply("<code>0</code>", Update("Old Editor", "9.1", true)); };
+    service_.respond = [this](const std::string&) {
+        return Reply("<code>0</code>", Update("Old Editor", "9.1", true));
+    };
     engine_->Run(engine::WorkerEntry::CheckForUpdates);
     EXPECT_EQ(reports_.reportTries, 2);
 
     // COMPLETE with an empty list: success without news.
     reports_.statuses = {vnxml::ScanReportStatus::Complete};
     reports_.names.clear();
-    service_.respond = [this](const std::string&) { return Reply("<code>0</code>", Update("Old Editor", "9.2", true)); };
+    service_.respond = [this](const std::string&) {
+        return Reply("<code>0</code>", Update("Old Editor", "9.2", true));
+    };
     posted_.recorded().others.clear();
     engine_->Run(engine::WorkerEntry::CheckForUpdates);
     EXPECT_EQ(Notices().end()[-2], "complete 0/1");
@@ -349,7 +356,9 @@ TEST_F(ScanEngine, ThePollingGivesUpAfterSevenTriesOrAFailedOneAndAStopEndsItSil
     reports_.statuses = {vnxml::ScanReportStatus::InProgress};
     reports_.onReport = [this] { watch_->SetStop(); };
     engine_->reportPollIntervalMs = 60000;  // only the stop can end this pause
-    service_.respond = [this](const std::string&) { return Reply("<code>0</code>", Update("Old Editor", "9.3", true)); };
+    service_.respond = [this](const std::string&) {
+        return Reply("<code>0</code>", Update("Old Editor", "9.3", true));
+    };
     posted_.recorded().others.clear();
     engine_->Run(engine::WorkerEntry::CheckForUpdates);
     EXPECT_EQ(Notices(), (std::vector<std::string>{"start daily", "phase 1/1", "phase 2/1", "phase 3/1", "phase 5/0"}));

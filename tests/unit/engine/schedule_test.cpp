@@ -3,6 +3,7 @@
 // conditions under which a tick does nothing.
 #include <gtest/gtest.h>
 
+#include "common/scoped_hook.h"
 #include "engine/schedule.h"
 #include "engine/schedule_interval.h"
 #include "platform/setting_names.h"
@@ -29,8 +30,7 @@ public:
 
 class Schedule : public ::testing::Test {
 protected:
-    void SetUp() override { platform::InstallSettingsStore(platform::MakeMemorySettingsStore()); }
-    void TearDown() override { platform::InstallSettingsStore(platform::MakeDefaultSettingsStore()); }
+    void SetUp() override { settings_.Replace(platform::MakeMemorySettingsStore()); }
     static platform::Settings& S() { return platform::AppSettings(); }
 
     // Ticks as the timer gives them: one second after start-up, then every ten.
@@ -41,6 +41,7 @@ protected:
     }
     uint64_t Now() const { return kStart + 1 + 10 * (ticks_ - 1); }
 
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     engine::ScheduleState state_;
     Host host_;
     int ticks_ = 0;
@@ -54,8 +55,7 @@ TEST_F(Schedule, WithoutAStoredTimeTheFirstTickStoresNowAndScanOnStartupChecksAt
     EXPECT_EQ(host_.periods, std::vector<uint32_t>{engine::kScheduleTimerPeriodMs});
     EXPECT_TRUE(Tick());
     EXPECT_EQ(host_.scans, 1);
-    EXPECT_EQ(S().ReadNumber(setting::kLastScanTime, 0), static_cast<uint32_t>(Now()))
-        << "the time the run started";
+    EXPECT_EQ(S().ReadNumber(setting::kLastScanTime, 0), static_cast<uint32_t>(Now())) << "the time the run started";
     EXPECT_EQ(engine::NextScheduledScan(state_), static_cast<int64_t>(Now()) + kDay);
     // Daily: nothing more for a day, then the next one.
     for (int i = 0; i < 20; ++i) EXPECT_FALSE(Tick());
@@ -69,8 +69,7 @@ TEST_F(Schedule, WithoutScanOnStartupOnlyAnOverdueScheduleRunsAtTheSecondTick) {
     EXPECT_FALSE(Tick());
     EXPECT_TRUE(Tick());
 
-    Schedule::TearDown();
-    Schedule::SetUp();
+    settings_.Replace(platform::MakeMemorySettingsStore());
     state_ = engine::ScheduleState();
     S().WriteNumber(setting::kScanOnStartup, 0);
     S().WriteNumber(setting::kLastScanTime, static_cast<uint32_t>(kStart - 3600));

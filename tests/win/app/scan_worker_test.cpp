@@ -10,6 +10,7 @@
 using std::max;
 using std::min;
 #include <objidl.h>
+// (after objidl.h)
 #include <gdiplus.h>
 
 #include <atomic>
@@ -21,6 +22,8 @@ using std::min;
 #include "app/scan_worker.h"
 #include "common/posted_texts.h"
 #include "common/recorded_events.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
 #include "engine/engine_system.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
@@ -112,13 +115,8 @@ class ScanWorker : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
         platform::AppSettings().WriteNumber(setting::kScanDevices, 0);
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "varnel-worker-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
-        scanners::InstallProductScanners(std::make_unique<SlowProducts>(found_));
+        folder_ = temp_.str();
         watch_ = std::make_unique<VN_WatchList>(folder_);
         watch_->SetServiceFileFolders(folder_, folder_ + "\\");
         drivers_ = std::make_unique<Views::CDriverData>(folder_);
@@ -132,10 +130,6 @@ protected:
         watch_.reset();
         drivers_.reset();
         DestroyWindow(owner_);
-        scanners::InstallProductScanners(nullptr);
-        for (const char* name : {"varnel.db", "driverdata.db"}) DeleteFileA((folder_ + "\\" + name).c_str());
-        RemoveDirectoryA(folder_.c_str());
-        platform::InstallSettingsStore(nullptr);
     }
     bool WaitForItems(int count) {
         for (int i = 0; i < 500 && found_ < count; ++i) Sleep(10);
@@ -148,8 +142,11 @@ protected:
         return static_cast<int>(reread.GetCount());
     }
 
-    std::string folder_;
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     std::atomic<int> found_{0};
+    testing_support::ScopedHook<scanners::InstallProductScanners> products_{std::make_unique<SlowProducts>(found_)};
+    testing_support::TempFolder temp_{"varnel-worker"};
+    std::string folder_;
     std::unique_ptr<VN_WatchList> watch_;
     std::unique_ptr<Views::CDriverData> drivers_;
     HWND owner_ = nullptr;
@@ -225,14 +222,13 @@ TEST_F(ScanWorker, AnOfflineCheckIsRefusedWithTheUsersQuestionOnlyWhenTheUserAsk
         void EndThreadCom() override {}
         void OpenUrl(const std::string&) override {}
     };
-    engine::InstallEngineSystem(std::make_unique<Offline>());
+    testing_support::ScopedHook<engine::InstallEngineSystem> noConnection{std::make_unique<Offline>()};
     testing_support::EventRecorder events;
     testing_transport::PostedTexts posted;
     worker_->StartCheck(false);
     EXPECT_TRUE(events.Texts().empty());
     worker_->StartCheck(true);
     EXPECT_FALSE(worker_->IsWorkerRunning());
-    engine::InstallEngineSystem(nullptr);
     const std::string offline = platform::LoadText(app::CScanWorker::kOfflinePostedTextId);
     EXPECT_EQ(posted.Texts(), (std::vector<std::string>{offline, offline}));
     ASSERT_EQ(events.Texts().size(), 1u);
