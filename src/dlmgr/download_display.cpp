@@ -1,6 +1,7 @@
 #include "dlmgr/download_display.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace dlmgr {
 
@@ -53,23 +54,37 @@ ButtonStates ButtonsFor(const CHistoryItem* selected) {
     if (!selected) return b;
     switch (selected->State) {
         case kStateActive:
-        case kStateQueued:
-            b.stop = true;
-            break;
+        case kStateQueued: b.stop = true; break;
         case kStateCanceled:
         case kStateFailed:
         case kStateStopped:
-        case kStateCopyFailed:
-            b.restart = true;
-            break;
+        case kStateCopyFailed: b.restart = true; break;
         case kStateSuccessful:
-        case kStateCompleted:
-            b.restart = b.launch = b.showLocation = true;
-            break;
-        default:
-            break;
+        case kStateCompleted: b.restart = b.launch = b.showLocation = true; break;
+        default: break;
     }
     return b;
+}
+
+}  // namespace dlmgr
+
+namespace dlmgr {
+
+std::string DownloadFileName(const std::string& cacheFile) {
+    const size_t slash = cacheFile.find_last_of("\\/");
+    std::string name;
+    for (char c : cacheFile.substr(slash == std::string::npos ? 0 : slash + 1))
+        if (std::string_view("\\/:*?\"<>|").find(c) == std::string_view::npos) name.push_back(c);
+    // The cache's "[N]" before the extension (or at the end), and a doubled dot after it.
+    const size_t open = name.rfind('[');
+    const size_t close = open == std::string::npos ? std::string::npos : name.find(']', open);
+    if (close != std::string::npos && close > open + 1 && name.find_first_not_of("0123456789", open + 1) == close &&
+        (close + 1 == name.size() || name[close + 1] == '.') && open > 0) {
+        size_t rest = close + 1;
+        if (name.compare(rest, 2, "..") == 0) ++rest;
+        name = name.substr(0, open) + name.substr(rest);
+    }
+    return name;
 }
 
 }  // namespace dlmgr

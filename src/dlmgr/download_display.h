@@ -46,3 +46,13 @@ struct ButtonStates {
 ButtonStates ButtonsFor(const CHistoryItem* selected);
 
 }  // namespace dlmgr
+
+namespace dlmgr {
+
+// The name a downloaded file gets in the download folder: the file-name part
+// of the cache file with \ / : * ? " < > | removed. The cache's own marks are
+// taken off too ("setup[1].exe" and Wine's "setup[1]..exe" become
+// "setup.exe"), so the user finds the name the file was published under.
+std::string DownloadFileName(const std::string& cacheFile);
+
+}  // namespace dlmgr

@@ -36,9 +36,7 @@ bool CSelfUpdate::CheckClientUpdate(bool userStarted) {
             state_ = kSelfUpdateOffered;
             host_.ShowOffer();
             return true;
-        default:
-            counter_ = 0;
-            return false;
+        default: counter_ = 0; return false;
     }
 }
 

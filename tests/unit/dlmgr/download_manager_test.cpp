@@ -153,3 +153,18 @@ TEST(DownloadDisplay, ButtonsFollowTheSelectedItemsState) {
 
 }  // namespace
 }  // namespace dlmgr
+
+namespace dlmgr {
+namespace {
+
+TEST(DownloadFileName, TakesTheCacheFilesNameWithoutUnsafeCharactersOrCacheMarks) {
+    EXPECT_EQ(DownloadFileName("C:\\cache\\Content.IE5\\AB12\\setup[1].exe"), "setup.exe");
+    EXPECT_EQ(DownloadFileName("C:\\cache\\big[0]..bin"), "big.bin");
+    EXPECT_EQ(DownloadFileName("C:\\cache\\redir[2]"), "redir");
+    EXPECT_EQ(DownloadFileName("C:/c/a<b>c|d\"e?.msi"), "abcde.msi");
+    EXPECT_EQ(DownloadFileName("C:\\c\\v[beta].exe"), "v[beta].exe");
+    EXPECT_EQ(DownloadFileName("C:\\c\\"), "");
+}
+
+}  // namespace
+}  // namespace dlmgr

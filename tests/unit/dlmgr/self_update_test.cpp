@@ -97,7 +97,8 @@ TEST_F(SelfUpdateTest, TheOffersQuestionInstallsOnYesAndSkipsOneRunOnNo) {
     host_.calls.clear();
     host_.answer = true;
     update_.OnAutoUpdateNotify();
-    EXPECT_EQ(host_.calls, (std::vector<std::string>{"ask", "download http://127.0.0.1:1/releases/varnel-1.3.1.56.msi"}));
+    EXPECT_EQ(host_.calls,
+              (std::vector<std::string>{"ask", "download http://127.0.0.1:1/releases/varnel-1.3.1.56.msi"}));
     EXPECT_EQ(update_.State(), kSelfUpdateInstalling);
 }
 
