@@ -115,9 +115,7 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
         return TRUE;
     }
     switch (message) {
-        case WM_INITDIALOG:
-            OnInit();
-            return TRUE;
+        case WM_INITDIALOG: OnInit(); return TRUE;
         case kProgressMessage:
             progressPending_ = false;
             RefreshRow(RowOf(list_.Current()));
@@ -141,14 +139,9 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
             }
             return TRUE;
         }
-        case WM_COMMAND:
-            OnCommand(LOWORD(wParam));
-            return TRUE;
-        case WM_CLOSE:
-            OnClose();
-            return TRUE;
-        default:
-            return FALSE;
+        case WM_COMMAND: OnCommand(LOWORD(wParam)); return TRUE;
+        case WM_CLOSE: OnClose(); return TRUE;
+        default: return FALSE;
     }
 }
 
@@ -163,7 +156,8 @@ void CDownloadManagerDlg::OnInit() {
         int width;
         int format;
     };
-    const Column columns[] = {{"Status", 95, LVCFMT_LEFT}, {"Item", 350, LVCFMT_LEFT}, {"% Complete", 105, LVCFMT_RIGHT}};
+    const Column columns[] = {
+        {"Status", 95, LVCFMT_LEFT}, {"Item", 350, LVCFMT_LEFT}, {"% Complete", 105, LVCFMT_RIGHT}};
     for (int i = 0; i < 3; ++i) {
         LVCOLUMNA column = {};
         column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
@@ -187,9 +181,7 @@ void CDownloadManagerDlg::OnCommand(int id) {
         case IDC_DL_RESTART:
             if (item) list_.Restart(*item, Now());
             break;
-        case IDC_DL_STOP_ALL:
-            list_.StopAll();
-            break;
+        case IDC_DL_STOP_ALL: list_.StopAll(); break;
         case IDC_DL_LAUNCH:
             if (item) ShellExecuteA(window_, "open", item->Destination.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
             break;
@@ -200,11 +192,8 @@ void CDownloadManagerDlg::OnCommand(int id) {
             if (showOptions) showOptions();
             break;
         case IDCANCEL:
-        case IDOK:
-            OnClose();
-            return;
-        default:
-            return;
+        case IDOK: OnClose(); return;
+        default: return;
     }
     RefreshAll();
 }
@@ -241,9 +230,10 @@ void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
     if (!start.Started()) {
         const std::string reason =
             platform::SystemMessageText(static_cast<DWORD>(start.shellResult)).value_or(std::string());
-        platform::ReportMessage(textutil::Format("Auto-update error calling ShellExecute\nerror: %d\nMessage: %s\nUpdater: %s",
-                                                 static_cast<int>(start.shellResult), reason.c_str(), path.c_str()),
-                                MB_OK | MB_ICONERROR);
+        platform::ReportMessage(
+            textutil::Format("Auto-update error calling ShellExecute\nerror: %d\nMessage: %s\nUpdater: %s",
+                             static_cast<int>(start.shellResult), reason.c_str(), path.c_str()),
+            MB_OK | MB_ICONERROR);
         failed();
         return;
     }
@@ -280,7 +270,8 @@ int CDownloadManagerDlg::RowOf(const CDownloadItem* item) const {
     LVFINDINFOA find = {};
     find.flags = LVFI_PARAM;
     find.lParam = reinterpret_cast<LPARAM>(item);
-    return static_cast<int>(SendMessageA(listView_, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+    return static_cast<int>(
+        SendMessageA(listView_, LVM_FINDITEMA, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
 }
 
 CDownloadItem* CDownloadManagerDlg::Selected() const {

@@ -20,9 +20,9 @@ namespace dlmgr {
 class CDownloadManagerDlg {
 public:
     // Private messages of the window.
-    static constexpr UINT kProgressMessage = WM_APP + 40;         // the current transfer made progress
-    static constexpr UINT kStartUpdateMessage = WM_APP + 41;      // lParam: text block with the update's address
-    static constexpr UINT kExitCommand = 32771;                   // "Exit", posted to the frame
+    static constexpr UINT kProgressMessage = WM_APP + 40;     // the current transfer made progress
+    static constexpr UINT kStartUpdateMessage = WM_APP + 41;  // lParam: text block with the update's address
+    static constexpr UINT kExitCommand = 32771;               // "Exit", posted to the frame
 
     CDownloadManagerDlg();
     ~CDownloadManagerDlg();

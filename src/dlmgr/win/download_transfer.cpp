@@ -130,8 +130,8 @@ void RunProgramUpdate(CDownloadItem& item, const TransferTarget& target, Transfe
     }
     out.state = FailedState(item);
     if (out.message.empty())
-        out.message = callback.HttpStatus() >= 400 ? "HTTP status " + std::to_string(callback.HttpStatus())
-                                                   : HresultText(hr);
+        out.message =
+            callback.HttpStatus() >= 400 ? "HTTP status " + std::to_string(callback.HttpStatus()) : HresultText(hr);
 }
 
 }  // namespace
@@ -153,7 +153,8 @@ STDMETHODIMP CDownloadCallback::QueryInterface(REFIID riid, void** object) {
 STDMETHODIMP CDownloadCallback::OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) {
     if (!item_) return E_FAIL;
     if (item_->Abort || httpStatus_ >= 400) return E_ABORT;
-    if (statusCode == kCacheFileNameAvailable) item_->SetLiveCacheFile(statusText ? platform::Narrow(statusText) : std::string());
+    if (statusCode == kCacheFileNameAvailable)
+        item_->SetLiveCacheFile(statusText ? platform::Narrow(statusText) : std::string());
     item_->Received = progressMax == 0 ? 0 : progress;
     item_->Total = progressMax;
     if (progress > 0) anyProgress_ = true;

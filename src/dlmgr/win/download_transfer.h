@@ -54,8 +54,8 @@ private:
 
 // What the window gives the transfer.
 struct TransferTarget {
-    HWND window = nullptr;    // receives the end message
-    UINT itemEndMessage = 0;  // "WM_Varnel10_DownloadItemEnd"
+    HWND window = nullptr;       // receives the end message
+    UINT itemEndMessage = 0;     // "WM_Varnel10_DownloadItemEnd"
     UINT upgradeEndMessage = 0;  // "WM_Varnel10_DownloadUpgradeEnd"
     std::function<void()> progressed;
     // A program update that passed its trust checks is held here until its

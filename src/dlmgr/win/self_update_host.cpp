@@ -8,9 +8,9 @@
 namespace dlmgr {
 namespace {
 
-constexpr int kTitleId = 57344;    // "Zelto Varnel"
-constexpr int kOfferId = 120;      // "A new version of Zelto Varnel\n is ready to be installed. ..."
-constexpr int kQuestionId = 142;   // "A newer version of Zelto Varnel is available. ..."
+constexpr int kTitleId = 57344;   // "Zelto Varnel"
+constexpr int kOfferId = 120;     // "A new version of Zelto Varnel\n is ready to be installed. ..."
+constexpr int kQuestionId = 142;  // "A newer version of Zelto Varnel is available. ..."
 
 }  // namespace
 
