@@ -43,8 +43,9 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
-    // The worker uses the lists: it goes first.
+    // The worker uses the lists and the self-update: it goes first.
     worker_.reset();
+    downloads_.reset();
     if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
@@ -92,6 +93,19 @@ bool CMainFrame::Create() {
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };
     worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
+    // Downloads and self-update: the download manager window, created hidden,
+    // and the pre-scan's question whether an agent update is handled now.
+    downloads_ = std::make_unique<dlmgr::CDownloadManagerDlg>();
+    if (!downloads_->Create(instance_, window_)) vnlog::Write("The download manager window could not be created");
+    selfUpdateHost_ = std::make_unique<dlmgr::CSelfUpdateHostWin>(window_, *downloads_, [this](bool on) {
+        schedule_.scanNow = on;
+        scanNow = on;
+    });
+    selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
+    downloads_->SetSelfUpdate(selfUpdate_.get());
+    worker_->Engine().installClientUpdateNow = [this] {
+        return selfUpdate_->CheckClientUpdate(worker_->userStarted);
+    };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
@@ -172,6 +186,7 @@ void CMainFrame::Exit() {
     // A running pass is asked to stop and given a few seconds; the lists are
     // saved only at whole steps and replaced atomically.
     if (worker_) worker_->StopForExit();
+    if (downloads_) downloads_->StopAll();
     tray_.Remove();
     CErrorDlg::Close();
     PostQuitMessage(0);
@@ -268,6 +283,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
+        } else if (message == m.autoUpdateNotify) {
+            if (selfUpdate_) selfUpdate_->OnAutoUpdateNotify();
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
         }
