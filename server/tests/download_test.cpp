@@ -33,7 +33,8 @@ protected:
         service_ = std::make_unique<UpdateService>(options);
         port_ = service_->Bind();
         runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     }
     void TearDown() override {

@@ -103,9 +103,7 @@ bool CMainFrame::Create() {
     });
     selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
     downloads_->SetSelfUpdate(selfUpdate_.get());
-    worker_->Engine().installClientUpdateNow = [this] {
-        return selfUpdate_->CheckClientUpdate(worker_->userStarted);
-    };
+    worker_->Engine().installClientUpdateNow = [this] { return selfUpdate_->CheckClientUpdate(worker_->userStarted); };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);

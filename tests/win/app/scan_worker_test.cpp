@@ -5,14 +5,6 @@
 // between items, as the real scanners do. Needs the virtual display.
 #include <gtest/gtest.h>
 
-// GDI+ needs min/max and the full headers.
-#include <algorithm>
-using std::max;
-using std::min;
-#include <objidl.h>
-// (after objidl.h)
-#include <gdiplus.h>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -24,6 +16,7 @@ using std::min;
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
+#include "common/window_png.h"
 #include "engine/engine_system.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
@@ -37,47 +30,6 @@ using std::min;
 namespace {
 
 using namespace std::chrono_literals;
-
-// Saves what the window shows as a PNG; false when it could not.
-bool SaveWindowPng(HWND window, const std::wstring& path) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    // From the screen, as the user sees it (Wine's PrintWindow leaves the
-    // controls out).
-    SetForegroundWindow(window);
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    const bool printed = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    bool saved = false;
-    if (printed) {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR token = 0;
-        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-            {
-                UINT count = 0, size = 0;
-                Gdiplus::GetImageEncodersSize(&count, &size);
-                std::vector<BYTE> buffer(size);
-                auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-                Gdiplus::GetImageEncoders(count, size, encoders);
-                Gdiplus::Bitmap image(bitmap, nullptr);
-                for (UINT i = 0; i < count; ++i) {
-                    if (std::wstring(encoders[i].MimeType) == L"image/png")
-                        saved = image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-                }
-            }
-            Gdiplus::GdiplusShutdown(token);
-        }
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
-}
 
 void Pump() {
     MSG msg;
@@ -175,7 +127,7 @@ TEST_F(ScanWorker, TheClosingConnectionDialogShowsItsTextsStepsAndDisablesItsOwn
         Pump();
         CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
         const std::string png = testing_app::BuildPath("../screenshots/closing_connection_dialog.png");
-        EXPECT_TRUE(SaveWindowPng(dialog.Window(), std::wstring(png.begin(), png.end()))) << png;
+        EXPECT_TRUE(testing_support::SaveWindowPng(dialog.Window(), std::wstring(png.begin(), png.end()))) << png;
     }
     EXPECT_TRUE(IsWindowEnabled(owner_));
 }
