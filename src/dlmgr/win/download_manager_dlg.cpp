@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "dlmgr/download_display.h"
+#include "dlmgr/download_options.h"
 #include "dlmgr/win/download_transfer.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
@@ -25,9 +26,7 @@ constexpr int kProgramNameId = 57344;  // "Zelto Varnel"
 
 int64_t Now() { return platform::CurrentTime(); }
 
-uint32_t MaxRetries() {
-    return platform::AppSettings().ReadNumber(setting::kDownloadRetries, setting::kDownloadRetriesDefault);
-}
+uint32_t MaxRetries() { return DownloadRetries(); }
 
 }  // namespace
 

@@ -40,11 +40,13 @@ std::optional<int> Port(const char* name) {
     return port > 0 ? std::optional<int>(port) : std::nullopt;
 }
 
-#define REQUIRE_PORT(var, name)                                                                  \
-    const std::optional<int> var = Port(name);                                                   \
+#define REQUIRE_PORT(var, name)                \
+    const std::optional<int> var = Port(name); \
     if (!var) GTEST_SKIP() << "the download services run only with a host build (VARNEL_HOST_BUILD_DIR)"
 
-std::string Url(int port, const std::string& path) { return textutil::Format("http://127.0.0.1:%d%s", port, path.c_str()); }
+std::string Url(int port, const std::string& path) {
+    return textutil::Format("http://127.0.0.1:%d%s", port, path.c_str());
+}
 
 bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
     const DWORD start = GetTickCount();
@@ -70,7 +72,8 @@ LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 std::string InstalledVersion() {
     char version[64] = {};
     DWORD size = sizeof version;
-    if (MsiGetProductInfoA(kAgentProductCode, INSTALLPROPERTY_VERSIONSTRING, version, &size) != ERROR_SUCCESS) return "";
+    if (MsiGetProductInfoA(kAgentProductCode, INSTALLPROPERTY_VERSIONSTRING, version, &size) != ERROR_SUCCESS)
+        return "";
     return version;
 }
 
@@ -170,9 +173,9 @@ TEST_F(DownloadManagerWin, RefusedPackagesAreDownloadedButNeverStartedAndTheEven
     const struct {
         const char* name;
         const char* reason;  // how the event-log text starts
-    } packages[] = {{"unsigned.msi", "Error verifying trust"},       {"tampered.msi", "Error verifying trust"},
-                    {"tampered.exe", "Error verifying trust"},       {"digest-patched.msi", "Error verifying trust"},
-                    {"self-signed.msi", "Error verifying trust"},    {"other-publisher.msi", "Unexpected signer"}};
+    } packages[] = {{"unsigned.msi", "Error verifying trust"},    {"tampered.msi", "Error verifying trust"},
+                    {"tampered.exe", "Error verifying trust"},    {"digest-patched.msi", "Error verifying trust"},
+                    {"self-signed.msi", "Error verifying trust"}, {"other-publisher.msi", "Unexpected signer"}};
     for (const auto& package : packages) {
         const std::string name = package.name;
         SCOPED_TRACE(name);
