@@ -92,7 +92,7 @@ if [ -x "$service" ]; then
         appdata=$("$WINE" cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
         datadir="$("$WINE" winepath -u "$appdata" 2>/dev/null)/Harbinel/Zelto Varnel/data"
         mkdir -p "$datadir"
-        printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s" ipapiLink="%s/"/>\n</configuration>\n' \
+        printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s"/>\n  <link ipapiLink="%s/"/>\n</configuration>\n' \
             "$url" "$base" \
             >"$datadir/config.xml"
         say "wrote config.xml with that address into the data folder"

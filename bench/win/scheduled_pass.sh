@@ -48,7 +48,7 @@ mkdir -p "$data"
 service_pid=$!
 for _ in $(seq 1 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
 base="http://127.0.0.1:$(cat "$tmp/port")"
-printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/vncheck.fcgi" ipapiLink="%s/"/>\n</configuration>\n' \
+printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/vncheck.fcgi"/>\n  <link ipapiLink="%s/"/>\n</configuration>\n' \
     "$base" "$base" >"$data/config.xml"
 "$WINE" reg add "$key" /v "Generate Log File" /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1

@@ -91,6 +91,17 @@ CREATE TABLE IF NOT EXISTS scan_item_fields(
     value TEXT NOT NULL,
     PRIMARY KEY(scan_id, ordinal, position),
     FOREIGN KEY(scan_id, ordinal) REFERENCES scan_items(scan_id, ordinal) ON DELETE CASCADE);
+-- Reports of wrongly identified items (TaskService.submit): the report's
+-- main values, and all its members as "name=value" lines.
+CREATE TABLE IF NOT EXISTS item_reports(
+    id INTEGER PRIMARY KEY,
+    received TEXT NOT NULL,
+    machine_id TEXT NOT NULL DEFAULT '',
+    machine_name TEXT NOT NULL DEFAULT '',
+    program_name TEXT NOT NULL DEFAULT '',
+    reason TEXT NOT NULL DEFAULT '',
+    comments TEXT NOT NULL DEFAULT '',
+    members TEXT NOT NULL DEFAULT '');
 CREATE TABLE IF NOT EXISTS icons(
     product_id INTEGER NOT NULL,
     width INTEGER NOT NULL,

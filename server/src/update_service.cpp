@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "catalogue_endpoint.h"
 #include "download_endpoint.h"
 #include "page_endpoint.h"
 #include "platform/text.h"
@@ -359,6 +360,7 @@ int UpdateService::Bind() {
     endpoints_.push_back(std::make_unique<ReportEndpoint>(*store_, log_));
     endpoints_.push_back(std::make_unique<PageEndpoint>(*store_, publicUrl_));
     endpoints_.push_back(std::make_unique<DownloadEndpoint>(options_.downloadsFolder, log_));
+    endpoints_.push_back(std::make_unique<CatalogueEndpoint>(*store_, publicUrl_, log_));
     for (const auto& endpoint : endpoints_) endpoint->Mount(*server_);
     return port_;
 }

@@ -20,6 +20,7 @@
 #include "platform/win/handles.h"
 #include "resource.h"
 #include "service/scan_report.h"
+#include "service/win/rest_session_msxml.h"
 
 namespace app {
 namespace {
@@ -43,9 +44,13 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
-    // The worker uses the lists and the self-update: it goes first.
+    // The worker uses the lists, the report service and the self-update: it goes first.
     worker_.reset();
     downloads_.reset();
+    if (reports_) {
+        if (vnxml::ScanReportService() == reports_.get()) vnxml::InstallScanReportService(nullptr);
+        reports_->Stop();
+    }
     if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
@@ -89,6 +94,11 @@ bool CMainFrame::Create() {
     drivers_->Load();
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
+    // The scan-report service reads "IpapiLink URL", which config.xml (read
+    // by Init above) may have just set.
+    reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
+    if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
+        vnxml::InstallScanReportService(reports_.get());
     worker_ = std::make_unique<CScanWorker>(instance_, *watch_, *drivers_);
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };

@@ -31,6 +31,7 @@
 #include "inventory/watch_list.h"
 #include "platform/message_reporter.h"
 #include "platform/win/win.h"
+#include "service/scan_report_service.h"
 
 namespace app {
 
@@ -116,6 +117,8 @@ private:
     std::unique_ptr<VN_WatchList> watch_;
     std::unique_ptr<Views::CDriverData> drivers_;
     std::unique_ptr<CScanWorker> worker_;
+    // The scan-report service: installed for the process while the frame lives.
+    std::unique_ptr<vnxml::CScanReportService> reports_;
     engine::ScheduleState schedule_;
     // Read by the worker when it writes the check request.
     std::atomic<int64_t> nextScheduledScan_{0};

@@ -158,6 +158,17 @@ inline constexpr char kIpapiTimeOut[] = "IPAPI TimeOut";
 inline constexpr uint32_t kIpapiTimeOutDefault = 2000;  // milliseconds
 inline constexpr char kIpapiDelay[] = "IPAPI Delay";
 inline constexpr uint32_t kIpapiDelayDefault = 0;  // milliseconds
+// The catalogue's XML-RPC endpoint (search, product pages, item reports):
+// plain HTTP to this host and port, path "/product/RPC2". Set them to point
+// the agent at another catalogue, such as the reference service on loopback.
+inline constexpr char kCatalogueHost[] = "Catalogue Host";
+inline constexpr char kCatalogueHostDefault[] = "catalog.zelto.example";
+inline constexpr char kCataloguePort[] = "Catalogue Port";
+inline constexpr uint32_t kCataloguePortDefault = 80;
+// The today's-updates feed, read after each check; its path ends in
+// "/varnel/recent.php".
+inline constexpr char kDailyUpdatesUrl[] = "Daily Updates URL";
+inline constexpr char kDailyUpdatesUrlDefault[] = "http://catalog.zelto.example/varnel/recent.php";
 
 // Downloads and diagnostics
 inline constexpr char kDownloadRetries[] = "Download Retries";
@@ -252,6 +263,9 @@ inline constexpr Definition kDefinitions[] = {
     {kProductMenuCacheTime, Kind::Number, kProductMenuCacheTimeDefault, "", 0},
     {kIpapiTimeOut, Kind::Number, kIpapiTimeOutDefault, "", 0},
     {kIpapiDelay, Kind::Number, kIpapiDelayDefault, "", 0},
+    {kCatalogueHost, Kind::Text, 0, kCatalogueHostDefault, 0},
+    {kCataloguePort, Kind::Number, kCataloguePortDefault, "", 0},
+    {kDailyUpdatesUrl, Kind::Text, 0, kDailyUpdatesUrlDefault, 0},
     {kDownloadRetries, Kind::Number, kDownloadRetriesDefault, "", 0},
     {kGenerateLogFile, Kind::Flag, kGenerateLogFileDefault, "", 0},
 };

@@ -36,6 +36,8 @@ std::string Settings::ReadText(const std::string& name) const {
     if (name == setting::kMachineName) return store_.ComputerName();
     if (auto v = ReadTextRaw(name)) return *v;
     if (name == setting::kSoundFile) return setting::kSoundFileDefault;
+    if (name == setting::kCatalogueHost) return setting::kCatalogueHostDefault;
+    if (name == setting::kDailyUpdatesUrl) return setting::kDailyUpdatesUrlDefault;
     return std::string();
 }
 

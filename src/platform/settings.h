@@ -39,7 +39,8 @@ public:
 
     uint32_t ReadNumber(const std::string& name, uint32_t def) const;
     bool ReadFlag(const std::string& name, bool def) const;
-    // The stored text, or the default: "Notify.wav" for "Sound File", empty otherwise.
+    // The stored text, or the default: "Notify.wav" for "Sound File", the
+    // catalogue's defaults for "Catalogue Host" and "Daily Updates URL", empty otherwise.
     // "Machine Name" always answers the computer's name.
     std::string ReadText(const std::string& name) const;
     // As ReadText, with the string-table entry `stringId` as the default.

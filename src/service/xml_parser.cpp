@@ -70,4 +70,17 @@ platform::SaxResult CXMLParserInit::ParseBuffer(const char* bytes, size_t count,
     return platform::SaxResult::Malformed;
 }
 
+platform::SaxResult CXMLParserInit::ParseFile(const std::string& path, std::ostream* trace) {
+    if (!reader_) return platform::SaxResult::Unreadable;
+    if (trace) SetTrace(trace);
+    try {
+        return reader_->ParseFile(path, *this);
+    } catch (const std::exception& e) {
+        vnlog::WriteRaw(std::string("*** Error caught exception in CXMLParserInit::ParseFile") + e.what());
+    } catch (...) {
+        vnlog::WriteRaw("*** Error caught exception in CXMLParserInit::ParseFile in catch all block.");
+    }
+    return platform::SaxResult::Malformed;
+}
+
 }  // namespace vnxml

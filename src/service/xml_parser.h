@@ -10,7 +10,7 @@
 // list's abort flag is set every event fails, so that the reader stops.
 //
 // CXMLParserInit owns the reader and reads a buffer of ANSI text with it,
-// whatever encoding the document's declaration names.
+// whatever encoding the document's declaration names, or a file.
 #pragma once
 
 #include <cstddef>
@@ -76,6 +76,9 @@ public:
     // An exception inside is caught and logged. Answers how the reading
     // ended (Malformed also for a caught exception).
     platform::SaxResult ParseBuffer(const char* bytes, size_t count, std::ostream* trace = nullptr);
+    // Reads a file of the program's (Windows-style) path, honouring the
+    // encoding it declares; otherwise as ParseBuffer.
+    platform::SaxResult ParseFile(const std::string& path, std::ostream* trace = nullptr);
 
 private:
     std::unique_ptr<platform::ISaxReader> reader_;

@@ -6,8 +6,8 @@
 #   agent_check.sh BUILD_DIR check   the pre-scan stores "Scan ID", "Machine ID"
 #       and "exclusions.xml"; the inventory fills "varnel.db"; the check marks
 #       the programs the catalogue knows as out of date (and only those); the
-#       report polling ends COMPLETE and "outdatedproductlist.db" holds their
-#       names; the log shows the whole run.
+#       report polling sees IN_PROGRESS, then COMPLETE, and
+#       "outdatedproductlist.db" holds their names; the log shows the whole run.
 #   agent_check.sh BUILD_DIR stop    the service answers slowly; the user's
 #       "Stop Scan" during the exchange ends the check with no completion
 #       notice, then an exit during a new scan stops it; every list file the
@@ -65,7 +65,8 @@ mkdir -p "$data"
 
 # The service, slow in the stop test.
 "$root/scripts/demo-seed.sh" "$tmp/seed.sql"
-slow=""
+# The check's report stays IN_PROGRESS for a while, so the polling waits once.
+slow="--report-delay-ms 2000"
 [ "$mode" = stop ] && slow="--reply-delay-ms 8000"
 if [ "$mode" = selfupdate ]; then
     mkdir -p "$tmp/downloads/agent"
@@ -88,7 +89,7 @@ fi
 for _ in $(seq 1 50); do [ -s "$tmp/port" ] && break; sleep 0.1; done
 [ -s "$tmp/port" ] || { say "the service did not start:"; cat "$tmp/service.out"; exit 1; }
 base="http://127.0.0.1:$(cat "$tmp/port")"
-printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/vncheck.fcgi" ipapiLink="%s/"/>\n</configuration>\n' \
+printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/vncheck.fcgi"/>\n  <link ipapiLink="%s/"/>\n</configuration>\n' \
     "$base" "$base" >"$data/config.xml"
 "$WINE" reg add "$key" /v "Generate Log File" /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -159,6 +160,7 @@ elif [ "$mode" = check ]; then
         say "NOT CHECKED: this build has no scan-report service, so the report polling and"
         say "outdatedproductlist.db cannot be checked"
     else
+        has "Scan report, try 1: IN_PROGRESS" || fail "the report was not IN_PROGRESS at first"
         has "Scan report, try [0-9]*: COMPLETE" || fail "the report polling did not end COMPLETE"
         if [ -f "$data/outdatedproductlist.db" ]; then
             list=$("$vntool" db dump "$data/outdatedproductlist.db")

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "dlmgr/authenticode.h"
-#include "dlmgr/win/crypt_handles.h"
 #include "platform/win/com.h"
+#include "platform/win/crypt_handles.h"
 #include "platform/win/handles.h"
 
 namespace dlmgr {
@@ -55,8 +55,8 @@ public:
     }
 
 private:
-    UniqueCryptProv prov_;
-    UniqueCryptHash hash_;
+    platform::UniqueCryptProv prov_;
+    platform::UniqueCryptHash hash_;
 };
 
 std::vector<uint8_t> HashOf(DigestAlgorithm algorithm, const std::vector<uint8_t>& bytes) {

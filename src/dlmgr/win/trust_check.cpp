@@ -3,10 +3,10 @@
 #include <new>
 #include <vector>
 
-#include "dlmgr/win/crypt_handles.h"
 #include "dlmgr/win/file_digest.h"
 #include "platform/event_log.h"
 #include "platform/text.h"
+#include "platform/win/crypt_handles.h"
 #include "platform/win/wide.h"
 
 #include <softpub.h>
@@ -98,8 +98,8 @@ bool ReportFailedCall(const char* function) {
 
 bool VerifySignerOf(const std::string& path, std::string_view publisher) {
     const std::wstring wide = platform::Widen(path);
-    UniqueCertStore store;
-    UniqueCryptMsg message;
+    platform::UniqueCertStore store;
+    platform::UniqueCryptMsg message;
     DWORD encoding = 0, contentType = 0, formatType = 0;
     if (!CryptQueryObject(CERT_QUERY_OBJECT_FILE, wide.c_str(), CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED,
                           CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType, store.put(),
@@ -123,8 +123,8 @@ bool VerifySignerOf(const std::string& path, std::string_view publisher) {
     CERT_INFO wanted = {};
     wanted.Issuer = signer->Issuer;
     wanted.SerialNumber = signer->SerialNumber;
-    UniqueCertContext certificate(CertFindCertificateInStore(store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
-                                                             0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
+    platform::UniqueCertContext certificate(CertFindCertificateInStore(
+        store.get(), X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SUBJECT_CERT, &wanted, nullptr));
     if (!certificate) return ReportFailedCall("CertFindCertificateInStore");
 
     const DWORD length = CertGetNameStringA(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);

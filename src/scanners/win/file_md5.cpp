@@ -3,28 +3,17 @@
 #include <memory>
 #include <new>
 
+#include "platform/win/crypt_handles.h"
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
 #include "platform/win/win.h"
-
-#include <wincrypt.h>
 
 namespace fileid {
 
 namespace {
 
-struct CryptContextTraits {
-    using Type = HCRYPTPROV;
-    static HCRYPTPROV Invalid() { return 0; }
-    static void Close(HCRYPTPROV h) { ::CryptReleaseContext(h, 0); }
-};
-struct CryptHashTraits {
-    using Type = HCRYPTHASH;
-    static HCRYPTHASH Invalid() { return 0; }
-    static void Close(HCRYPTHASH h) { ::CryptDestroyHash(h); }
-};
-using CryptContext = platform::UniqueHandleT<CryptContextTraits>;
-using CryptHash = platform::UniqueHandleT<CryptHashTraits>;
+using CryptContext = platform::UniqueCryptProv;
+using CryptHash = platform::UniqueCryptHash;
 
 }  // namespace
 

@@ -1,5 +1,6 @@
-// Owners of CryptoAPI handles for the trust check: each is released once, on
-// every path (see platform/win/handles.h).
+// Owners of CryptoAPI handles (certificate stores, messages and contexts,
+// providers and hashes): each is released once, on every path (see
+// platform/win/handles.h).
 #pragma once
 
 #include "platform/win/handles.h"
@@ -7,7 +8,7 @@
 
 #include <wincrypt.h>
 
-namespace dlmgr {
+namespace platform {
 
 struct CertStoreTraits {
     using Type = HCERTSTORE;
@@ -35,10 +36,10 @@ struct CryptHashTraits {
     static void Close(HCRYPTHASH h) { ::CryptDestroyHash(h); }
 };
 
-using UniqueCertStore = platform::UniqueHandleT<CertStoreTraits>;
-using UniqueCryptMsg = platform::UniqueHandleT<CryptMsgTraits>;
-using UniqueCertContext = platform::UniqueHandleT<CertContextTraits>;
-using UniqueCryptProv = platform::UniqueHandleT<CryptProvTraits>;
-using UniqueCryptHash = platform::UniqueHandleT<CryptHashTraits>;
+using UniqueCertStore = UniqueHandleT<CertStoreTraits>;
+using UniqueCryptMsg = UniqueHandleT<CryptMsgTraits>;
+using UniqueCertContext = UniqueHandleT<CertContextTraits>;
+using UniqueCryptProv = UniqueHandleT<CryptProvTraits>;
+using UniqueCryptHash = UniqueHandleT<CryptHashTraits>;
 
-}  // namespace dlmgr
+}  // namespace platform
