@@ -88,6 +88,15 @@ void CDownloadManagerDlg::RequestProgramUpdate(const std::string& url) {
     if (!PostMessageA(window_, kStartUpdateMessage, 0, static_cast<LPARAM>(block))) platform::FreeTextBlock(block);
 }
 
+void CDownloadManagerDlg::RunOnWindowThread(std::function<void()> work) {
+    if (!window_ || GetWindowThreadProcessId(window_, nullptr) == GetCurrentThreadId()) {
+        work();
+        return;
+    }
+    auto* posted = new std::function<void()>(std::move(work));
+    if (!PostMessageA(window_, kRunOnWindowThread, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
+}
+
 INT_PTR CALLBACK CDownloadManagerDlg::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<CDownloadManagerDlg*>(GetWindowLongPtrA(window, DWLP_USER));
     if (message == WM_INITDIALOG) {
@@ -125,6 +134,11 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
             if (!url.empty() && !list_.AddProgramUpdate(platform::LoadText(kProgramNameId), url, Now()) &&
                 selfUpdate_ && selfUpdate_->State() == kSelfUpdateInstalling)
                 selfUpdate_->Failed();
+            return TRUE;
+        }
+        case kRunOnWindowThread: {
+            std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
+            if (work && *work) (*work)();
             return TRUE;
         }
         case WM_TIMER:

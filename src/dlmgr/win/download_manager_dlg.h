@@ -22,6 +22,7 @@ public:
     // Private messages of the window.
     static constexpr UINT kProgressMessage = WM_APP + 40;     // the current transfer made progress
     static constexpr UINT kStartUpdateMessage = WM_APP + 41;  // lParam: text block with the update's address
+    static constexpr UINT kRunOnWindowThread = WM_APP + 42;   // lParam: a std::function<void()>* to run and delete
     static constexpr UINT kExitCommand = 32771;               // "Exit", posted to the frame
 
     CDownloadManagerDlg();
@@ -41,6 +42,8 @@ public:
     void StopAll();
     // Any thread: the self-update's download of `url` (posted to the window).
     void RequestProgramUpdate(const std::string& url);
+    // Any thread: runs `work` on the window's thread (now, when called there).
+    void RunOnWindowThread(std::function<void()> work);
 
     CDownloadListData& ListData() { return list_; }
     // The self-update whose state the end of an update changes.

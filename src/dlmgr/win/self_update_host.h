@@ -15,12 +15,13 @@ class CSelfUpdateHostWin : public ISelfUpdateHost {
 public:
     static constexpr UINT kTrayIconId = 134;
 
-    // `setScanNow` sets the frame's "scan now" flag.
+    // `setScanNow` sets the frame's "scan now" flag; it always runs on the
+    // user-interface thread (the check-in asks from the scan worker).
     CSelfUpdateHostWin(HWND frame, CDownloadManagerDlg& downloads, std::function<void(bool)> setScanNow)
         : frame_(frame), downloads_(downloads), setScanNow_(std::move(setScanNow)) {}
 
     void SetScanNow(bool on) override {
-        if (setScanNow_) setScanNow_(on);
+        if (setScanNow_) downloads_.RunOnWindowThread([set = setScanNow_, on] { set(on); });
     }
     void ShowOffer() override;
     void RequestDownload(const std::string& url) override { downloads_.RequestProgramUpdate(url); }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
@@ -181,7 +182,8 @@ TEST_F(DownloadManagerWin, RefusedPackagesAreDownloadedButNeverStartedAndTheEven
         SCOPED_TRACE(name);
         testing_support::EventRecorder events;
         Offer(*fast, "/downloads/variants/" + name);
-        CSelfUpdateHostWin host(frame_, dlg_, nullptr);
+        bool scanNow = false;
+        CSelfUpdateHostWin host(frame_, dlg_, [&](bool on) { scanNow = on; });
         CSelfUpdate update(host);
         dlg_.SetSelfUpdate(&update);
         int installSteps = 0;
@@ -195,6 +197,11 @@ TEST_F(DownloadManagerWin, RefusedPackagesAreDownloadedButNeverStartedAndTheEven
         EXPECT_FALSE(exitPosted);
         EXPECT_EQ(g_exitCommands, 0);
         EXPECT_EQ(update.State(), kSelfUpdateDeclined);
+        EXPECT_TRUE(scanNow);  // the next timer pass checks again at once
+        // Asked from another thread (the scan worker), the flag changes on this one.
+        std::thread([&] { host.SetScanNow(false); }).join();
+        EXPECT_TRUE(scanNow);
+        EXPECT_TRUE(PumpUntil([&] { return !scanNow; }, 5000));
         EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\" + name));
         const std::vector<testing_support::RecordedEvent> logged = events.Events();
         ASSERT_EQ(logged.size(), 1u);
