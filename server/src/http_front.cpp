@@ -94,8 +94,12 @@ namespace {
 // its reply to the socket, within the write deadline.
 class BufferedStream : public httplib::Stream {
 public:
-    BufferedStream(const HttpFront::Connection& c, Clock::time_point writeDeadline)
-        : c_(c), writeDeadline_(writeDeadline) {}
+    // The reply must make progress: each write has `writeLimit` to go out,
+    // and the time left restarts after every write that went out whole, so a
+    // long download runs as long as the client keeps reading.
+    // With `bytesPerSecond` the reply goes out in small pieces at that rate.
+    BufferedStream(const HttpFront::Connection& c, std::chrono::milliseconds writeLimit, uint64_t bytesPerSecond)
+        : c_(c), writeLimit_(writeLimit), writeDeadline_(Clock::now() + writeLimit), bytesPerSecond_(bytesPerSecond) {}
 
     bool is_readable() const override { return at_ < c_.data.size(); }
     bool is_writable() const override { return Clock::now() < writeDeadline_; }
@@ -116,11 +120,18 @@ public:
             const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
             if (ready < 0 && errno == EINTR) continue;
             if (ready <= 0) return -1;
-            const ssize_t n = ::send(c_.fd, ptr + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+            const size_t piece = bytesPerSecond_ ? std::min<size_t>(size - sent, kThrottlePiece) : size - sent;
+            const ssize_t n = ::send(c_.fd, ptr + sent, piece, MSG_NOSIGNAL | MSG_DONTWAIT);
             if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
             if (n <= 0) return -1;
             sent += static_cast<size_t>(n);
+            if (bytesPerSecond_) {
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(static_cast<uint64_t>(n) * 1000000 / bytesPerSecond_));
+                writeDeadline_ = Clock::now() + writeLimit_;
+            }
         }
+        writeDeadline_ = Clock::now() + writeLimit_;
         return static_cast<ssize_t>(size);
     }
 
@@ -136,7 +147,10 @@ public:
 
 private:
     const HttpFront::Connection& c_;
+    static constexpr size_t kThrottlePiece = 4096;
+    std::chrono::milliseconds writeLimit_;
     Clock::time_point writeDeadline_;
+    uint64_t bytesPerSecond_;
     size_t at_ = 0;
 };
 
@@ -423,7 +437,7 @@ void HttpFront::Work() {
 }
 
 void HttpFront::Serve(Connection& c) {
-    BufferedStream stream(c, Clock::now() + limits_.writeDeadline);
+    BufferedStream stream(c, limits_.writeDeadline, limits_.replyBytesPerSecond);
     try {
         server_.Process(stream);
     } catch (const std::exception& e) {

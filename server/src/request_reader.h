@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace vnservice {
@@ -13,7 +14,8 @@ namespace vnservice {
 struct ConnectionLimits {
     // From a connection's acceptance to the last byte of its request.
     std::chrono::milliseconds requestDeadline{10000};
-    // For writing the reply.
+    // For each write of the reply: a reply that stops moving for this long is
+    // dropped (a long download that keeps moving is not).
     std::chrono::milliseconds writeDeadline{10000};
     size_t maxHeadBytes = 32 * 1024;  // request line, headers and chunked trailers
     size_t maxHeadLines = 100;
@@ -23,6 +25,9 @@ struct ConnectionLimits {
     size_t maxQueuedRequests = 64;
     size_t maxBufferedBytes = 256u * 1024u * 1024u;
     size_t workers = 4;
+    // Replies are sent at most this fast (bytes per second; 0 no limit): a
+    // slow service, for tests and screenshots of long transfers.
+    uint64_t replyBytesPerSecond = 0;
 };
 
 class RequestReader {

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "catalogue_endpoint.h"
+#include "download_endpoint.h"
 #include "page_endpoint.h"
 #include "platform/text.h"
 #include "report_endpoint.h"
@@ -33,6 +34,9 @@ const char kUsage[] =
     "  --quiet           do not log requests to standard error\n"
     "  --report-delay-ms N  keep each checked scan IN_PROGRESS for N ms before its report is ready\n"
     "  --reply-delay-ms N   hold back the reply to each check for N ms (a slow service)\n"
+    "  --downloads DIR   serve the files under DIR at /downloads/ (agent releases in DIR/agent/,\n"
+    "                    installers of products whose download_url starts with /downloads/)\n"
+    "  --throttle N      send every reply at most N bytes per second (a slow transfer)\n"
     "  --link-user MACHINE_ID=USER_ID\n"
     "                    link a machine to a user of the service (reported as its ursId; an\n"
     "                    empty USER_ID removes the link), then exit without serving; may be repeated\n"
@@ -68,9 +72,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.options.quiet = true;
             continue;
         }
-        if (name != "--port" && name != "--db" && name != "--seed" && name != "--scan-path" &&
-            name != "--public-url" && name != "--port-file" && name != "--report-delay-ms" &&
-            name != "--reply-delay-ms" && name != "--link-user") {
+        if (name != "--port" && name != "--db" && name != "--seed" && name != "--scan-path" && name != "--public-url" &&
+            name != "--port-file" && name != "--report-delay-ms" && name != "--reply-delay-ms" &&
+            name != "--link-user" && name != "--downloads" && name != "--throttle") {
             cl.error = "unknown option " + args[i];
             return cl;
         }
@@ -113,6 +117,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return cl;
             }
             (name == "--report-delay-ms" ? cl.options.reportDelayMs : cl.options.replyDelayMs) = ms;
+        } else if (name == "--downloads") {
+            cl.options.downloadsFolder = *v;
+        } else if (name == "--throttle") {
+            char* end = nullptr;
+            const unsigned long long rate = std::strtoull(v->c_str(), &end, 10);
+            if (*end || (*v)[0] == '-' || rate > (1ull << 40)) {
+                cl.error = "--throttle takes a number of bytes per second";
+                return cl;
+            }
+            cl.options.downloadBytesPerSecond = rate;
         } else if (name == "--public-url") {
             cl.options.publicUrl = *v;
         } else {
@@ -286,6 +300,7 @@ int UpdateService::Bind() {
     server_ = std::make_unique<RoutedServer>();
     server_->set_payload_max_length(kMaxRequestBytes);
     ConnectionLimits limits = options_.connections;
+    limits.replyBytesPerSecond = options_.downloadBytesPerSecond;
     limits.maxBodyBytes = std::min(limits.maxBodyBytes, kMaxRequestBytes);
     front_ = std::make_unique<HttpFront>(*server_, limits, log_);
     port_ = front_->Bind(kBindAddress, options_.port);
@@ -344,6 +359,7 @@ int UpdateService::Bind() {
     endpoints_.push_back(std::make_unique<ScanEndpoint>(options_.scanPath, *scans_, log_, answered));
     endpoints_.push_back(std::make_unique<ReportEndpoint>(*store_, log_));
     endpoints_.push_back(std::make_unique<PageEndpoint>(*store_, publicUrl_));
+    endpoints_.push_back(std::make_unique<DownloadEndpoint>(options_.downloadsFolder, log_));
     endpoints_.push_back(std::make_unique<CatalogueEndpoint>(*store_, publicUrl_, log_));
     for (const auto& endpoint : endpoints_) endpoint->Mount(*server_);
     return port_;

@@ -36,6 +36,12 @@ struct ServiceOptions {
     int64_t reportDelayMs = 0;
     // The reply to a check is held back this long (a slow service, for tests).
     int64_t replyDelayMs = 0;
+    // The folder served under /downloads/ (agent releases in agent/, product
+    // installers); empty serves none.
+    std::string downloadsFolder;
+    // Replies, downloads among them, are sent at most this fast (bytes per
+    // second; 0 no limit).
+    uint64_t downloadBytesPerSecond = 0;
     // Operator commands that run instead of serving: link machines to users
     // ("MACHINE_ID=USER_ID"; an empty user removes the link).
     std::vector<std::string> userLinks;

@@ -59,8 +59,6 @@ public:
     PageOpener openPage = &CFrameCommands::ShellOpen;
     // The monotonic clock in milliseconds (tests step it).
     std::function<uint64_t()> now;
-    // Starts the program update the user accepted (the download manager's).
-    std::function<void()> startClientUpdate;
     // The daily updates list is being loaded (the daily view's; none yet).
     bool dailyListLoading = false;
 

@@ -47,8 +47,9 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
-    // The worker uses the lists and the report service: it goes first.
+    // The worker uses the lists, the report service and the self-update: it goes first.
     worker_.reset();
+    downloads_.reset();
     if (reports_) {
         if (vnxml::ScanReportService() == reports_.get()) vnxml::InstallScanReportService(nullptr);
         reports_->Stop();
@@ -112,6 +113,18 @@ bool CMainFrame::Create() {
     CVarnelDlg::Callbacks().frequencyChanged = [this](uint32_t frequency) { schedule_.frequency = frequency; };
     // The contact runs on its own thread; the frame does not wait for it.
     CVarnelDlg::Callbacks().registerAgain = [this] { StartAccountContact(nullptr, nextScheduledScan_.load()); };
+
+    // Downloads and self-update: the download manager window, created hidden,
+    // and the pre-scan's question whether an agent update is handled now.
+    downloads_ = std::make_unique<dlmgr::CDownloadManagerDlg>();
+    if (!downloads_->Create(instance_, window_)) vnlog::Write("The download manager window could not be created");
+    selfUpdateHost_ = std::make_unique<dlmgr::CSelfUpdateHostWin>(window_, *downloads_, [this](bool on) {
+        schedule_.scanNow = on;
+        scanNow = on;
+    });
+    selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
+    downloads_->SetSelfUpdate(selfUpdate_.get());
+    worker_->Engine().installClientUpdateNow = [this] { return selfUpdate_->CheckClientUpdate(worker_->userStarted); };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
@@ -201,6 +214,7 @@ void CMainFrame::Exit() {
     // A running pass is asked to stop and given a few seconds; the lists are
     // saved only at whole steps and replaced atomically.
     if (worker_) worker_->StopForExit();
+    if (downloads_) downloads_->StopAll();
     tray_.Remove();
     CErrorDlg::Close();
     CVarnelDlg::Close();
@@ -251,27 +265,6 @@ void CMainFrame::OnUpdateComplete(bool notify, bool success) {
     vnlog::Write(line);
 }
 
-void CMainFrame::OnAutoUpdateNotify() {
-    // One question at a time: a second notice only brings the frame forward.
-    if (asking_) {
-        SetForegroundWindow(window_);
-        return;
-    }
-    asking_ = true;
-    const int answer = MessageBoxA(window_, platform::LoadText(142).c_str(), platform::LoadText(161).c_str(),
-                                   MB_YESNO | MB_ICONQUESTION);
-    if (answer == IDYES && commands_ && commands_->startClientUpdate) {
-        commands_->startClientUpdate();
-    } else {
-        // Declined (or no download manager to fetch it): skipped for one run,
-        // and the next timer pass checks again at once.
-        selfUpdateState_ = 3;
-        schedule_.scanNow = true;
-        scanNow = true;
-    }
-    asking_ = false;
-}
-
 void CMainFrame::OnSetMessage(WPARAM block) {
     const std::string text = platform::TakeTextBlock(static_cast<uintptr_t>(block));
     if (text.empty()) return;
@@ -320,10 +313,10 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
+        } else if (message == m.autoUpdateNotify) {
+            if (selfUpdate_) selfUpdate_->OnAutoUpdateNotify();
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
-        } else if (message == m.autoUpdateNotify) {
-            OnAutoUpdateNotify();
         } else if (message == m.htmlCreated || message == m.startDriverSearch || message == m.endDriverSearch) {
             // The preview pane and the driver view take these; with no view
             // they change nothing.

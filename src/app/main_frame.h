@@ -24,6 +24,9 @@
 #include "app/frame_commands.h"
 #include "app/scan_worker.h"
 #include "app/tray_icon.h"
+#include "dlmgr/self_update.h"
+#include "dlmgr/win/download_manager_dlg.h"
+#include "dlmgr/win/self_update_host.h"
 #include "engine/schedule.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -71,6 +74,9 @@ public:
     VN_WatchList* WatchList() { return watch_.get(); }
     Views::CDriverData* DriverList() { return drivers_.get(); }
     CScanWorker* Worker() { return worker_.get(); }
+    // The download manager window (hidden until shown) and the self-update.
+    dlmgr::CDownloadManagerDlg* Downloads() { return downloads_.get(); }
+    dlmgr::CSelfUpdate* SelfUpdate() { return selfUpdate_.get(); }
     // The frame's `scanning` flag: set by the start of a check, cleared by its end.
     bool Scanning() const { return worker_ && worker_->scanning; }
     const engine::ScheduleState& Schedule() const { return schedule_; }
@@ -100,16 +106,14 @@ private:
     // engine::IScheduleHost
     bool IsConnected() override;
     bool IsWorkerRunning() override;
-    uint32_t SelfUpdateState() override { return selfUpdateState_; }
+    uint32_t SelfUpdateState() override { return selfUpdate_ ? selfUpdate_->State() : 0; }
     void StartScheduledScan() override;
     void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
-    void OnAutoUpdateNotify();
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
     std::unique_ptr<CFrameCommands> commands_;
-    bool asking_ = false;  // the update question is on screen
     CTrayIcon tray_;
     bool timerRunning_ = false;
     bool exiting_ = false;
@@ -123,7 +127,10 @@ private:
     engine::ScheduleState schedule_;
     // Read by the worker when it writes the check request.
     std::atomic<int64_t> nextScheduledScan_{0};
-    uint32_t selfUpdateState_ = 0;  // the self-update's state; 2 while an update installs
+    // ---- downloads and self-update (dlmgr)
+    std::unique_ptr<dlmgr::CDownloadManagerDlg> downloads_;
+    std::unique_ptr<dlmgr::CSelfUpdateHostWin> selfUpdateHost_;
+    std::unique_ptr<dlmgr::CSelfUpdate> selfUpdate_;
 };
 
 }  // namespace app

@@ -12,6 +12,11 @@
 #       "Stop Scan" during the exchange ends the check with no completion
 #       notice, then an exit during a new scan stops it; every list file the
 #       agent keeps still reads whole.
+#   agent_check.sh BUILD_DIR selfupdate   the service offers version 1.3.1.56
+#       of the signed package (an agent release served from its downloads
+#       folder); in automatic mode the pre-scan ends the run, the package
+#       arrives in the upgrade folder, passes the trust check, msiexec
+#       installs it and the agent exits; the installed version is 1.3.1.56.
 #
 # Needs a display (make test runs CTest under xvfb-run). BUILD_DIR is the
 # build root holding host/ and win/. Exit code 0 when every check holds.
@@ -39,7 +44,17 @@ cleanup() {
 trap cleanup EXIT
 
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >/dev/null 2>&1
-"$root/scripts/demo-programs.sh" "$build"
+product_code=$(sed -n 's/.*kAgentProductCode\[\] = "\({[^"]*}\)".*/\1/p' "$root/src/dlmgr/self_update_rules.h")
+signing="$build/win/fixtures/signing"
+if [ "$mode" = selfupdate ]; then
+    # The prefix trusts the test root the packages are signed under; no
+    # earlier copy of the agent's package is installed.
+    "$WINE" "$signing/trust_root.exe" "$("$WINE" winepath -w "$build/win/signing/root.der" 2>/dev/null | tr -d '\r')" \
+        >/dev/null 2>&1 || { say "the test root could not be trusted"; exit 1; }
+    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+else
+    "$root/scripts/demo-programs.sh" "$build"
+fi
 
 # A fresh agent: no settings, no data folder.
 "$WINE" reg delete "$key" /f >/dev/null 2>&1 || true
@@ -53,6 +68,13 @@ mkdir -p "$data"
 # The check's report stays IN_PROGRESS for a while, so the polling waits once.
 slow="--report-delay-ms 2000"
 [ "$mode" = stop ] && slow="--reply-delay-ms 8000"
+if [ "$mode" = selfupdate ]; then
+    mkdir -p "$tmp/downloads/agent"
+    cp "$signing/varnel-1.3.1.56.msi" "$tmp/downloads/agent/"
+    printf "INSERT INTO agent_releases(version, url, release_date) VALUES ('1.3.1.56', '/downloads/agent/varnel-1.3.1.56.msi', '2024-07-01');\n" \
+        >"$tmp/release.sql"
+    slow="--seed $tmp/release.sql --downloads $tmp/downloads"
+fi
 # shellcheck disable=SC2086
 "$build/host/server/varnel-service" --port 0 --db "$tmp/service.db" --seed "$tmp/seed.sql" \
     --port-file "$tmp/port" --quiet $slow >"$tmp/service.out" 2>&1 &
@@ -72,6 +94,9 @@ printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/v
 "$WINE" reg add "$key" /v "Generate Log File" /t REG_DWORD /d 1 /f >/dev/null 2>&1
 "$WINE" reg add "$key" /v "Use SSL" /t REG_DWORD /d 0 /f >/dev/null 2>&1
 log="$data/vnlog.txt"
+# A computer registered before: a first run would open the welcome page
+# instead of looking at agent updates.
+[ "$mode" = selfupdate ] && "$WINE" reg add "$key" /v "Machine ID" /t REG_SZ /d "e2e-registered-before" /f >/dev/null 2>&1
 
 wait_log() {  # PATTERN SECONDS: true once the log has a line matching PATTERN
     i=0
@@ -98,7 +123,23 @@ files_whole() {  # every list file the agent keeps reads back
 
 "$WINE" "$bin/varnel.exe" scannow >/dev/null 2>&1 &
 
-if [ "$mode" = check ]; then
+if [ "$mode" = selfupdate ]; then
+    wait_log "installed automatically" 120 || fail "the pre-scan did not start the automatic update"
+    wait_log "The update's installer was started" 120 || fail "the update's installer was not started"
+    wait_log "Exit$" 60 || fail "the agent did not exit after starting the installer"
+    [ -f "$data/upgrade/varnel-1.3.1.56.msi" ] || fail "the package is not in the upgrade folder"
+    has "Start searching directory" && fail "the run went on to the inventory scan"
+    installed=""
+    [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
+        installed=$("$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
+            /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p')
+        [ "$installed" = 1.3.1.56 ] && break
+        sleep 2
+    done
+    [ "$installed" = 1.3.1.56 ] || fail "the installed version is \"$installed\", not 1.3.1.56"
+    say "installed version: $installed"
+    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+elif [ "$mode" = check ]; then
     wait_log "Worker ended: SearchAllMySoftwareWUpdate" 180 || fail "the run did not end within 180 s"
     "$WINE" "$bin/varnelctl.exe" exit 20 >/dev/null 2>&1 || fail "the agent did not exit"
     [ -n "$(reg_value 'Scan ID')" ] || fail "no \"Scan ID\" stored"

@@ -16,6 +16,7 @@
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
+#include "common/window_png.h"
 #include "engine/engine_system.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_item.h"
@@ -127,7 +128,7 @@ TEST_F(ScanWorker, TheClosingConnectionDialogShowsItsTextsStepsAndDisablesItsOwn
         Pump();
         CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
         const std::string png = testing_app::BuildPath("../screenshots/closing_connection_dialog.png");
-        EXPECT_TRUE(SaveWindowPng(dialog.Window(), std::wstring(png.begin(), png.end()))) << png;
+        EXPECT_TRUE(testing_support::SaveWindowPng(dialog.Window(), std::wstring(png.begin(), png.end()))) << png;
     }
     EXPECT_TRUE(IsWindowEnabled(owner_));
 }

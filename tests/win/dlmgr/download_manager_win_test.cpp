@@ -1,0 +1,243 @@
+// The download manager and the self-update under Wine, against the reference
+// service on loopback through the real urlmon: ordinary downloads copied to
+// the download folder (and found identical the second time), an HTTP error,
+// an address without extension; the agent's next package installed by the
+// self-update, and every refused package downloaded but never started; the
+// window during a slow transfer, saved as a PNG. Needs the virtual display.
+#include <gtest/gtest.h>
+
+#include "common/window_png.h"
+
+#include <commctrl.h>
+#include <msi.h>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "common/recorded_events.h"
+#include "common/scoped_hook.h"
+#include "common/temp_folder.h"
+#include "common/wine.h"
+#include "dlmgr/self_update_rules.h"
+#include "dlmgr/win/download_manager_dlg.h"
+#include "dlmgr/win/self_update_host.h"
+#include "platform/files.h"
+#include "platform/folders.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "resource.h"
+
+namespace dlmgr {
+namespace {
+
+std::optional<int> Port(const char* name) {
+    const char* dir = std::getenv("VARNEL_DOWNLOAD_PORTS");
+    if (!dir || !*dir) return std::nullopt;
+    const auto text = platform::ReadWholeFile(testing_wine::WindowsPathOf(std::string(dir) + "/" + name + ".port"));
+    const int port = text ? std::atoi(text->c_str()) : 0;
+    return port > 0 ? std::optional<int>(port) : std::nullopt;
+}
+
+#define REQUIRE_PORT(var, name)                \
+    const std::optional<int> var = Port(name); \
+    if (!var) GTEST_SKIP() << "the download services run only with a host build (VARNEL_HOST_BUILD_DIR)"
+
+std::string Url(int port, const std::string& path) {
+    return textutil::Format("http://127.0.0.1:%d%s", port, path.c_str());
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > limitMs) return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+// The main frame's stand-in: it only notes the exit command.
+int g_exitCommands = 0;
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND && LOWORD(wParam) == CDownloadManagerDlg::kExitCommand) ++g_exitCommands;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+std::string InstalledVersion() {
+    char version[64] = {};
+    DWORD size = sizeof version;
+    if (MsiGetProductInfoA(kAgentProductCode, INSTALLPROPERTY_VERSIONSTRING, version, &size) != ERROR_SUCCESS)
+        return "";
+    return version;
+}
+
+class DownloadManagerWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetShellFolderRoot(root_.str());
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = FrameProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "VarnelTestFrame";
+        RegisterClassA(&wc);
+        frame_ = CreateWindowA("VarnelTestFrame", "frame", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+        g_exitCommands = 0;
+        ASSERT_TRUE(dlg_.Create(GetModuleHandleA(nullptr), frame_));
+    }
+    void TearDown() override {
+        dlg_.StopAll();
+        PumpUntil([&] { return !dlg_.ListData().Current(); }, 30000);
+        DestroyWindow(frame_);
+        platform::SetShellFolderRoot("");
+    }
+    // Pumps until nothing is active or queued.
+    bool WaitIdle(DWORD limitMs = 60000) {
+        return PumpUntil([&] { return !dlg_.ListData().Current() && !dlg_.ListData().AnyActiveOrQueued(); }, limitMs);
+    }
+    void Offer(int port, const std::string& path) {
+        platform::Settings& s = platform::AppSettings();
+        s.WriteText(setting::kClientUpdateVersion, "1.3.1.56");
+        s.WriteText(setting::kClientUpdateUrl, Url(port, path));
+        s.WriteNumber(setting::kAutoupdateMode, kModeAutomatic);
+    }
+
+    testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
+    testing_support::TempFolder root_{"varnel-dlmgr"};
+    HWND frame_ = nullptr;
+    CDownloadManagerDlg dlg_;
+};
+
+TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErrorsFail) {
+    REQUIRE_PORT(fast, "fast");
+    CDownloadItem& demo = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(demo.State, kStateSuccessful) << demo.Message;
+    EXPECT_EQ(demo.Destination, platform::DownloadFolder() + "\\demo-setup.exe");
+    EXPECT_EQ(platform::FileSize(demo.Destination).value_or(0), 3000000u);
+    EXPECT_EQ(demo.Received.load(), 3000000u);
+    EXPECT_EQ(demo.Total.load(), 3000000u);
+
+    // The same file again: identical, so nothing is copied.
+    CDownloadItem& again = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(again.State, kStateCompleted) << again.Message;
+
+    // urlmon reports a 404 as success; the status makes it a failure, and
+    // with one retry it is then canceled.
+    CDownloadItem& missing = dlg_.Add("Missing", Url(*fast, "/downloads/files/missing.exe"));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(missing.State, kStateCanceled);
+    EXPECT_EQ(missing.Retries, 1);
+    EXPECT_EQ(missing.Message, "HTTP status 404");
+
+    // An address without an extension still arrives.
+    CDownloadItem& latest = dlg_.Add("Latest", Url(*fast, "/downloads/files/latest"));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(latest.State, kStateSuccessful) << latest.Message;
+    EXPECT_EQ(platform::FileSize(latest.Destination).value_or(0), 200000u) << latest.Destination;
+}
+
+TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFrameToExit) {
+    REQUIRE_PORT(fast, "fast");
+    struct Uninstall {
+        ~Uninstall() { testing_wine::RunAndWait(std::string("msiexec.exe /x ") + kAgentProductCode + " /qn"); }
+    } cleanup;
+    Offer(*fast, "/downloads/agent/varnel-1.3.1.56.msi");
+    CSelfUpdateHostWin host(frame_, dlg_, nullptr);
+    CSelfUpdate update(host);
+    dlg_.SetSelfUpdate(&update);
+    int installSteps = 0;
+    bool exitPosted = false;
+    dlg_.onInstallStep = [&](bool posted) {
+        ++installSteps;
+        exitPosted = posted;
+    };
+    EXPECT_TRUE(update.CheckClientUpdate(false));
+    EXPECT_EQ(update.State(), kSelfUpdateInstalling);
+    ASSERT_TRUE(PumpUntil([&] { return installSteps > 0 && g_exitCommands > 0; }, 120000));
+    EXPECT_TRUE(exitPosted);
+    EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi"));
+    // msiexec runs on its own: the package database reports the new version.
+    EXPECT_TRUE(PumpUntil([] { return InstalledVersion() == "1.3.1.56"; }, 180000)) << InstalledVersion();
+}
+
+TEST_F(DownloadManagerWin, RefusedPackagesAreDownloadedButNeverStartedAndTheEventLogSaysWhy) {
+    REQUIRE_PORT(fast, "fast");
+    const struct {
+        const char* name;
+        const char* reason;  // how the event-log text starts
+    } packages[] = {{"unsigned.msi", "Error verifying trust"},    {"tampered.msi", "Error verifying trust"},
+                    {"tampered.exe", "Error verifying trust"},    {"digest-patched.msi", "Error verifying trust"},
+                    {"self-signed.msi", "Error verifying trust"}, {"other-publisher.msi", "Unexpected signer"}};
+    for (const auto& package : packages) {
+        const std::string name = package.name;
+        SCOPED_TRACE(name);
+        testing_support::EventRecorder events;
+        Offer(*fast, "/downloads/variants/" + name);
+        bool scanNow = false;
+        CSelfUpdateHostWin host(frame_, dlg_, [&](bool on) { scanNow = on; });
+        CSelfUpdate update(host);
+        dlg_.SetSelfUpdate(&update);
+        int installSteps = 0;
+        bool exitPosted = true;
+        dlg_.onInstallStep = [&](bool posted) {
+            ++installSteps;
+            exitPosted = posted;
+        };
+        EXPECT_TRUE(update.CheckClientUpdate(false));
+        ASSERT_TRUE(PumpUntil([&] { return installSteps > 0; }, 60000));
+        EXPECT_FALSE(exitPosted);
+        EXPECT_EQ(g_exitCommands, 0);
+        EXPECT_EQ(update.State(), kSelfUpdateDeclined);
+        EXPECT_TRUE(scanNow);  // the next timer pass checks again at once
+        // Asked from another thread (the scan worker), the flag changes on this one.
+        std::thread([&] { host.SetScanNow(false); }).join();
+        EXPECT_TRUE(scanNow);
+        EXPECT_TRUE(PumpUntil([&] { return !scanNow; }, 5000));
+        EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\" + name));
+        const std::vector<testing_support::RecordedEvent> logged = events.Events();
+        ASSERT_EQ(logged.size(), 1u);
+        EXPECT_EQ(logged[0].kind, platform::EventKind::Error);
+        EXPECT_EQ(logged[0].text.rfind(package.reason, 0), 0u) << logged[0].text;
+        EXPECT_NE(logged[0].text.find("\\upgrade\\" + name), std::string::npos) << logged[0].text;
+        dlg_.SetSelfUpdate(nullptr);
+    }
+}
+
+TEST_F(DownloadManagerWin, TheWindowShowsRateTimeRemainingAndProgressOfASlowTransfer) {
+    REQUIRE_PORT(slow, "slow");
+    CDownloadItem& demo = dlg_.Add("Demo Setup 3.0", Url(*slow, "/downloads/files/demo-setup.exe"));
+    dlg_.Show();
+    ASSERT_TRUE(PumpUntil([&] { return demo.Received.load() > 200000; }, 30000));
+    PumpUntil([] { return false; }, 1500);  // the details move on with the clock
+    char rate[128] = {}, left[128] = {};
+    GetDlgItemTextA(dlg_.Window(), IDC_DL_RATE, rate, sizeof rate);
+    GetDlgItemTextA(dlg_.Window(), IDC_DL_TIME_LEFT, left, sizeof left);
+    EXPECT_NE(std::string(rate).find("/sec"), std::string::npos) << rate;
+    EXPECT_NE(std::string(left).find("minute"), std::string::npos) << left;
+    const int percent = static_cast<int>(SendDlgItemMessageA(dlg_.Window(), IDC_DL_PROGRESS, PBM_GETPOS, 0, 0));
+    EXPECT_GT(percent, 0);
+    EXPECT_LT(percent, 100);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_STOP)));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_LAUNCH)));
+    CreateDirectoryA(testing_wine::BuildPath("../screenshots").c_str(), nullptr);
+    const std::string png = testing_wine::BuildPath("../screenshots/download_manager_slow_transfer.png");
+    EXPECT_TRUE(testing_support::SaveWindowPng(dlg_.Window(), std::wstring(png.begin(), png.end()))) << png;
+
+    // "&Stop" ends the transfer as "Stopped"; Restart is then on.
+    SendMessageA(dlg_.Window(), WM_COMMAND, IDC_DL_STOP, 0);
+    ASSERT_TRUE(WaitIdle(30000));
+    EXPECT_EQ(demo.State, kStateStopped);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_RESTART)));
+}
+
+}  // namespace
+}  // namespace dlmgr
