@@ -72,6 +72,9 @@ protected:
             return true;
         };
         frame_->Commands()->now = [this] { return clock_; };
+        // A new frequency registers the computer again; here that is only
+        // counted, so no contact with a service goes out of the test.
+        app::CVarnelDlg::Callbacks().registerAgain = [this] { ++registrations_; };
     }
     void TearDown() override {
         app::CVarnelDlg::Close();
@@ -90,6 +93,7 @@ protected:
     std::vector<std::string> opened_;
     std::vector<std::string> started_;
     uint64_t clock_ = 1000000;
+    int registrations_ = 0;
 };
 
 TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
@@ -136,6 +140,7 @@ TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
     Pump();
     EXPECT_EQ(settings.ReadNumber(setting::kCheckForUpdates, 99), 3u);
     EXPECT_EQ(frame_->Schedule().frequency, 3u);
+    EXPECT_EQ(registrations_, 1) << "a new frequency registers the computer again";
     EXPECT_EQ(settings.ReadNumber(setting::kScanOnStartup, 99), 0u);
     EXPECT_EQ(settings.ReadNumber(setting::kAutoupdateMode, 99), 0u);
 
