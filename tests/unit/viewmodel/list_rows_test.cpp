@@ -1,0 +1,131 @@
+#include "viewmodel/list_rows.h"
+
+#include <gtest/gtest.h>
+
+#include "dlmgr/history_item.h"
+#include "inventory/driver_item.h"
+#include "inventory/list_base.h"
+#include "inventory/watch_item.h"
+#include "platform/setting_names.h"
+
+namespace {
+
+using viewmodel::ViewKind;
+
+VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::string& mine,
+                         const std::string& current) {
+    auto item = std::make_unique<VN_WatchItem>();
+    item->SetProgName(name);
+    item->myVersion = mine;
+    item->SetCurrentVers(current);
+    item->groupCurrentCount = current.empty() ? 0 : 1;
+    return static_cast<VN_WatchItem*>(list.AddTail(std::move(item)));
+}
+
+std::vector<std::string> Names(ViewKind kind, const std::vector<VN_ItemGrandBase*>& rows) {
+    std::vector<std::string> names;
+    for (VN_ItemGrandBase* row : rows) names.push_back(viewmodel::RowTexts(kind, *row)[kind == ViewKind::Drivers]);
+    return names;
+}
+
+TEST(ListRows, ColumnWidthsComeFromTheirSettingsOrTheDefaults) {
+    auto store = platform::MakeMemorySettingsStore();
+    platform::Settings settings(*store);
+    EXPECT_EQ(viewmodel::ReadColumnWidths(settings, ViewKind::Software), (std::vector<int>{300, 200, 200}));
+    EXPECT_EQ(viewmodel::ReadColumnWidths(settings, ViewKind::Drivers), (std::vector<int>{90, 300, 100, 100}));
+    settings.WriteNumber("Software View Column Width 0", 420);
+    settings.WriteNumber("Software View Column Width 2", 0);  // unusable: the default stays
+    EXPECT_EQ(viewmodel::ReadColumnWidths(settings, ViewKind::Software), (std::vector<int>{420, 200, 200}));
+    viewmodel::StoreColumnWidths(settings, ViewKind::Search, {251, 121, 101, 121, 101, 101});
+    EXPECT_EQ(settings.ReadNumber("Search View Column Width 5", 0), 101u);
+    EXPECT_TRUE(viewmodel::Definition(ViewKind::Drivers).columns[2].centred);
+}
+
+TEST(ListRows, StoredSortOrdersOutOfRangeFallBack) {
+    auto store = platform::MakeMemorySettingsStore();
+    platform::Settings settings(*store);
+    EXPECT_EQ(viewmodel::ReadSortOrder(settings, ViewKind::Software), 1);
+    settings.WriteNumber(setting::kLastSortOrder, 9);
+    EXPECT_EQ(viewmodel::ReadSortOrder(settings, ViewKind::Software), 1);
+    settings.WriteNumber(setting::kLastSortOrder, 7);
+    EXPECT_EQ(viewmodel::ReadSortOrder(settings, ViewKind::Software), 7);
+    settings.WriteNumber(setting::kDriverLastSortOrder, 8);  // four columns: 0-7
+    EXPECT_EQ(viewmodel::ReadSortOrder(settings, ViewKind::Drivers), 1);
+    EXPECT_EQ(viewmodel::ReadSortOrder(settings, ViewKind::Daily), 0);
+    // A click on the sorted column flips it; another column starts ascending.
+    EXPECT_EQ(viewmodel::SortOrderForColumnClick(ViewKind::Software, 1, 0), 0);
+    EXPECT_EQ(viewmodel::SortOrderForColumnClick(ViewKind::Software, 0, 0), 1);
+    EXPECT_EQ(viewmodel::SortOrderForColumnClick(ViewKind::Software, 1, 2), 5);
+}
+
+TEST(ListRows, RowsSortNaturallyAndByUpdateState) {
+    VN_ListBase list;
+    AddProgram(list, "zeta 2", "2.9", "2.10")->outdated = true;
+    AddProgram(list, "Alpha", "1.0", "1.0");
+    AddProgram(list, "zeta 10", "3.0", "3.0");
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 1)),
+              (std::vector<std::string>{"Alpha", "zeta 2", "zeta 10"}));
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 0)),
+              (std::vector<std::string>{"zeta 10", "zeta 2", "Alpha"}));
+    // By "My Version", ascending: 2.9 before 3.0, 1.0 first.
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 3)),
+              (std::vector<std::string>{"Alpha", "zeta 2", "zeta 10"}));
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 7)),
+              (std::vector<std::string>{"zeta 2", "Alpha", "zeta 10"}));
+}
+
+TEST(ListRows, UntrackedAndRemovedItemsAreFiltered) {
+    VN_ListBase list;
+    AddProgram(list, "Known", "1", "1");
+    AddProgram(list, "Unknown", "1", "");
+    AddProgram(list, "Removed", "1", "1")->removed = item_state::kRemovedByUser;
+    list.AddTail(std::make_unique<dlmgr::CHistoryItem>());  // not the view's kind
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 1)),
+              (std::vector<std::string>{"Known"}));
+    // In untracked mode the flat list shows every item the tree would
+    // show expanded.
+    for (size_t i = 0; i < list.GetCount(); ++i)
+        if (auto* item = list.GetItemAt<VN_WatchItem>(i)) item->expanded = true;
+    EXPECT_EQ(viewmodel::BuildRows(ViewKind::Software, list, true, 1).size(), 2u);
+
+    auto store = platform::MakeMemorySettingsStore();
+    platform::Settings settings(*store);
+    settings.WriteFlag(setting::kViewUntrackedDriverItems, true);
+    EXPECT_TRUE(viewmodel::ReadShowUntracked(settings, ViewKind::Drivers));
+    EXPECT_FALSE(viewmodel::ReadShowUntracked(settings, ViewKind::Software));
+}
+
+TEST(ListRows, RowTextsOfDriversAndDownloads) {
+    VN_DriverItem driver;
+    driver.deviceClass = "Net";
+    driver.driverDesc = "Fast Ethernet";
+    driver.SetCurrentVers("5.1");
+    driver.outdated = true;
+    EXPECT_EQ(viewmodel::RowTexts(ViewKind::Drivers, driver),
+              (std::vector<std::string>{"Net", "Fast Ethernet", "X", ""}));
+    dlmgr::CHistoryItem download;
+    download.State = dlmgr::kStateCompleted;
+    download.Name = "Tool";
+    download.Started = 1700000000;  // 2023-11-14 22:13:20 UTC
+    download.Destination = "C:\\Downloads\\tool.exe";
+    EXPECT_EQ(viewmodel::RowTexts(ViewKind::History, download),
+              (std::vector<std::string>{"Completed", "Tool", "2023-11-14", "C:\\Downloads\\tool.exe"}));
+}
+
+TEST(ListRows, EmptyListTextsTellResetFromUntracked) {
+    EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Software, false),
+              "Watch List may have been reset, or you may have upgraded Varnel. Click the \x91"
+              "Check Updates\x92 button.");
+    EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Software, true),
+              "No trackable items were found. Go to the View Menu and select untracked items to view all software, "
+              "suites and components.");
+    EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Drivers, true),
+              "No trackable items were found.  Go to the View Menu and select untracked items to view all drivers.");
+    EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Drivers, false),
+              "Drivers List may have been reset. Click the \x91"
+              "Check Updates\x92 button.");
+    EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Daily, false),
+              "Download the latest new software list by checking for updates.");
+}
+
+}  // namespace
