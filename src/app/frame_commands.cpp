@@ -130,9 +130,16 @@ bool CFrameCommands::Run(unsigned id) {
         case appcore::CommandKind::Toolbar: ToggleToolbar(); return true;
         case appcore::CommandKind::SelectView: SelectView(id); return true;
         case appcore::CommandKind::ClearSoftwareView:
-        case appcore::CommandKind::ListAction:
-            // Forwarded to the current view; with no view the command is ignored.
+            if (clearSoftwareView) clearSoftwareView();
             return true;
+        case appcore::CommandKind::ListAction: {
+            // Forwarded to the current view, when it allows it; with no view
+            // the command is ignored.
+            appcore::CommandUi ui;
+            const int index = appcore::ListActionIndex(id);
+            if (listAction && listAction(index, false, ui) && ui.enabled) listAction(index, true, ui);
+            return true;
+        }
         default: return false;
     }
 }
@@ -146,6 +153,7 @@ void CFrameCommands::OpenMyPage() {
 
 void CFrameCommands::SelectView(unsigned id) {
     currentView_ = id;
+    if (viewSelected) viewSelected(id);
     const std::string title = std::string(appcore::ViewTitlePrefix(id)) + platform::LoadText(kTitleTextId);
     SetWindowTextA(frame_.window, title.c_str());
     if (toolbar_) {
@@ -159,7 +167,10 @@ void CFrameCommands::ToggleToolbar() {
     const bool show = !ToolbarVisible();
     ShowWindow(toolbar_, show ? SW_SHOW : SW_HIDE);
     platform::AppSettings().WriteFlag(setting::kViewToolbar, show);
-    OnSize();
+    // The frame lays out the toolbar and the view again.
+    RECT client{};
+    GetClientRect(frame_.window, &client);
+    SendMessageA(frame_.window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
 }
 
 void CFrameCommands::OnSize() {
@@ -175,7 +186,11 @@ void CFrameCommands::UpdateMenu(HMENU menu) const {
         const appcore::CommandKind kind = appcore::ClassifyCommand(id);
         if (kind == appcore::CommandKind::ListAction) {
             // The current view decides; with none the action cannot run.
-            EnableMenuItem(menu, i, MF_BYPOSITION | MF_GRAYED);
+            appcore::CommandUi ui;
+            ui.enabled = false;
+            if (!listAction || !listAction(appcore::ListActionIndex(id), false, ui)) ui = appcore::CommandUi{false, false};
+            EnableMenuItem(menu, i, MF_BYPOSITION | (ui.enabled ? MF_ENABLED : MF_GRAYED));
+            CheckMenuItem(menu, i, MF_BYPOSITION | (ui.checked ? MF_CHECKED : MF_UNCHECKED));
             continue;
         }
         const appcore::CommandUi ui = appcore::CommandState(id, context);

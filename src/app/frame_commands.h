@@ -61,6 +61,13 @@ public:
     std::function<uint64_t()> now;
     // The daily updates list is being loaded (the daily view's; none yet).
     bool dailyListLoading = false;
+    // The frame's views: a view command made `id` current; command 32861
+    // empties the software view; a list action (index 0-11) is performed
+    // (`run`) or asked for its state. The last answers false when there is no
+    // current view.
+    std::function<void(unsigned id)> viewSelected;
+    std::function<void()> clearSoftwareView;
+    std::function<bool(int index, bool run, appcore::CommandUi& ui)> listAction;
 
 private:
     void OpenMyPage();

@@ -21,6 +21,7 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
+#include "views/win/item_views.h"
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
@@ -49,6 +50,7 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 CMainFrame::~CMainFrame() {
     // The worker uses the lists, the report service and the self-update: it goes first.
     worker_.reset();
+    views_.clear();
     downloads_.reset();
     if (reports_) {
         if (vnxml::ScanReportService() == reports_.get()) vnxml::InstallScanReportService(nullptr);
@@ -98,6 +100,9 @@ bool CMainFrame::Create() {
     watch_->Init();
     drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
     drivers_->Load();
+    daily_ = std::make_unique<VN_ListBase>();
+    history_ = std::make_unique<VN_ListBase>();
+    search_ = std::make_unique<VN_ListBase>();
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
     // The scan-report service reads "IpapiLink URL", which config.xml (read
@@ -109,7 +114,10 @@ bool CMainFrame::Create() {
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };
     worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
-    if (commands_) commands_->SetWorker(worker_.get());
+    if (commands_) {
+        commands_->SetWorker(worker_.get());
+        ShowView(commands_->CurrentView());
+    }
     CVarnelDlg::Callbacks().frequencyChanged = [this](uint32_t frequency) { schedule_.frequency = frequency; };
     // The contact runs on its own thread; the frame does not wait for it.
     CVarnelDlg::Callbacks().registerAgain = [this] { StartAccountContact(nullptr, nextScheduledScan_.load()); };
@@ -132,7 +140,8 @@ bool CMainFrame::Create() {
 }
 
 void CMainFrame::FinishStartup() {
-    // The task pane counters and the current list come with the views.
+    // The task pane counters come with the task pane.
+    if (Views::CListViewEx* view = CurrentView()) view->Reload();
     if (SetTimer(window_, kScheduleTimer, kScheduleFirstDelayMs, nullptr)) {
         timerRunning_ = true;
         vnlog::Write("Schedule timer started");
@@ -151,9 +160,77 @@ void CMainFrame::OnCreate() {
     };
     lent.interactive = &interactive;
     commands_ = std::make_unique<CFrameCommands>(std::move(lent));
+    commands_->viewSelected = [this](unsigned id) { ShowView(id); };
+    commands_->clearSoftwareView = [this] {
+        if (Views::CListViewEx* view = View(ID_VIEW_SOFTWARE)) view->Clear();
+    };
+    commands_->listAction = [this](int index, bool run, appcore::CommandUi& ui) { return ListAction(index, run, ui); };
     commands_->CreateBars();
     tray_.Attach(instance_, window_, Messages().notification);
     ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
+}
+
+Views::CListViewEx* CMainFrame::View(unsigned id) {
+    auto found = views_.find(id);
+    if (found != views_.end()) return found->second.get();
+    if (!watch_ || !window_) return nullptr;
+    std::unique_ptr<Views::CListViewEx> view;
+    switch (id) {
+        case ID_VIEW_SOFTWARE: view = std::make_unique<Views::CWatchListView>(*watch_); break;
+        case ID_VIEW_DRIVERS: view = std::make_unique<Views::CDriverView>(*drivers_); break;
+        case ID_VIEW_DAILY: view = std::make_unique<Views::CDailyUpdatesView>(*daily_); break;
+        case ID_VIEW_HISTORY: view = std::make_unique<Views::CDownloadHisView>(*history_); break;
+        case ID_VIEW_SEARCH: view = std::make_unique<Views::CSearchView>(*search_); break;
+        default: return nullptr;
+    }
+    if (!view->Create(instance_, window_)) {
+        // A view that cannot be made is kept as missing: its commands do nothing.
+        vnlog::Write("*** Could not create the list view " + std::to_string(id));
+        views_[id] = nullptr;
+        return nullptr;
+    }
+    view->Reload();
+    return (views_[id] = std::move(view)).get();
+}
+
+Views::CListViewEx* CMainFrame::CurrentView() { return commands_ ? View(commands_->CurrentView()) : nullptr; }
+
+void CMainFrame::ShowView(unsigned id) {
+    Views::CListViewEx* view = View(id);
+    if (!view) return;  // before the lists exist, Create shows it
+    for (auto& [key, other] : views_) {
+        if (other && key != id && key == shownView_) {
+            other->SaveColumnWidths();
+            other->Show(false);
+        }
+    }
+    // A view taking over shows its list as it is now.
+    if (shownView_ != id) view->Reload();
+    shownView_ = id;
+    LayoutView();
+    view->Show(true);
+}
+
+void CMainFrame::LayoutView() {
+    auto found = views_.find(shownView_);
+    if (found == views_.end() || !found->second) return;
+    RECT area{};
+    GetClientRect(window_, &area);
+    if (commands_ && commands_->ToolbarVisible()) {
+        RECT bar{};
+        GetWindowRect(commands_->Toolbar(), &bar);
+        area.top += bar.bottom - bar.top;
+    }
+    if (area.bottom < area.top) area.bottom = area.top;
+    found->second->Move(area);
+}
+
+bool CMainFrame::ListAction(int index, bool run, appcore::CommandUi& ui) {
+    Views::CListViewEx* view = CurrentView();
+    if (!view || index < 0) return false;
+    if (run) view->DoAction(index);
+    else ui = view->ActionState(index);
+    return true;
 }
 
 void CMainFrame::ShowTrayIcon(bool show) {
@@ -246,6 +323,9 @@ void CMainFrame::SetScheduleTimerPeriod(uint32_t milliseconds) {
 }
 
 void CMainFrame::OnUpdateComplete(bool notify, bool success) {
+    // The reply changed the items' versions and states.
+    for (unsigned id : {ID_VIEW_SOFTWARE, ID_VIEW_DRIVERS})
+        if (auto found = views_.find(id); found != views_.end() && found->second) found->second->Reload();
     // The check summary (balloon, sound, event-log line) comes with the tray;
     // for now the outcome goes to the log.
     if (!success) {
@@ -317,10 +397,17 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (selfUpdate_) selfUpdate_->OnAutoUpdateNotify();
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
-        } else if (message == m.htmlCreated || message == m.startDriverSearch || message == m.endDriverSearch) {
-            // The preview pane and the driver view take these; with no view
-            // they change nothing.
+        } else if (message == m.updateItem) {
+            // A scan added or changed an item of the watch list: the software
+            // view shows it at once.
+            if (auto found = views_.find(ID_VIEW_SOFTWARE); found != views_.end() && found->second)
+                found->second->Reload();
+        } else if (message == m.startDriverSearch) {
+            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second) found->second->Clear();
+        } else if (message == m.endDriverSearch) {
+            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second) found->second->Reload();
         }
+        // The preview pane takes "WM_Varnel10_HtmlCreated"; there is none yet.
         // The tray callback and the status text belong to the tray.
         return 0;
     }
@@ -342,6 +429,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SIZE:
             if (commands_) commands_->OnSize();
+            LayoutView();
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
@@ -379,6 +467,9 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return static_cast<LRESULT>(committed / 1024);
         }
         case WM_DESTROY:
+            // The views' controls go with the window: keep their widths first.
+            for (auto& entry : views_)
+                if (entry.second) entry.second->SaveColumnWidths();
             if (timerRunning_) KillTimer(window, kScheduleTimer);
             timerRunning_ = false;
             tray_.Remove();

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,7 @@
 #include "platform/message_reporter.h"
 #include "platform/win/win.h"
 #include "service/scan_report_service.h"
+#include "views/win/list_view_ex.h"
 
 namespace app {
 
@@ -82,6 +84,15 @@ public:
     const engine::ScheduleState& Schedule() const { return schedule_; }
     // The command table's part of the frame (menus, toolbar, pages, views).
     CFrameCommands* Commands() { return commands_.get(); }
+    // The view of a view command, created on first use (null before the
+    // lists exist or when its creation failed), and the current view.
+    Views::CListViewEx* View(unsigned id);
+    Views::CListViewEx* CurrentView();
+    // The lists of today's updates, the download history and the search
+    // results, held in memory until their owners fill them.
+    VN_ListBase* DailyList() { return daily_.get(); }
+    VN_ListBase* HistoryList() { return history_.get(); }
+    VN_ListBase* SearchList() { return search_.get(); }
 
     // Message boxes of the message reporter appear only while this is true;
     // start-up leaves it false.
@@ -110,6 +121,11 @@ private:
     void StartScheduledScan() override;
     void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
+    // Shows the view of `id` and hides the others.
+    void ShowView(unsigned id);
+    // Places the current view in the client area below the toolbar.
+    void LayoutView();
+    bool ListAction(int index, bool run, appcore::CommandUi& ui);
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -121,9 +137,14 @@ private:
     std::string lastErrorText_;
     std::unique_ptr<VN_WatchList> watch_;
     std::unique_ptr<Views::CDriverData> drivers_;
+    std::unique_ptr<VN_ListBase> daily_;
+    std::unique_ptr<VN_ListBase> history_;
+    std::unique_ptr<VN_ListBase> search_;
     std::unique_ptr<CScanWorker> worker_;
     // The scan-report service: installed for the process while the frame lives.
     std::unique_ptr<vnxml::CScanReportService> reports_;
+    std::map<unsigned, std::unique_ptr<Views::CListViewEx>> views_;
+    unsigned shownView_ = 0;
     engine::ScheduleState schedule_;
     // Read by the worker when it writes the check request.
     std::atomic<int64_t> nextScheduledScan_{0};

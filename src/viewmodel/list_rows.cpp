@@ -95,12 +95,12 @@ std::string DateText(int64_t seconds) {
 
 const VN_UpdatedItem* AsUpdated(const VN_ItemGrandBase& item) { return dynamic_cast<const VN_UpdatedItem*>(&item); }
 
-bool HasUpdate(const VN_ItemGrandBase& item) {
+}  // namespace
+
+bool RowHasUpdate(const VN_ItemGrandBase& item) {
     const VN_UpdatedItem* updated = AsUpdated(item);
     return updated != nullptr && updated->outdated && !updated->skipped;
 }
-
-}  // namespace
 
 const ViewDefinition& Definition(ViewKind kind) {
     for (const ViewDefinition& definition : Definitions())
@@ -258,7 +258,7 @@ std::vector<VN_ItemGrandBase*> BuildRows(ViewKind kind, const VN_ListBase& list,
     std::vector<Row> rows;
     for (VN_ItemGrandBase* item : list.Snapshot()) {
         if (item == nullptr || !RowShown(kind, *item, showUntracked)) continue;
-        rows.push_back({item, RowTexts(kind, *item), HasUpdate(*item)});
+        rows.push_back({item, RowTexts(kind, *item), RowHasUpdate(*item)});
     }
     const SortOrder sort = DecodeSortOrder(kind, sortOrder);
     std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {

@@ -71,6 +71,8 @@ bool ReadShowUntracked(const platform::Settings& settings, ViewKind kind);
 // software and driver views only tracked items unless untracked items are
 // shown; only items of the view's own kind.
 bool RowShown(ViewKind kind, const VN_ItemGrandBase& item, bool showUntracked);
+// The row stands out: the item has an update the user did not skip.
+bool RowHasUpdate(const VN_ItemGrandBase& item);
 // The texts of the item's row, one per column.
 std::vector<std::string> RowTexts(ViewKind kind, const VN_ItemGrandBase& item);
 // The rows of `list` the view shows, in the given sort order.

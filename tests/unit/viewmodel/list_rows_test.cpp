@@ -61,7 +61,9 @@ TEST(ListRows, StoredSortOrdersOutOfRangeFallBack) {
 TEST(ListRows, RowsSortNaturallyAndByUpdateState) {
     VN_ListBase list;
     AddProgram(list, "zeta 2", "2.9", "2.10")->outdated = true;
-    AddProgram(list, "Alpha", "1.0", "1.0");
+    VN_WatchItem* skipped = AddProgram(list, "Alpha", "1.0", "1.1");
+    skipped->outdated = skipped->skipped = true;  // a skipped update does not count
+    EXPECT_FALSE(viewmodel::RowHasUpdate(*skipped));
     AddProgram(list, "zeta 10", "3.0", "3.0");
     EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 1)),
               (std::vector<std::string>{"Alpha", "zeta 2", "zeta 10"}));

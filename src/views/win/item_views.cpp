@@ -1,0 +1,131 @@
+#include "views/win/item_views.h"
+
+#include "inventory/driver_data.h"
+#include "inventory/watch_list.h"
+#include "platform/log.h"
+
+namespace Views {
+
+namespace {
+
+constexpr int kUntrackedAction = 0;  // "Untracked Items", the first list action
+constexpr int kFindTargetAction = 6;
+
+appcore::CommandUi Disabled() {
+    appcore::CommandUi ui;
+    ui.enabled = false;
+    return ui;
+}
+
+bool ParseGuid(const std::string& text, GUID& guid) {
+    unsigned long d1 = 0;
+    unsigned d2 = 0, d3 = 0, b[8] = {};
+    const char* at = text.c_str();
+    if (*at == '{') ++at;
+    if (sscanf(at, "%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3], &b[4],
+               &b[5], &b[6], &b[7]) != 11)
+        return false;
+    guid.Data1 = d1;
+    guid.Data2 = static_cast<unsigned short>(d2);
+    guid.Data3 = static_cast<unsigned short>(d3);
+    for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(b[i]);
+    return true;
+}
+
+}  // namespace
+
+bool StartShown(const std::string& commandLine) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        vnlog::Write("*** Could not start: " + commandLine);
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// ------------------------------------------------------------ CWatchListHelper
+
+VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dynamic_cast<VN_WatchItem*>(item); }
+
+std::string CWatchListHelper::FindTargetCommand(const std::string& path) {
+    return "explorer /select, \"" + path + "\"";
+}
+
+// -------------------------------------------------------------- CWatchListView
+
+CWatchListView::CWatchListView(VN_WatchList& list)
+    : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {}
+
+void CWatchListView::DoAction(int index) {
+    if (index == kUntrackedAction) {
+        SetShowUntracked(!ShowUntracked());
+    } else if (index == kFindTargetAction) {
+        if (VN_WatchItem* item = CWatchListHelper::AsWatchItem(SelectedItem()); item && !item->targetName.empty())
+            StartShown(CWatchListHelper::FindTargetCommand(item->targetName));
+    }
+}
+
+appcore::CommandUi CWatchListView::ActionState(int index) const {
+    if (index == kUntrackedAction) {
+        appcore::CommandUi ui;
+        ui.checked = ShowUntracked();
+        return ui;
+    }
+    if (index == kFindTargetAction) {
+        const VN_WatchItem* item = CWatchListHelper::AsWatchItem(SelectedItem());
+        appcore::CommandUi ui;
+        ui.enabled = item != nullptr && !item->targetName.empty();
+        return ui;
+    }
+    return Disabled();
+}
+
+// ----------------------------------------------------------------- CDriverView
+
+CDriverView::CDriverView(CDriverData& list) : CListViewEx(viewmodel::ViewKind::Drivers, list) {}
+
+CDriverView::~CDriverView() {
+    if (haveClassImages_) {
+        // The control must not draw with the list once it is gone.
+        if (list_) SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, 0);
+        SetupDiDestroyClassImageList(&classImages_);
+    }
+}
+
+void CDriverView::OnCreated() {
+    classImages_.cbSize = sizeof classImages_;
+    haveClassImages_ = SetupDiGetClassImageList(&classImages_) != FALSE;
+    if (haveClassImages_) SetSmallImages(classImages_.ImageList);
+}
+
+int CDriverView::RowImage(const VN_ItemGrandBase& item) const {
+    const auto* driver = dynamic_cast<const VN_DriverItem*>(&item);
+    if (!haveClassImages_ || !driver) return -1;
+    GUID guid{};
+    if (!ParseGuid(driver->classGuid, guid)) return -1;
+    int index = -1;
+    SP_CLASSIMAGELIST_DATA images = classImages_;
+    return SetupDiGetClassImageIndex(&images, &guid, &index) ? index : -1;
+}
+
+void CDriverView::DoAction(int index) {
+    if (index == kUntrackedAction) SetShowUntracked(!ShowUntracked());
+}
+
+appcore::CommandUi CDriverView::ActionState(int index) const {
+    if (index == kUntrackedAction) {
+        appcore::CommandUi ui;
+        ui.checked = ShowUntracked();
+        return ui;
+    }
+    return Disabled();
+}
+
+}  // namespace Views

@@ -1,0 +1,243 @@
+// The item list views under Wine: a real list control attached to the
+// frame's real watch list and driver list, read back through the control
+// (rows, column titles and widths, sort order, the refresh messages), and the
+// software and driver views saved to build/screenshots/. Needs the virtual
+// display.
+#include <gtest/gtest.h>
+
+#include "platform/win/win.h"
+// (after windows.h)
+#include <commctrl.h>
+
+#include "app/app_messages.h"
+#include "app/main_frame.h"
+#include "common/temp_folder.h"
+#include "inventory/driver_data.h"
+#include "inventory/watch_list.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
+#include "registry_guard.h"
+#include "resource.h"
+#include "window_png.h"
+
+namespace {
+
+void Pump(int rounds = 5) {
+    for (int i = 0; i < rounds; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+}
+
+VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::string& mine,
+                         const std::string& current, bool outdated = false) {
+    auto item = std::make_unique<VN_WatchItem>();
+    item->SetProgName(name);
+    item->myVersion = mine;
+    item->SetCurrentVers(current);
+    item->groupCurrentCount = current.empty() ? 0 : 1;
+    item->outdated = outdated;
+    return static_cast<VN_WatchItem*>(list.AddTail(std::move(item)));
+}
+
+std::string CellText(HWND list, int row, int column) {
+    char text[260] = {};
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+std::vector<std::string> Column(HWND list, int column) {
+    std::vector<std::string> texts;
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) texts.push_back(CellText(list, row, column));
+    return texts;
+}
+
+std::string ColumnTitle(HWND list, int column) {
+    char text[128] = {};
+    LVCOLUMNA info{};
+    info.mask = LVCF_TEXT;
+    info.pszText = text;
+    info.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&info));
+    return text;
+}
+
+int ColumnWidth(HWND list, int column) { return static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)); }
+
+// A click on a column header, as the control reports it to its parent.
+void ClickHeader(const Views::CListViewEx& view, int column) {
+    NMLISTVIEW click{};
+    click.hdr.hwndFrom = view.List();
+    click.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(view.List()));
+    click.hdr.code = LVN_COLUMNCLICK;
+    click.iItem = -1;
+    click.iSubItem = column;
+    SendMessageA(view.Host(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
+}
+
+class ListViews : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing_app::DeleteProgramKeys();
+        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        platform::AppSettings().WriteText(setting::kDataFolder, folder_.path().string());
+    }
+    void TearDown() override {
+        frame_.reset();
+        Pump(1);
+        platform::InstallSettingsStore(nullptr);
+    }
+    void CreateFrame() {
+        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(frame_->Create());
+    }
+    void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
+    void Screenshot(const std::string& name) {
+        SetWindowPos(frame_->Window(), HWND_TOP, 20, 20, 780, 360, SWP_SHOWWINDOW);
+        SetForegroundWindow(frame_->Window());
+        UpdateWindow(frame_->Window());
+        Pump(10);
+        CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
+        const std::string png = testing_app::BuildPath("../screenshots/" + name + ".png");
+        EXPECT_TRUE(SaveWindowPng(frame_->Window(), std::wstring(png.begin(), png.end()))) << png;
+        ShowWindow(frame_->Window(), SW_HIDE);
+    }
+
+    testing_support::TempFolder folder_;
+    std::unique_ptr<app::CMainFrame> frame_;
+};
+
+TEST_F(ListViews, TheSoftwareViewShowsTheWatchListThroughTheControl) {
+    platform::Settings& settings = platform::AppSettings();
+    settings.WriteNumber("Software View Column Width 1", 150);
+    settings.WriteNumber(setting::kLastSortOrder, 9);  // out of range: name ascending
+    CreateFrame();
+    VN_WatchList& watch = *frame_->WatchList();
+    AddProgram(watch, "Zip Tool 10", "10.1", "10.2", true);
+    AddProgram(watch, "Archiver", "4.0", "4.0");
+    AddProgram(watch, "Zip Tool 9", "9.0", "9.0");
+    AddProgram(watch, "Unknown Helper", "1.0", "");  // untracked
+    Command(ID_VIEW_SOFTWARE);
+    Views::CListViewEx* view = frame_->CurrentView();
+    ASSERT_NE(view, nullptr);
+    const HWND list = view->List();
+    ASSERT_TRUE(GetWindowLongA(list, GWL_STYLE) & LVS_OWNERDATA);
+    EXPECT_TRUE(GetWindowLongA(view->Host(), GWL_STYLE) & WS_VISIBLE);
+
+    EXPECT_EQ(ColumnTitle(list, 0), "Name");
+    EXPECT_EQ(ColumnTitle(list, 1), "My Version");
+    EXPECT_EQ(ColumnTitle(list, 2), "Current Version");
+    EXPECT_EQ(ColumnWidth(list, 0), 300);
+    EXPECT_EQ(ColumnWidth(list, 1), 150);
+    EXPECT_EQ(ColumnWidth(list, 2), 200);
+    EXPECT_EQ(view->SortOrder(), 1);
+    EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"Archiver", "Zip Tool 9", "Zip Tool 10"}));
+    EXPECT_EQ(CellText(list, 2, 1), "10.1");
+    EXPECT_EQ(CellText(list, 2, 2), "10.2");
+
+    // A header click on the sorted column turns the order round and is kept.
+    ClickHeader(*view, 0);
+    EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"Zip Tool 10", "Zip Tool 9", "Archiver"}));
+    EXPECT_EQ(settings.ReadNumber(setting::kLastSortOrder, 99), 0u);
+    HDITEMA header{};
+    header.mask = HDI_FORMAT;
+    SendMessageA(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMA, 0,
+                 reinterpret_cast<LPARAM>(&header));
+    EXPECT_TRUE(header.fmt & HDF_SORTDOWN);
+
+    // "Untracked Items" is a checked list action that shows every item.
+    Command(ID_LA_UNTRACKED);
+    EXPECT_TRUE(settings.ReadFlag(setting::kViewUntrackedSoftwareItems, false));
+    HMENU menu = GetSubMenu(GetMenu(frame_->Window()), 1);
+    SendMessageA(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
+    EXPECT_TRUE(GetMenuState(menu, ID_LA_UNTRACKED, MF_BYCOMMAND) & MF_CHECKED);
+    Command(ID_LA_UNTRACKED);
+
+    // A width the user set is stored when another view takes over.
+    SendMessageA(list, LVM_SETCOLUMNWIDTH, 0, 333);
+    Command(ID_VIEW_DRIVERS);
+    EXPECT_EQ(settings.ReadNumber("Software View Column Width 0", 0), 333u);
+    EXPECT_FALSE(GetWindowLongA(view->Host(), GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(ListViews, TheViewsEmptyAndRefillAsAScanRuns) {
+    CreateFrame();
+    VN_WatchList& watch = *frame_->WatchList();
+    AddProgram(watch, "Archiver", "4.0", "4.0");
+    Command(ID_VIEW_SOFTWARE);
+    Views::CListViewEx* view = frame_->CurrentView();
+    ASSERT_NE(view, nullptr);
+    const HWND list = view->List();
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 1);
+
+    Command(ID_CLEAR_SOFTWARE_VIEW);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
+    AddProgram(watch, "Browser", "2.0", "2.1", true);
+    SendMessageA(frame_->Window(), app::Messages().updateItem, 0, 0);
+    EXPECT_EQ(Column(list, 0), (std::vector<std::string>{"Archiver", "Browser"}));
+
+    // The list changed under the rows (a worker deleted its entries): the
+    // control gets no stale item and the view rebuilds on its own.
+    watch.DeleteAll();
+    EXPECT_EQ(view->ItemAt(0), nullptr);
+    EXPECT_EQ(CellText(list, 0, 0), "");
+    Pump();
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
+    EXPECT_EQ(view->EmptyText().substr(0, 30), "Watch List may have been reset");
+}
+
+TEST_F(ListViews, TheSoftwareAndDriverViewsAreDrawnForTheUser) {
+    CreateFrame();
+    VN_WatchList& watch = *frame_->WatchList();
+    Command(ID_VIEW_SOFTWARE);
+    Screenshot("list_view_software_empty");
+
+    AddProgram(watch, "7-Zip", "19.00", "23.01", true);
+    AddProgram(watch, "Audacity", "3.4.2", "3.4.2");
+    AddProgram(watch, "GIMP", "2.10.36", "2.10.36");
+    AddProgram(watch, "Inkscape", "1.2.2", "1.3.2", true);
+    AddProgram(watch, "LibreOffice", "7.6.4.1", "7.6.4.1");
+    AddProgram(watch, "Mozilla Firefox (x64 en-US)", "121.0", "122.0", true);
+    AddProgram(watch, "Notepad++ (64-bit x64)", "8.6.2", "8.6.2");
+    AddProgram(watch, "PuTTY release 0.80 (64-bit)", "0.80.0.0", "0.80");
+    AddProgram(watch, "VLC media player", "3.0.20", "3.0.20");
+    frame_->CurrentView()->Reload();
+    Screenshot("list_view_software");
+
+    Views::CDriverData& drivers = *frame_->DriverList();
+    const struct {
+        const char* cls;
+        const char* guid;
+        const char* name;
+        bool outdated;
+    } devices[] = {
+        {"Display", "{4d36e968-e325-11ce-bfc1-08002be10318}", "Standard VGA Graphics Adapter", true},
+        {"Net", "{4d36e972-e325-11ce-bfc1-08002be10318}", "Intel(R) PRO/1000 MT Network Connection", false},
+        {"MEDIA", "{4d36e96c-e325-11ce-bfc1-08002be10318}", "High Definition Audio Device", false},
+        {"DiskDrive", "{4d36e967-e325-11ce-bfc1-08002be10318}", "QEMU HARDDISK ATA Device", false},
+    };
+    for (const auto& d : devices) {
+        auto driver = std::make_unique<VN_DriverItem>();
+        driver->deviceClass = d.cls;
+        driver->classGuid = d.guid;
+        driver->driverDesc = d.name;
+        driver->SetCurrentVers("1.0");
+        driver->groupCurrentCount = 1;
+        driver->outdated = d.outdated;
+        drivers.AddTail(std::move(driver));
+    }
+    Command(ID_VIEW_DRIVERS);
+    EXPECT_EQ(SendMessageA(frame_->CurrentView()->List(), LVM_GETITEMCOUNT, 0, 0), 4);
+    Screenshot("list_view_drivers");
+}
+
+}  // namespace
