@@ -191,11 +191,11 @@ bool RowShown(ViewKind kind, const VN_ItemGrandBase& item, bool showUntracked) {
     switch (kind) {
         case ViewKind::Software: {
             const auto* watch = dynamic_cast<const VN_WatchItem*>(&item);
-            return watch != nullptr && watch->IsTracked(showUntracked);
+            return watch != nullptr && (showUntracked || watch->IsTracked(false));
         }
         case ViewKind::Drivers: {
             const auto* driver = dynamic_cast<const VN_DriverItem*>(&item);
-            return driver != nullptr && driver->IsTracked(showUntracked);
+            return driver != nullptr && (showUntracked || driver->IsTracked(false));
         }
         case ViewKind::Daily: return dynamic_cast<const VN_DailyItem*>(&item) != nullptr;
         case ViewKind::History: return dynamic_cast<const dlmgr::CHistoryItem*>(&item) != nullptr;
@@ -292,5 +292,7 @@ std::string EmptyListText(ViewKind kind, bool listHoldsItems) {
     }
     return std::string();
 }
+
+std::string FindTargetCommand(const std::string& path) { return "explorer /select, \"" + path + "\""; }
 
 }  // namespace viewmodel

@@ -69,7 +69,10 @@ bool ReadShowUntracked(const platform::Settings& settings, ViewKind kind);
 
 // Whether the view shows the item: never a removed or gone one; in the
 // software and driver views only tracked items unless untracked items are
-// shown; only items of the view's own kind.
+// shown, and then every item (the views are flat lists: the items' own
+// tracked test in that mode answers for a tree's expanded groups, and would
+// leave a flat list with nothing but suites); only items of the view's own
+// kind.
 bool RowShown(ViewKind kind, const VN_ItemGrandBase& item, bool showUntracked);
 // The row stands out: the item has an update the user did not skip.
 bool RowHasUpdate(const VN_ItemGrandBase& item);
@@ -82,6 +85,9 @@ std::vector<VN_ItemGrandBase*> BuildRows(ViewKind kind, const VN_ListBase& list,
 // no items at all, the untracked-items text when it holds items but none is
 // shown; empty when the view has none.
 std::string EmptyListText(ViewKind kind, bool listHoldsItems);
+
+// The command line of "Find Target": a shell window with the file selected.
+std::string FindTargetCommand(const std::string& path);
 
 // A row of the search results: one catalogue item (not stored).
 class CSearchRow : public VN_ItemGrandBase {

@@ -54,10 +54,6 @@ bool StartShown(const std::string& commandLine) {
 
 VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dynamic_cast<VN_WatchItem*>(item); }
 
-std::string CWatchListHelper::FindTargetCommand(const std::string& path) {
-    return "explorer /select, \"" + path + "\"";
-}
-
 // -------------------------------------------------------------- CWatchListView
 
 CWatchListView::CWatchListView(VN_WatchList& list)
@@ -68,7 +64,7 @@ void CWatchListView::DoAction(int index) {
         SetShowUntracked(!ShowUntracked());
     } else if (index == kFindTargetAction) {
         if (VN_WatchItem* item = CWatchListHelper::AsWatchItem(SelectedItem()); item && !item->targetName.empty())
-            StartShown(CWatchListHelper::FindTargetCommand(item->targetName));
+            StartShown(viewmodel::FindTargetCommand(item->targetName));
     }
 }
 

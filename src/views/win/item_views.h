@@ -24,8 +24,6 @@ public:
     explicit CWatchListHelper(VN_WatchList& list) : list_(list) {}
     VN_WatchList& List() const { return list_; }
     static VN_WatchItem* AsWatchItem(VN_ItemGrandBase* item);
-    // The command line that opens a shell window with the file selected.
-    static std::string FindTargetCommand(const std::string& path);
 
 private:
     VN_WatchList& list_;

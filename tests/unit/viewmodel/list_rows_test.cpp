@@ -84,11 +84,10 @@ TEST(ListRows, UntrackedAndRemovedItemsAreFiltered) {
     list.AddTail(std::make_unique<dlmgr::CHistoryItem>());  // not the view's kind
     EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, false, 1)),
               (std::vector<std::string>{"Known"}));
-    // In untracked mode the flat list shows every item the tree would
-    // show expanded.
-    for (size_t i = 0; i < list.GetCount(); ++i)
-        if (auto* item = list.GetItemAt<VN_WatchItem>(i)) item->expanded = true;
-    EXPECT_EQ(viewmodel::BuildRows(ViewKind::Software, list, true, 1).size(), 2u);
+    // In untracked mode the flat list shows every present item, not only
+    // the expanded ones a tree would show.
+    EXPECT_EQ(Names(ViewKind::Software, viewmodel::BuildRows(ViewKind::Software, list, true, 1)),
+              (std::vector<std::string>{"Known", "Unknown"}));
 
     auto store = platform::MakeMemorySettingsStore();
     platform::Settings settings(*store);
@@ -97,7 +96,7 @@ TEST(ListRows, UntrackedAndRemovedItemsAreFiltered) {
     EXPECT_FALSE(viewmodel::ReadShowUntracked(settings, ViewKind::Software));
 }
 
-TEST(ListRows, RowTextsOfDriversAndDownloads) {
+TEST(ListRows, RowTextsOfDriversAndDownloadsAndTheFindTargetLine) {
     VN_DriverItem driver;
     driver.deviceClass = "Net";
     driver.driverDesc = "Fast Ethernet";
@@ -105,6 +104,8 @@ TEST(ListRows, RowTextsOfDriversAndDownloads) {
     driver.outdated = true;
     EXPECT_EQ(viewmodel::RowTexts(ViewKind::Drivers, driver),
               (std::vector<std::string>{"Net", "Fast Ethernet", "X", ""}));
+    EXPECT_EQ(viewmodel::FindTargetCommand("C:\\Program Files\\Zip Tool\\zt.exe"),
+              "explorer /select, \"C:\\Program Files\\Zip Tool\\zt.exe\"");
     dlmgr::CHistoryItem download;
     download.State = dlmgr::kStateCompleted;
     download.Name = "Tool";

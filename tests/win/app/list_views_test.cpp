@@ -157,6 +157,7 @@ TEST_F(ListViews, TheSoftwareViewShowsTheWatchListThroughTheControl) {
     // "Untracked Items" is a checked list action that shows every item.
     Command(ID_LA_UNTRACKED);
     EXPECT_TRUE(settings.ReadFlag(setting::kViewUntrackedSoftwareItems, false));
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 4);
     HMENU menu = GetSubMenu(GetMenu(frame_->Window()), 1);
     SendMessageA(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), 0);
     EXPECT_TRUE(GetMenuState(menu, ID_LA_UNTRACKED, MF_BYCOMMAND) & MF_CHECKED);
