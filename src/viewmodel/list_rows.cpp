@@ -293,6 +293,64 @@ std::string EmptyListText(ViewKind kind, bool listHoldsItems) {
     return std::string();
 }
 
+std::string ProductPage(const VN_ItemGrandBase& item) {
+    if (const VN_UpdatedItem* updated = AsUpdated(item)) return updated->productUrl;
+    return std::string();
+}
+
+std::string TargetPath(const VN_ItemGrandBase& item) {
+    if (const auto* watch = dynamic_cast<const VN_WatchItem*>(&item)) return watch->targetName;
+    if (const auto* download = dynamic_cast<const dlmgr::CHistoryItem*>(&item)) return download->Destination;
+    return std::string();
+}
+
+ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* selected, bool showUntracked) {
+    ActionUi ui;
+    const VN_UpdatedItem* updated = selected ? AsUpdated(*selected) : nullptr;
+    const bool software = kind == ViewKind::Software;
+    const bool softwareOrDrivers = software || kind == ViewKind::Drivers;
+    switch (action) {
+        case kUntrackedItems:
+            ui.enabled = softwareOrDrivers;
+            ui.checked = softwareOrDrivers && showUntracked;
+            break;
+        case kReadMore:
+        case kDownload:
+            // Straight to the product page; the download manager takes the
+            // direct downloads once it exists.
+            ui.enabled = softwareOrDrivers && selected && !ProductPage(*selected).empty();
+            break;
+        case kSkipVersion: ui.enabled = softwareOrDrivers && updated && updated->outdated && !updated->skipped; break;
+        case kUnskipVersion: ui.enabled = softwareOrDrivers && updated && updated->skipped; break;
+        case kFindTarget:
+            ui.enabled = (software || kind == ViewKind::History) && selected && !TargetPath(*selected).empty();
+            break;
+        case kRemoveFromWatchList: ui.enabled = software && updated != nullptr; break;
+        default: break;
+    }
+    return ui;
+}
+
+bool ApplyItemAction(int action, VN_ItemGrandBase& item) {
+    auto* updated = dynamic_cast<VN_UpdatedItem*>(&item);
+    if (!updated) return false;
+    switch (action) {
+        case kSkipVersion:
+            if (updated->skipped) return false;
+            updated->skipped = true;
+            return true;
+        case kUnskipVersion:
+            if (!updated->skipped) return false;
+            updated->skipped = false;
+            return true;
+        case kRemoveFromWatchList:
+            if (item.removed == item_state::kRemovedByUser) return false;
+            item.removed = item_state::kRemovedByUser;
+            return true;
+        default: return false;
+    }
+}
+
 std::string FindTargetCommand(const std::string& path) { return "explorer /select, \"" + path + "\""; }
 
 }  // namespace viewmodel

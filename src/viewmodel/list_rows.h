@@ -89,6 +89,39 @@ std::string EmptyListText(ViewKind kind, bool listHoldsItems);
 // The command line of "Find Target": a shell window with the file selected.
 std::string FindTargetCommand(const std::string& path);
 
+// The list actions, in the order of the command table.
+enum ListAction {
+    kUntrackedItems,
+    kReportItem,
+    kDownload,
+    kSkipVersion,
+    kUnskipVersion,
+    kReadMore,
+    kFindTarget,
+    kProperties,
+    kAddToWatchList,
+    kRemoveFromWatchList,
+    kUninstall,
+    kReset,
+};
+
+struct ActionUi {
+    bool enabled = false;
+    bool checked = false;
+};
+
+// Whether a list action can run in the view on the selected item (null for
+// none), and whether it is check-marked. Actions this build does not carry
+// out yet answer disabled.
+ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* selected, bool showUntracked);
+// Skip Version, Unskip Version and Remove from my Watch List change the item
+// itself; true when it changed (the list is then saved).
+bool ApplyItemAction(int action, VN_ItemGrandBase& item);
+// The product page that Read More and Download open; empty when none.
+std::string ProductPage(const VN_ItemGrandBase& item);
+// The file Find Target selects: a program's path, a download's destination.
+std::string TargetPath(const VN_ItemGrandBase& item);
+
 // A row of the search results: one catalogue item (not stored).
 class CSearchRow : public VN_ItemGrandBase {
 public:

@@ -8,15 +8,6 @@ namespace Views {
 
 namespace {
 
-constexpr int kUntrackedAction = 0;  // "Untracked Items", the first list action
-constexpr int kFindTargetAction = 6;
-
-appcore::CommandUi Disabled() {
-    appcore::CommandUi ui;
-    ui.enabled = false;
-    return ui;
-}
-
 bool ParseGuid(const std::string& text, GUID& guid) {
     unsigned long d1 = 0;
     unsigned d2 = 0, d3 = 0, b[8] = {};
@@ -34,22 +25,6 @@ bool ParseGuid(const std::string& text, GUID& guid) {
 
 }  // namespace
 
-bool StartShown(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    PROCESS_INFORMATION process{};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        vnlog::Write("*** Could not start: " + commandLine);
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return true;
-}
-
 // ------------------------------------------------------------ CWatchListHelper
 
 VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dynamic_cast<VN_WatchItem*>(item); }
@@ -58,30 +33,6 @@ VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dyn
 
 CWatchListView::CWatchListView(VN_WatchList& list)
     : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {}
-
-void CWatchListView::DoAction(int index) {
-    if (index == kUntrackedAction) {
-        SetShowUntracked(!ShowUntracked());
-    } else if (index == kFindTargetAction) {
-        if (VN_WatchItem* item = CWatchListHelper::AsWatchItem(SelectedItem()); item && !item->targetName.empty())
-            StartShown(viewmodel::FindTargetCommand(item->targetName));
-    }
-}
-
-appcore::CommandUi CWatchListView::ActionState(int index) const {
-    if (index == kUntrackedAction) {
-        appcore::CommandUi ui;
-        ui.checked = ShowUntracked();
-        return ui;
-    }
-    if (index == kFindTargetAction) {
-        const VN_WatchItem* item = CWatchListHelper::AsWatchItem(SelectedItem());
-        appcore::CommandUi ui;
-        ui.enabled = item != nullptr && !item->targetName.empty();
-        return ui;
-    }
-    return Disabled();
-}
 
 // ----------------------------------------------------------------- CDriverView
 
@@ -109,19 +60,6 @@ int CDriverView::RowImage(const VN_ItemGrandBase& item) const {
     int index = -1;
     SP_CLASSIMAGELIST_DATA images = classImages_;
     return SetupDiGetClassImageIndex(&images, &guid, &index) ? index : -1;
-}
-
-void CDriverView::DoAction(int index) {
-    if (index == kUntrackedAction) SetShowUntracked(!ShowUntracked());
-}
-
-appcore::CommandUi CDriverView::ActionState(int index) const {
-    if (index == kUntrackedAction) {
-        appcore::CommandUi ui;
-        ui.checked = ShowUntracked();
-        return ui;
-    }
-    return Disabled();
 }
 
 }  // namespace Views

@@ -32,8 +32,7 @@ private:
 class CWatchListView : public CListViewEx {
 public:
     explicit CWatchListView(VN_WatchList& list);
-    void DoAction(int index) override;
-    appcore::CommandUi ActionState(int index) const override;
+    const CWatchListHelper& Helper() const { return helper_; }
 
 private:
     CWatchListHelper helper_;
@@ -43,8 +42,6 @@ class CDriverView : public CListViewEx {
 public:
     explicit CDriverView(CDriverData& list);
     ~CDriverView() override;
-    void DoAction(int index) override;
-    appcore::CommandUi ActionState(int index) const override;
 
 protected:
     void OnCreated() override;
@@ -69,9 +66,5 @@ class CSearchView : public CListViewEx {
 public:
     explicit CSearchView(VN_ListBase& list) : CListViewEx(viewmodel::ViewKind::Search, list) {}
 };
-
-// Starts a command line as a new process shown normally; false when it
-// could not be started (logged).
-bool StartShown(const std::string& commandLine);
 
 }  // namespace Views

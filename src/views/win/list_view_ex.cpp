@@ -1,6 +1,7 @@
 #include "views/win/list_view_ex.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
@@ -159,7 +160,60 @@ appcore::CommandUi CListViewBaseTree::ActionState(int) const {
 
 // ----------------------------------------------------------------- CListViewEx
 
-CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(kind), data_(list) {}
+CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(kind), data_(list) {
+    startShown = [](const std::string& line) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION process{};
+        std::string buffer = line;
+        if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process)) {
+            vnlog::Write("*** Could not start: " + line);
+            return false;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    };
+    openPage = [](const std::string& address) {
+        return reinterpret_cast<INT_PTR>(
+                   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+    };
+}
+
+void CListViewEx::DoAction(int index) {
+    if (!ActionState(index).enabled) return;
+    VN_ItemGrandBase* item = SelectedItem();
+    switch (index) {
+        case viewmodel::kUntrackedItems: SetShowUntracked(!showUntracked_); return;
+        case viewmodel::kReadMore:
+        case viewmodel::kDownload:
+            if (item) openPage(viewmodel::ProductPage(*item));
+            return;
+        case viewmodel::kFindTarget:
+            if (item) startShown(viewmodel::FindTargetCommand(viewmodel::TargetPath(*item)));
+            return;
+        case viewmodel::kSkipVersion:
+        case viewmodel::kUnskipVersion:
+        case viewmodel::kRemoveFromWatchList:
+            if (item && viewmodel::ApplyItemAction(index, *item)) {
+                data_.Save();
+                Reload();
+            }
+            return;
+        default: return;
+    }
+}
+
+appcore::CommandUi CListViewEx::ActionState(int index) const {
+    const viewmodel::ActionUi state = viewmodel::ListActionState(kind_, index, SelectedItem(), showUntracked_);
+    appcore::CommandUi ui;
+    ui.enabled = state.enabled;
+    ui.checked = state.checked;
+    return ui;
+}
 
 CListViewEx::~CListViewEx() {
     // Store the widths while the control still exists.

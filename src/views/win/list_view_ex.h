@@ -17,6 +17,7 @@
 // CListViewEx (the attached list, its rows, sort order and empty-list text).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,14 @@ public:
     void Reload();
     // Empties the view until the next reload (the list is about to change).
     void Clear();
+
+    // The list actions on the selected item, as the row model decides them.
+    void DoAction(int index) override;
+    appcore::CommandUi ActionState(int index) const override;
+    // Start a command line shown normally, and open an address with the
+    // shell's "open" verb (tests put recorders in between).
+    std::function<bool(const std::string&)> startShown;
+    std::function<bool(const std::string&)> openPage;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 

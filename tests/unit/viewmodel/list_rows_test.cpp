@@ -115,6 +115,28 @@ TEST(ListRows, RowTextsOfDriversAndDownloadsAndTheFindTargetLine) {
               (std::vector<std::string>{"Completed", "Tool", "2023-11-14", "C:\\Downloads\\tool.exe"}));
 }
 
+TEST(ListRows, ListActionsFollowTheSelectedItem) {
+    using viewmodel::ListActionState;
+    VN_WatchItem item;
+    item.outdated = true;
+    item.targetName = "C:\\Tools\\t.exe";
+    EXPECT_FALSE(ListActionState(ViewKind::Software, viewmodel::kSkipVersion, nullptr, false).enabled);
+    EXPECT_TRUE(ListActionState(ViewKind::Software, viewmodel::kSkipVersion, &item, false).enabled);
+    EXPECT_FALSE(ListActionState(ViewKind::Software, viewmodel::kReadMore, &item, false).enabled) << "no page";
+    EXPECT_TRUE(ListActionState(ViewKind::Software, viewmodel::kFindTarget, &item, false).enabled);
+    EXPECT_TRUE(ListActionState(ViewKind::Drivers, viewmodel::kUntrackedItems, nullptr, true).checked);
+    EXPECT_FALSE(ListActionState(ViewKind::Daily, viewmodel::kUntrackedItems, nullptr, true).enabled);
+    EXPECT_FALSE(ListActionState(ViewKind::Software, viewmodel::kUninstall, &item, false).enabled);
+
+    EXPECT_TRUE(viewmodel::ApplyItemAction(viewmodel::kSkipVersion, item));
+    EXPECT_TRUE(item.skipped);
+    EXPECT_FALSE(ListActionState(ViewKind::Software, viewmodel::kSkipVersion, &item, false).enabled);
+    EXPECT_TRUE(ListActionState(ViewKind::Software, viewmodel::kUnskipVersion, &item, false).enabled);
+    EXPECT_FALSE(viewmodel::ApplyItemAction(viewmodel::kSkipVersion, item)) << "nothing changed";
+    EXPECT_TRUE(viewmodel::ApplyItemAction(viewmodel::kRemoveFromWatchList, item));
+    EXPECT_EQ(item.removed, item_state::kRemovedByUser);
+}
+
 TEST(ListRows, EmptyListTextsTellResetFromUntracked) {
     EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Software, false),
               "Watch List may have been reset, or you may have upgraded Varnel. Click the \x91"

@@ -196,6 +196,42 @@ TEST_F(ListViews, TheViewsEmptyAndRefillAsAScanRuns) {
     EXPECT_EQ(view->EmptyText().substr(0, 30), "Watch List may have been reset");
 }
 
+TEST_F(ListViews, ListActionsRunOnTheSelectedItem) {
+    CreateFrame();
+    VN_WatchList& watch = *frame_->WatchList();
+    VN_WatchItem* item = AddProgram(watch, "Zip Tool", "1.0", "2.0", true);
+    item->targetName = "C:\\Program Files\\Zip Tool\\zt.exe";
+    Command(ID_VIEW_SOFTWARE);
+    Views::CListViewEx* view = frame_->CurrentView();
+    ASSERT_NE(view, nullptr);
+    std::vector<std::string> started;
+    view->startShown = [&started](const std::string& line) {
+        started.push_back(line);
+        return true;
+    };
+    Command(ID_LA_SKIP);
+    EXPECT_FALSE(item->skipped) << "no row selected";
+
+    LVITEMA select{};
+    select.stateMask = select.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(view->List(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&select));
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_SOFTWARE_MENU));
+    HMENU popup = GetSubMenu(menu, 0);
+    SendMessageA(frame_->Window(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
+    EXPECT_FALSE(GetMenuState(popup, ID_LA_SKIP, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(popup, ID_LA_UNSKIP, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(popup, ID_LA_READ_MORE, MF_BYCOMMAND) & MF_GRAYED) << "no product page";
+    DestroyMenu(menu);
+
+    Command(ID_LA_SKIP);
+    EXPECT_TRUE(item->skipped);
+    const std::string database = folder_.path().string() + "\\varnel.db";
+    EXPECT_NE(GetFileAttributesA(database.c_str()), INVALID_FILE_ATTRIBUTES) << "the list was saved";
+
+    Command(ID_LA_FIND_TARGET);
+    EXPECT_EQ(started, (std::vector<std::string>{"explorer /select, \"C:\\Program Files\\Zip Tool\\zt.exe\""}));
+}
+
 TEST_F(ListViews, TheSoftwareAndDriverViewsAreDrawnForTheUser) {
     CreateFrame();
     VN_WatchList& watch = *frame_->WatchList();
