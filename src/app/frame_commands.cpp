@@ -188,7 +188,8 @@ void CFrameCommands::UpdateMenu(HMENU menu) const {
             // The current view decides; with none the action cannot run.
             appcore::CommandUi ui;
             ui.enabled = false;
-            if (!listAction || !listAction(appcore::ListActionIndex(id), false, ui)) ui = appcore::CommandUi{false, false};
+            if (!listAction || !listAction(appcore::ListActionIndex(id), false, ui))
+                ui = appcore::CommandUi{false, false};
             EnableMenuItem(menu, i, MF_BYPOSITION | (ui.enabled ? MF_ENABLED : MF_GRAYED));
             CheckMenuItem(menu, i, MF_BYPOSITION | (ui.checked ? MF_CHECKED : MF_UNCHECKED));
             continue;

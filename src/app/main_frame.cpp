@@ -403,9 +403,11 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (auto found = views_.find(ID_VIEW_SOFTWARE); found != views_.end() && found->second)
                 found->second->Reload();
         } else if (message == m.startDriverSearch) {
-            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second) found->second->Clear();
+            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
+                found->second->Clear();
         } else if (message == m.endDriverSearch) {
-            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second) found->second->Reload();
+            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
+                found->second->Reload();
         }
         // The preview pane takes "WM_Varnel10_HtmlCreated"; there is none yet.
         // The tray callback and the status text belong to the tray.

@@ -21,22 +21,37 @@ namespace {
 constexpr uint32_t kMaxColumnWidth = 4000;
 
 std::vector<Column> CatalogueColumns() {
-    return {{0, "Name", 250, false},     {0, "Current Version", 120, false}, {0, "Rating", 100, false},
-            {0, "License Type", 120, false}, {0, "Downloads", 100, false},   {0, "Date", 100, false}};
+    return {{0, "Name", 250, false},         {0, "Current Version", 120, false}, {0, "Rating", 100, false},
+            {0, "License Type", 120, false}, {0, "Downloads", 100, false},       {0, "Date", 100, false}};
 }
 
 const std::vector<ViewDefinition>& Definitions() {
     static const std::vector<ViewDefinition> definitions = {
-        {ViewKind::Software, ID_VIEW_SOFTWARE, setting::kSoftwareViewColumnWidth, setting::kLastSortOrder,
-         setting::kLastSortOrderDefault, setting::kViewUntrackedSoftwareItems,
+        {ViewKind::Software,
+         ID_VIEW_SOFTWARE,
+         setting::kSoftwareViewColumnWidth,
+         setting::kLastSortOrder,
+         setting::kLastSortOrderDefault,
+         setting::kViewUntrackedSoftwareItems,
          {{108, "Name", 300, false}, {109, "My Version", 200, false}, {110, "Current Version", 200, false}}},
-        {ViewKind::Drivers, ID_VIEW_DRIVERS, setting::kDriverViewColumnWidth, setting::kDriverLastSortOrder,
-         setting::kLastSortOrderDefault, setting::kViewUntrackedDriverItems,
-         {{0, "Class", 90, false}, {0, "Name", 300, false}, {0, "Out of Date", 100, true}, {0, "Up to Date", 100, true}}},
+        {ViewKind::Drivers,
+         ID_VIEW_DRIVERS,
+         setting::kDriverViewColumnWidth,
+         setting::kDriverLastSortOrder,
+         setting::kLastSortOrderDefault,
+         setting::kViewUntrackedDriverItems,
+         {{0, "Class", 90, false},
+          {0, "Name", 300, false},
+          {0, "Out of Date", 100, true},
+          {0, "Up to Date", 100, true}}},
         {ViewKind::Daily, ID_VIEW_DAILY, setting::kDailyViewColumnWidth, setting::kDailyLastSortOrder,
          setting::kDailySearchSortOrderDefault, nullptr, CatalogueColumns()},
         // The download history keeps no column widths.
-        {ViewKind::History, ID_VIEW_HISTORY, nullptr, setting::kHistoryLastSortOrder, setting::kLastSortOrderDefault,
+        {ViewKind::History,
+         ID_VIEW_HISTORY,
+         nullptr,
+         setting::kHistoryLastSortOrder,
+         setting::kLastSortOrderDefault,
          nullptr,
          {{0, "Status", 150, false}, {0, "Name", 250, false}, {0, "Date", 100, false}, {0, "File", 250, false}}},
         {ViewKind::Search, ID_VIEW_SEARCH, setting::kSearchViewColumnWidth, setting::kSearchLastSortOrder,
@@ -228,8 +243,11 @@ std::vector<std::string> RowTexts(ViewKind kind, const VN_ItemGrandBase& item) {
         case ViewKind::Daily:
             if (const auto* daily = dynamic_cast<const VN_DailyItem*>(&item); daily && daily->catalogItem) {
                 const vnxml::CXMLDailyItem& c = *daily->catalogItem;
-                texts = {c.name, c.version, c.versionRating.empty() ? c.productRating : c.versionRating,
-                         c.licenseType, c.versionDownloads.empty() ? c.productDownloads : c.versionDownloads,
+                texts = {c.name,
+                         c.version,
+                         c.versionRating.empty() ? c.productRating : c.versionRating,
+                         c.licenseType,
+                         c.versionDownloads.empty() ? c.productDownloads : c.versionDownloads,
                          c.releaseDate};
             }
             break;
@@ -264,7 +282,8 @@ std::vector<VN_ItemGrandBase*> BuildRows(ViewKind kind, const VN_ListBase& list,
     std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
         int c = 0;
         if (sort.byUpdateState && a.update != b.update) c = a.update ? -1 : 1;
-        if (c == 0) c = NaturalCompare(a.texts[static_cast<size_t>(sort.column)], b.texts[static_cast<size_t>(sort.column)]);
+        if (c == 0)
+            c = NaturalCompare(a.texts[static_cast<size_t>(sort.column)], b.texts[static_cast<size_t>(sort.column)]);
         return sort.ascending ? c < 0 : c > 0;
     });
     std::vector<VN_ItemGrandBase*> items;

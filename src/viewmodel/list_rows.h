@@ -29,11 +29,11 @@ struct Column {
 
 struct ViewDefinition {
     ViewKind kind;
-    unsigned commandId;           // the view command, also its "Pro Default View ID" key
-    const char* widthName;        // "%s %d" with the column index names one width
-    const char* sortSetting;      // the stored sort order
-    uint32_t sortDefault;         // used when none is stored or the stored one is out of range
-    const char* untrackedSetting; // nullptr for views that show every item
+    unsigned commandId;            // the view command, also its "Pro Default View ID" key
+    const char* widthName;         // "%s %d" with the column index names one width
+    const char* sortSetting;       // the stored sort order
+    uint32_t sortDefault;          // used when none is stored or the stored one is out of range
+    const char* untrackedSetting;  // nullptr for views that show every item
     std::vector<Column> columns;
 };
 

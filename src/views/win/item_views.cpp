@@ -13,8 +13,8 @@ bool ParseGuid(const std::string& text, GUID& guid) {
     unsigned d2 = 0, d3 = 0, b[8] = {};
     const char* at = text.c_str();
     if (*at == '{') ++at;
-    if (sscanf(at, "%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3], &b[4],
-               &b[5], &b[6], &b[7]) != 11)
+    if (sscanf(at, "%8lx-%4x-%4x-%2x%2x-%2x%2x%2x%2x%2x%2x", &d1, &d2, &d3, &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
+               &b[6], &b[7]) != 11)
         return false;
     guid.Data1 = d1;
     guid.Data2 = static_cast<unsigned short>(d2);
@@ -31,8 +31,7 @@ VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dyn
 
 // -------------------------------------------------------------- CWatchListView
 
-CWatchListView::CWatchListView(VN_WatchList& list)
-    : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {}
+CWatchListView::CWatchListView(VN_WatchList& list) : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {}
 
 // ----------------------------------------------------------------- CDriverView
 

@@ -47,10 +47,10 @@ bool CListViewGdiInit::CreateWindows(HINSTANCE instance, HWND parent) {
     if (!RegisterHostClass(instance, &CListViewGdiInit::HostProc)) return false;
     host_ = CreateWindowExA(0, kHostClass, "", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr, instance, this);
     if (!host_) return false;
-    list_ = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
-                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
-                                LVS_SINGLESEL,
-                            0, 0, 0, 0, host_, nullptr, instance, nullptr);
+    list_ = CreateWindowExA(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWA, "",
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0, 0, 0, 0,
+        host_, nullptr, instance, nullptr);
     if (!list_) return false;
     SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP,
                  LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
@@ -168,8 +168,7 @@ CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(ki
         startup.wShowWindow = SW_SHOWNORMAL;
         PROCESS_INFORMATION process{};
         std::string buffer = line;
-        if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process)) {
+        if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
             vnlog::Write("*** Could not start: " + line);
             return false;
         }
@@ -289,8 +288,7 @@ void CListViewEx::SetSortOrder(int order) {
 
 void CListViewEx::SetShowUntracked(bool show) {
     showUntracked_ = show;
-    if (const char* name = viewmodel::Definition(kind_).untrackedSetting)
-        platform::AppSettings().WriteFlag(name, show);
+    if (const char* name = viewmodel::Definition(kind_).untrackedSetting) platform::AppSettings().WriteFlag(name, show);
     Reload();
 }
 
@@ -329,7 +327,8 @@ bool CListViewEx::OnListNotify(const NMHDR& header, LRESULT& result) {
             const int row = info.item.iItem;
             VN_ItemGrandBase* item = ItemAt(row);
             if (!item && !RowsCurrent() && !rows_.empty()) PostMessageA(host_, kReloadMessage, 0, 0);
-            if ((info.item.mask & LVIF_IMAGE) && info.item.iSubItem == 0) info.item.iImage = item ? RowImage(*item) : -1;
+            if ((info.item.mask & LVIF_IMAGE) && info.item.iSubItem == 0)
+                info.item.iImage = item ? RowImage(*item) : -1;
             if ((info.item.mask & LVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0) {
                 textBuffer_.clear();
                 if (item) {

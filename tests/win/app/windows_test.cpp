@@ -253,7 +253,8 @@ TEST_F(Windows, TheToolbarCommandTogglesAndStoresItsStateAndMenusFollowTheRules)
     EXPECT_TRUE(GetMenuState(file, ID_CHECK_ONLY, MF_BYCOMMAND) & MF_GRAYED) << "both lists are empty";
     EXPECT_TRUE(GetMenuState(view, ID_VIEW_DAILY, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(view, ID_VIEW_TOOLBAR, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_TRUE(GetMenuState(view, ID_LA_UNTRACKED, MF_BYCOMMAND) & MF_GRAYED) << "today's updates has no untracked items";
+    EXPECT_TRUE(GetMenuState(view, ID_LA_UNTRACKED, MF_BYCOMMAND) & MF_GRAYED)
+        << "today's updates has no untracked items";
 }
 
 }  // namespace
