@@ -140,6 +140,11 @@ void CMainFrame::OnCreate() {
     commands_ = std::make_unique<CFrameCommands>(std::move(lent));
     commands_->CreateBars();
     tray_.Attach(instance_, window_, Messages().notification);
+    trayUi_.Attach(window_);  // tray: menu, tooltip and balloon callbacks
+    // Status bar: the idle text of the schedule the settings hold.
+    statusBar_.Create(instance_, window_);
+    statusBar_.SetIdleText(
+        platform::AppSettings().ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault));
     ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
 
@@ -173,6 +178,8 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             if (worker_) worker_->StopWorker();
             break;
         default:
+            // Tray: "Updates" as the tray menu shows it; the rest is the command table's.
+            if (trayUi_.OnCommand(LOWORD(wParam))) break;
             if (commands_) commands_->Run(LOWORD(wParam));
             break;
     }
@@ -232,32 +239,17 @@ void CMainFrame::SetScheduleTimerPeriod(uint32_t milliseconds) {
 }
 
 void CMainFrame::OnUpdateComplete(bool notify, bool success) {
-    // The check summary (balloon, sound, event-log line) comes with the tray;
-    // for now the outcome goes to the log.
-    if (!success) {
-        vnlog::Write("Check failed: " + (watch_ ? watch_->GetLoginError() : std::string()));
-        return;
-    }
-    vnxml::IScanReportService* reports = vnxml::ScanReportService();
-    if (!reports) {
-        vnlog::Write("Check complete; without a scan-report service the out-of-date list is not known");
-        return;
-    }
-    std::vector<std::string> names;
-    reports->CopyOutOfDateNames(names);
-    const int count = reports->OutOfDateCount();
-    std::string line = "Check complete: " + std::to_string(notify ? count : 0) + " updates available";
-    for (size_t i = 0; i < names.size(); ++i) line += (i == 0 ? ": " : ", ") + names[i];
-    vnlog::Write(line);
+    // Tray: the check summary (log line, balloon, pulse, sound, event log).
+    trayUi_.OnCheckComplete(notify, success);
 }
 
 void CMainFrame::OnAutoUpdateNotify() {
     // One question at a time: a second notice only brings the frame forward.
-    if (asking_) {
+    if (askingAboutUpdate) {
         SetForegroundWindow(window_);
         return;
     }
-    asking_ = true;
+    askingAboutUpdate = true;
     const int answer = MessageBoxA(window_, platform::LoadText(142).c_str(), platform::LoadText(161).c_str(),
                                    MB_YESNO | MB_ICONQUESTION);
     if (answer == IDYES && commands_ && commands_->startClientUpdate) {
@@ -269,13 +261,24 @@ void CMainFrame::OnAutoUpdateNotify() {
         schedule_.scanNow = true;
         scanNow = true;
     }
-    asking_ = false;
+    askingAboutUpdate = false;
 }
+
+void CMainFrame::TrayOpenMyPage() {
+    if (commands_) commands_->Run(ID_MY_PAGE);
+}
+
+std::string CMainFrame::TrayLoginError() { return watch_ ? watch_->GetLoginError() : std::string(); }
+
+std::string CMainFrame::TrayScanDateText() { return watch_ ? watch_->GetScanDateText() : std::string(); }
+
+void CMainFrame::TrayShowError(const std::string& text) { CErrorDlg::Show(instance_, window_, text); }
 
 void CMainFrame::OnSetMessage(WPARAM block) {
     const std::string text = platform::TakeTextBlock(static_cast<uintptr_t>(block));
     if (text.empty()) return;
     lastErrorText_ = text;
+    statusBar_.SetRedText(text);  // status bar: shown in red when the check ends
     platform::ReportMessage(FormatWithText(platform::LoadText(kSetMessageTextId), text), MB_ICONINFORMATION,
                             kSetMessageCaptionId, window_);
 }
@@ -307,6 +310,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_;
     LRESULT result = 0;
     if (COneInstance::HandleMessage(window, message, wParam, lParam, result)) return result;
+    // Tray: the icon's callback message, its timers and "TaskbarCreated".
+    if (tray_.HandleMessage(message, wParam, lParam, result)) return result;
 
     const RegisteredMessages& m = Messages();
     if (message >= 0xC000) {
@@ -318,10 +323,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnSetMessage(wParam);
         } else if (message == m.progress) {
             if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
+            // Status bar: the phase display.
+            statusBar_.OnPhase(static_cast<int>(wParam), static_cast<int>(lParam & 0xFF), worker_ && worker_->stopping);
+        } else if (message == m.talkProgress) {
+            statusBar_.OnTalkProgress(lParam);  // status bar: string 345 with the text
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
-        } else if (message == m.taskbarCreated) {
-            tray_.Restore();
         } else if (message == m.autoUpdateNotify) {
             OnAutoUpdateNotify();
         } else if (message == m.htmlCreated || message == m.startDriverSearch || message == m.endDriverSearch) {
@@ -349,10 +356,10 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SIZE:
             if (commands_) commands_->OnSize();
+            statusBar_.OnParentSize();  // status bar: follows the frame's width
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
-            else if (wParam == CTrayIcon::kRetryTimer) tray_.OnRetryTimer();
             return 0;
         case WM_CLOSE:
             OnClose();

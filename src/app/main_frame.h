@@ -13,8 +13,9 @@
 // running), 32771 (Exit), 32816 (Close Window), 32892 (Scan Now) and 32893
 // (Stop Scan), the close and end-of-session rules, the tray icon itself (added
 // again by a retry timer and on "TaskbarCreated" when the shell was not
-// ready) and the scheduled pass. The views, toolbar, status bar, tray menu, settings
-// sheet and the check summary's balloon are not built yet.
+// ready) and the scheduled pass; the tray's menu, tooltip, balloons and check
+// summary (app/tray_ui.h) and the status bar (app/status_bar.h). The views,
+// toolbar and settings sheet are not built yet.
 #pragma once
 
 #include <atomic>
@@ -23,7 +24,9 @@
 
 #include "app/frame_commands.h"
 #include "app/scan_worker.h"
+#include "app/status_bar.h"
 #include "app/tray_icon.h"
+#include "app/tray_ui.h"
 #include "engine/schedule.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -33,7 +36,7 @@
 
 namespace app {
 
-class CMainFrame : public platform::IMessagePresenter, private engine::IScheduleHost {
+class CMainFrame : public platform::IMessagePresenter, private engine::IScheduleHost, private ITrayHost {
 public:
     static constexpr UINT_PTR kScheduleTimer = 1000;
     static constexpr UINT kScheduleFirstDelayMs = 1000;
@@ -76,6 +79,13 @@ public:
     const engine::ScheduleState& Schedule() const { return schedule_; }
     // The command table's part of the frame (menus, toolbar, pages, views).
     CFrameCommands* Commands() { return commands_.get(); }
+    // Tray: the icon, its menu and balloons; the status bar.
+    CTrayIcon& Tray() { return tray_; }
+    CTrayUi& TrayUi() { return trayUi_; }
+    CStatusProgBar& StatusBar() { return statusBar_; }
+    // Set while the frame asks the user about a program update: one question
+    // at a time, and the tray menu's "Exit" and "Scan Now" are disabled.
+    bool askingAboutUpdate = false;
 
     // Message boxes of the message reporter appear only while this is true;
     // start-up leaves it false.
@@ -105,12 +115,24 @@ private:
     void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
     void OnAutoUpdateNotify();
+    // ITrayHost
+    bool TrayWorkerRunning() override { return IsWorkerRunning(); }
+    std::string TrayLoginError() override;
+    uint32_t TraySelfUpdateState() override { return selfUpdateState_; }
+    bool TrayAskingAboutUpdate() override { return askingAboutUpdate; }
+    void TrayOpenMyPage() override;
+    std::string TrayScanDateText() override;
+    void TrayShowError(const std::string& text) override;
+    // The task pane and the list views come with the main window's views:
+    // nothing to refresh until then.
+    void TrayRefreshViews() override {}
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
     std::unique_ptr<CFrameCommands> commands_;
-    bool asking_ = false;  // the update question is on screen
     CTrayIcon tray_;
+    CTrayUi trayUi_{tray_, *this};
+    CStatusProgBar statusBar_;
     bool timerRunning_ = false;
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;

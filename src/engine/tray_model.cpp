@@ -103,9 +103,7 @@ UpdatesCommand UpdatesCommandAction(const TrayState& state, const std::string& s
     return command;
 }
 
-bool IsUpdateNameCommand(int id) { return id >= kFirstUpdateNameCmd && id <= kLastUpdateNameCmd; }
 
-bool UpdateNameOpensPage(int id, bool ctrlDown) { return IsUpdateNameCommand(id) && !ctrlDown; }
 
 int BalloonKind(int kind) { return kind >= 0 && kind <= 3 ? kind : 1; }
 

@@ -122,10 +122,6 @@ struct UpdatesCommand {
 };
 UpdatesCommand UpdatesCommandAction(const TrayState& state, const std::string& statusText);
 
-// Commands of the names' popup open the user's page unless Ctrl is down.
-bool IsUpdateNameCommand(int id);
-bool UpdateNameOpensPage(int id, bool ctrlDown);
-
 // The balloon's kind: 0 none, 1 information, 2 warning, 3 error; anything else is information.
 int BalloonKind(int kind);
 

@@ -115,9 +115,6 @@ TEST(TrayCommands, BalloonClickUpdatesCommandAndNamePopup) {
     s.outOfDateCount = 0;
     EXPECT_FALSE(engine::UpdatesCommandAction(s, "No updates available").openMyPage);
 
-    EXPECT_TRUE(engine::UpdateNameOpensPage(33000, false));
-    EXPECT_FALSE(engine::UpdateNameOpensPage(33001, true));
-    EXPECT_FALSE(engine::UpdateNameOpensPage(34001, false));
     EXPECT_EQ(engine::BalloonKind(7), 1);
     EXPECT_EQ(engine::PulseIconId(33), 160);
 }
