@@ -100,10 +100,13 @@ bool CMainFrame::Create() {
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
     // The scan-report service reads "IpapiLink URL", which config.xml (read
-    // by Init above) may have just set.
-    reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
-    if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
-        vnxml::InstallScanReportService(reports_.get());
+    // by Init above) may have just set. It lives as long as the frame; one
+    // installed before (by a test) is left in place.
+    if (!vnxml::ScanReportService()) {
+        reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
+        if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
+            vnxml::InstallScanReportService(reports_.get());
+    }
     worker_ = std::make_unique<CScanWorker>(instance_, *watch_, *drivers_);
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };

@@ -61,8 +61,8 @@ void CTrayUi::PrepareMenu(HMENU popup) {
         const HMENU names = CreatePopupMenu();
         for (size_t i = 0; i < model.updateNames.size(); ++i)
             AppendMenuA(names, MF_STRING, engine::kFirstUpdateNameCmd + i, model.updateNames[i].c_str());
-        ModifyMenuA(popup, engine::kCmdUpdates, MF_BYCOMMAND | MF_POPUP | MF_STRING,
-                    reinterpret_cast<UINT_PTR>(names), model.updatesText.c_str());
+        ModifyMenuA(popup, engine::kCmdUpdates, MF_BYCOMMAND | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(names),
+                    model.updatesText.c_str());
     } else {
         ModifyMenuA(popup, engine::kCmdUpdates,
                     MF_BYCOMMAND | MF_STRING | (model.updatesEnabled ? MF_ENABLED : MF_DISABLED | MF_GRAYED),
@@ -82,9 +82,7 @@ void CTrayUi::OpenMyPage() { host_.TrayOpenMyPage(); }
 
 void CTrayUi::OnBalloonClick() {
     switch (engine::BalloonClickAction(State())) {
-        case engine::BalloonClick::AutoUpdateNotify:
-            PostMessageA(window_, Messages().autoUpdateNotify, 0, 0);
-            break;
+        case engine::BalloonClick::AutoUpdateNotify: PostMessageA(window_, Messages().autoUpdateNotify, 0, 0); break;
         case engine::BalloonClick::MyPage: PostMessageA(window_, WM_COMMAND, engine::kCmdMyPage, 0); break;
         case engine::BalloonClick::Updates: PostMessageA(window_, WM_COMMAND, engine::kCmdUpdates, 0); break;
     }
@@ -93,10 +91,8 @@ void CTrayUi::OnBalloonClick() {
 bool CTrayUi::OnCommand(int id) {
     if (id == engine::kCmdUpdates) {
         const engine::UpdatesCommand command = engine::UpdatesCommandAction(State(), statusText_);
-        if (!command.errorText.empty())
-            host_.TrayShowError(command.errorText);
-        else if (command.openMyPage)
-            OpenMyPage();
+        if (!command.errorText.empty()) host_.TrayShowError(command.errorText);
+        else if (command.openMyPage) OpenMyPage();
         return true;
     }
     return false;
@@ -119,9 +115,9 @@ void CTrayUi::OnCheckComplete(bool notify, bool success) {
     in.firstRun = settings.ReadFlag(setting::kFirstRun, setting::kFirstRunDefault);
     const engine::CheckSummary summary = engine::BuildCheckSummary(in);
 
-    std::string line = success ? "Check complete: " + std::to_string(notify ? in.outOfDateCount : 0) +
-                                     " updates available"
-                               : "Check failed: " + in.loginError;
+    std::string line = success
+                           ? "Check complete: " + std::to_string(notify ? in.outOfDateCount : 0) + " updates available"
+                           : "Check failed: " + in.loginError;
     if (success && reports) {
         std::vector<std::string> names;
         reports->CopyOutOfDateNames(names);

@@ -29,6 +29,9 @@ CheckSummary BuildCheckSummary(const CheckSummaryInput& in) {
                 FitToField(SummaryText(in.outOfDateCount, in.computer, in.scanDate) +
                                platform::LoadText(in.userReportFlag ? kStrClickMyPage : kStrRegisterPitch),
                            kBalloonTextBytes);
+            // The shell's balloon draws a tab as a box, not as space: the
+            // balloon gets a space for each tab of the texts.
+            std::replace(out.balloonText.begin(), out.balloonText.end(), '\t', ' ');
             out.balloonKind = 1;
             out.startPulse = in.pulseIcon;
             out.playSound = in.sound;
@@ -46,6 +49,7 @@ CheckSummary BuildCheckSummary(const CheckSummaryInput& in) {
             ? textutil::Format(platform::LoadText(kStrLoginFailed).c_str(), in.computer.c_str(), in.scanDate.c_str())
             : textutil::Format(platform::LoadText(kStrConnectionFailed).c_str(), in.computer.c_str());
     out.balloonText = FitToField(out.balloonText, kBalloonTextBytes);
+    std::replace(out.balloonText.begin(), out.balloonText.end(), '\t', ' ');
     return out;
 }
 

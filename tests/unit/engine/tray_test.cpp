@@ -137,7 +137,7 @@ TEST(CheckSummary, SuccessWithNotice) {
     const auto s = engine::BuildCheckSummary(in);
     EXPECT_EQ(s.title, "Zelto Varnel");
     EXPECT_EQ(s.balloonText,
-              "updates:\t4 available\ncomputer:\tDESK-7\nscan:\t\tsuccessful\nscanned on:\t06/28/2024 10:16"
+              "updates: 4 available\ncomputer: DESK-7\nscan:  successful\nscanned on: 06/28/2024 10:16"
               "\n\nClick here to go to my Zelto Varnel page.");
     EXPECT_EQ(s.balloonKind, 1);
     EXPECT_TRUE(s.startPulse);
@@ -154,7 +154,7 @@ TEST(CheckSummary, UnregisteredTextIsCutToFitNotDropped) {
     const auto s = engine::BuildCheckSummary(in);
     EXPECT_EQ(s.title, "Zelto Varnel - Unregistered");
     EXPECT_EQ(s.balloonText.size(), 255u);
-    EXPECT_EQ(s.balloonText.rfind("updates:\t4 available\ncomputer:\tWORKSTATION-015", 0), 0u);
+    EXPECT_EQ(s.balloonText.rfind("updates: 4 available\ncomputer: WORKSTATION-015", 0), 0u);
 }
 
 TEST(CheckSummary, WithoutNoticeOnlyTheEventWithZero) {
@@ -178,11 +178,11 @@ TEST(CheckSummary, FailuresShowErrorBalloonsOnlyForLoginOrConnection) {
     s = engine::BuildCheckSummary(in);
     EXPECT_EQ(s.balloonKind, 3);
     EXPECT_EQ(s.balloonText,
-              "Login Error\ncomputer:\tDESK-7\nscan:\t\tfail\nscanned on:\t06/28/2024 10:16\n\n"
+              "Login Error\ncomputer: DESK-7\nscan:  fail\nscanned on: 06/28/2024 10:16\n\n"
               "Click here for error message.");
     in.connected = false;
     s = engine::BuildCheckSummary(in);
-    EXPECT_EQ(s.balloonText, "Connection Error\ncomputer:\tDESK-7\nscan:\t\tfail\n\nClick here for error message.");
+    EXPECT_EQ(s.balloonText, "Connection Error\ncomputer: DESK-7\nscan:  fail\n\nClick here for error message.");
 }
 
 TEST(StatusBar, IdleTalkAndLastCheckTexts) {

@@ -110,7 +110,10 @@ protected:
         vnxml::InstallScanReportService(&reports_);
         frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
-        ASSERT_TRUE(frame_->Tray().IsShown());
+        // In a fresh virtual desktop the taskbar takes the icon a few seconds later.
+        if (!getenv("VARNEL_TRAY_DESKTOP")) {
+            ASSERT_TRUE(frame_->Tray().IsShown());
+        }
         window_ = frame_->Window();
         // The command table opens the user's page: recorded here, and each
         // request comes six seconds after the last, outside its 5-second limit.
@@ -229,8 +232,9 @@ TEST_F(TrayUi, CheckSummaryPulsesReportsAndEmptiesTheTemporaryPages) {
 
 TEST_F(TrayUi, StatusBarShowsTheSchedulePhasesAndTheRedError) {
     app::CStatusProgBar& bar = frame_->StatusBar();
-    EXPECT_EQ(bar.PaneText(0), "This application is set to scan once every day. Press 'Check Updates' button to "
-                               "check for updates now.");
+    EXPECT_EQ(bar.PaneText(0),
+              "This application is set to scan once every day. Press 'Check Updates' button to "
+              "check for updates now.");
     EXPECT_EQ(bar.PaneText(2), "Last successful check");
     SendMessageA(window_, app::Messages().progress, 1, 1);
     EXPECT_TRUE(frame_->Scanning());
@@ -264,6 +268,70 @@ TEST_F(TrayUi, StatusBarShowsTheSchedulePhasesAndTheRedError) {
     EXPECT_TRUE(testing_app::SaveScreenPng(r, "status_bar_error"));
     SendMessageA(window_, app::Messages().progress, 1, 1);
     EXPECT_FALSE(bar.RedTextVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// The tray as a user sees it, in Wine's virtual desktop with its taskbar:
+// tests/e2e/tray_screenshots.sh runs this inside
+// "explorer /desktop=shell,1024x768" (with VARNEL_TRAY_DESKTOP set). After a
+// check that found four updates: the balloon, the tooltip, the icon, the
+// menu and its names' popup, saved to build/screenshots.
+constexpr POINT kIcon{1013, 758};  // the first icon of a 1024x768 desktop
+int g_menuStep = 0;
+
+void CALLBACK MenuShots(HWND, UINT, UINT_PTR timer, DWORD) {
+    const HWND window = FindWindowA("#32768", nullptr);
+    if (!window) return;
+    if (g_menuStep++ == 0) {
+        testing_app::SaveScreenPng(RECT{704, 448, 1024, 768}, "tray_menu");
+        // The pointer onto "4 updates available" opens the names' popup.
+        const HMENU menu = reinterpret_cast<HMENU>(SendMessageA(window, 0x01E1 /* MN_GETHMENU */, 0, 0));
+        RECT item{};
+        if (GetMenuItemRect(nullptr, menu, 0, &item)) SetCursorPos(item.left + 20, (item.top + item.bottom) / 2);
+        return;
+    }
+    testing_app::SaveScreenPng(RECT{384, 448, 1024, 768}, "tray_menu_names");
+    KillTimer(nullptr, timer);
+    EndMenu();
+}
+
+class TrayDesktop : public TrayUi {
+protected:
+    void SetUp() override {
+        if (!getenv("VARNEL_TRAY_DESKTOP")) GTEST_SKIP() << "runs inside Wine's virtual desktop only";
+        reports_.names = {"7-Zip 23.01 (x64)", "VLC media player 3.0.18", "PuTTY release 0.79 (64-bit)",
+                          "KeePass Password Safe 2.50"};
+        TrayUi::SetUp();
+    }
+};
+
+TEST_F(TrayDesktop, IconTooltipMenuAndBalloonAsTheUserSeesThem) {
+    for (int i = 0; i < 60 && !frame_->Tray().IsShown(); ++i) Pump(500);
+    ASSERT_TRUE(frame_->Tray().IsShown());
+    Pump(2000);
+    PostMessageA(window_, app::Messages().updateComplete, 1, 1);
+    Pump(4000);  // the shell shows a balloon about two seconds after it is asked for
+    EXPECT_TRUE(testing_app::SaveScreenPng(RECT{544, 448, 1024, 768}, "tray_balloon"));
+    SetCursorPos(900, 600);
+    Pump(500);
+    SetCursorPos(kIcon.x, kIcon.y);
+    Pump(3000);
+    EXPECT_EQ(frame_->Tray().Tooltip(), "Zelto Varnel: 4 updates available");
+    EXPECT_TRUE(testing_app::SaveScreenPng(RECT{704, 608, 1024, 768}, "tray_tooltip"));
+    SetCursorPos(900, 600);
+    Pump(1500);
+    EXPECT_TRUE(testing_app::SaveScreenPng(RECT{864, 728, 1024, 768}, "tray_icon"));
+    // A right click on the icon, as the shell reports it.
+    SetCursorPos(kIcon.x, kIcon.y);
+    g_menuStep = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 1500, MenuShots);
+    Mouse(WM_RBUTTONUP);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(g_menuStep, 2) << "the menu was shown and its names' popup opened";
+    EXPECT_TRUE(opened_.empty());
 }
 
 }  // namespace
