@@ -3,7 +3,6 @@
 #include <mmsystem.h>
 
 #include "app/app_messages.h"
-#include "resource.h"
 #include "engine/engine_system.h"
 #include "engine/tray_summary.h"
 #include "platform/event_log.h"
@@ -12,14 +11,14 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "resource.h"
 #include "service/scan_report.h"
 
 namespace app {
 
 // The tray's menu items carry the frame's command ids.
 static_assert(engine::kCmdUpdates == ID_UPDATES && engine::kCmdMyPage == ID_MY_PAGE);
-static_assert(engine::kFirstUpdateNameCmd == ID_UPDATE_NAME_FIRST &&
-              engine::kLastUpdateNameCmd == ID_UPDATE_NAME_LAST);
+static_assert(engine::kFirstUpdateNameCmd == ID_UPDATE_NAME_FIRST && engine::kLastUpdateNameCmd == ID_UPDATE_NAME_LAST);
 
 void CTrayUi::Attach(HWND window) {
     window_ = window;

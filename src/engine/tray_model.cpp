@@ -103,8 +103,6 @@ UpdatesCommand UpdatesCommandAction(const TrayState& state, const std::string& s
     return command;
 }
 
-
-
 int BalloonKind(int kind) { return kind >= 0 && kind <= 3 ? kind : 1; }
 
 }  // namespace engine

@@ -169,7 +169,8 @@ TEST_F(TrayUi, MenuHoldsEveryItemAndTheNamesPopup) {
     // A name opens the user's page; the "Updates" command with this status text too.
     SendMessageA(window_, WM_COMMAND, 33001, 0);
     SendMessageA(window_, WM_COMMAND, ID_UPDATES, 0);
-    EXPECT_EQ(opened_, (std::vector<std::string>{"http://127.0.0.1:9/my?tag=client", "http://127.0.0.1:9/my?tag=client"}));
+    EXPECT_EQ(opened_,
+              (std::vector<std::string>{"http://127.0.0.1:9/my?tag=client", "http://127.0.0.1:9/my?tag=client"}));
 
     reports_.answers = false;
     frame_->askingAboutUpdate = true;
