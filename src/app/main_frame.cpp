@@ -349,9 +349,14 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             RunCommand(wParam, lParam);
             return 0;
-        case WM_INITMENUPOPUP:
-            if (commands_) commands_->UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        case WM_INITMENUPOPUP: {
+            // The tray menu (the one holding its own "About") was prepared by the
+            // tray as it opened; the command table enables the other menus.
+            const HMENU menu = reinterpret_cast<HMENU>(wParam);
+            const bool trayMenu = GetMenuState(menu, ID_ABOUT_TRAY, MF_BYCOMMAND) != static_cast<UINT>(-1);
+            if (commands_ && !trayMenu) commands_->UpdateMenu(menu);
             return 0;
+        }
         case WM_NOTIFY: {
             LRESULT handled = 0;
             if (commands_ && commands_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), handled)) return handled;
