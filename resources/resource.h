@@ -3,6 +3,7 @@
 
 #define IDR_MAINFRAME 128      /* the main window's icon */
 #define IDI_TRAY 134           /* the notification-area icon */
+#define IDR_TRAYMENU 134       /* its menu */
 #define IDD_ERROR 250          /* the error window */
 #define IDC_ERROR_TEXT 1000    /* its text */
 #define IDD_CLOSING_CONNECTION 117 /* "Please wait while the connection is closed." */

@@ -10,6 +10,7 @@ googletest libgtest-dev libbenchmark-dev
 libexpat1-dev zlib1g-dev libsqlite3-dev libcpp-httplib-dev nlohmann-json3-dev libflxmlrpc-dev dpkg-dev
 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
 wine64 xvfb xauth
+python3
 chromium
 msitools wixl osslsigncode
 "

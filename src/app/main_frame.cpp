@@ -106,10 +106,13 @@ bool CMainFrame::Create() {
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
     // The scan-report service reads "IpapiLink URL", which config.xml (read
-    // by Init above) may have just set.
-    reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
-    if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
-        vnxml::InstallScanReportService(reports_.get());
+    // by Init above) may have just set. It lives as long as the frame; one
+    // installed before (by a test) is left in place.
+    if (!vnxml::ScanReportService()) {
+        reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
+        if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
+            vnxml::InstallScanReportService(reports_.get());
+    }
     worker_ = std::make_unique<CScanWorker>(instance_, *watch_, *drivers_);
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };
@@ -167,6 +170,11 @@ void CMainFrame::OnCreate() {
     commands_->listAction = [this](int index, bool run, appcore::CommandUi& ui) { return ListAction(index, run, ui); };
     commands_->CreateBars();
     tray_.Attach(instance_, window_, Messages().notification);
+    trayUi_.Attach(window_);  // tray: menu, tooltip and balloon callbacks
+    // Status bar: the idle text of the schedule the settings hold.
+    statusBar_.Create(instance_, window_);
+    statusBar_.SetIdleText(
+        platform::AppSettings().ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault));
     ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
 
@@ -263,6 +271,8 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             if (worker_) worker_->StopWorker();
             break;
         default:
+            // Tray: "Updates" as the tray menu shows it; the rest is the command table's.
+            if (trayUi_.OnCommand(LOWORD(wParam))) break;
             if (commands_) commands_->Run(LOWORD(wParam));
             break;
     }
@@ -323,32 +333,32 @@ void CMainFrame::SetScheduleTimerPeriod(uint32_t milliseconds) {
 }
 
 void CMainFrame::OnUpdateComplete(bool notify, bool success) {
+    // Tray: the check summary (log line, balloon, pulse, sound, event log,
+    // and the views reloaded through TrayRefreshViews).
+    trayUi_.OnCheckComplete(notify, success);
+}
+
+void CMainFrame::TrayRefreshViews() {
     // The reply changed the items' versions and states.
     for (unsigned id : {ID_VIEW_SOFTWARE, ID_VIEW_DRIVERS})
         if (auto found = views_.find(id); found != views_.end() && found->second) found->second->Reload();
-    // The check summary (balloon, sound, event-log line) comes with the tray;
-    // for now the outcome goes to the log.
-    if (!success) {
-        vnlog::Write("Check failed: " + (watch_ ? watch_->GetLoginError() : std::string()));
-        return;
-    }
-    vnxml::IScanReportService* reports = vnxml::ScanReportService();
-    if (!reports) {
-        vnlog::Write("Check complete; without a scan-report service the out-of-date list is not known");
-        return;
-    }
-    std::vector<std::string> names;
-    reports->CopyOutOfDateNames(names);
-    const int count = reports->OutOfDateCount();
-    std::string line = "Check complete: " + std::to_string(notify ? count : 0) + " updates available";
-    for (size_t i = 0; i < names.size(); ++i) line += (i == 0 ? ": " : ", ") + names[i];
-    vnlog::Write(line);
 }
+
+void CMainFrame::TrayOpenMyPage() {
+    if (commands_) commands_->Run(ID_MY_PAGE);
+}
+
+std::string CMainFrame::TrayLoginError() { return watch_ ? watch_->GetLoginError() : std::string(); }
+
+std::string CMainFrame::TrayScanDateText() { return watch_ ? watch_->GetScanDateText() : std::string(); }
+
+void CMainFrame::TrayShowError(const std::string& text) { CErrorDlg::Show(instance_, window_, text); }
 
 void CMainFrame::OnSetMessage(WPARAM block) {
     const std::string text = platform::TakeTextBlock(static_cast<uintptr_t>(block));
     if (text.empty()) return;
     lastErrorText_ = text;
+    statusBar_.SetRedText(text);  // status bar: shown in red when the check ends
     platform::ReportMessage(FormatWithText(platform::LoadText(kSetMessageTextId), text), MB_ICONINFORMATION,
                             kSetMessageCaptionId, window_);
 }
@@ -380,6 +390,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_;
     LRESULT result = 0;
     if (COneInstance::HandleMessage(window, message, wParam, lParam, result)) return result;
+    // Tray: the icon's callback message, its timers and "TaskbarCreated".
+    if (tray_.HandleMessage(message, wParam, lParam, result)) return result;
 
     const RegisteredMessages& m = Messages();
     if (message >= 0xC000) {
@@ -391,6 +403,10 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnSetMessage(wParam);
         } else if (message == m.progress) {
             if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
+            // Status bar: the phase display.
+            statusBar_.OnPhase(static_cast<int>(wParam), static_cast<int>(lParam & 0xFF), worker_ && worker_->stopping);
+        } else if (message == m.talkProgress) {
+            statusBar_.OnTalkProgress(lParam);  // status bar: string 345 with the text
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
         } else if (message == m.autoUpdateNotify) {
@@ -421,9 +437,14 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             RunCommand(wParam, lParam);
             return 0;
-        case WM_INITMENUPOPUP:
-            if (commands_) commands_->UpdateMenu(reinterpret_cast<HMENU>(wParam));
+        case WM_INITMENUPOPUP: {
+            // The tray menu (the one holding its own "About") was prepared by the
+            // tray as it opened; the command table enables the other menus.
+            const HMENU menu = reinterpret_cast<HMENU>(wParam);
+            const bool trayMenu = GetMenuState(menu, ID_ABOUT_TRAY, MF_BYCOMMAND) != static_cast<UINT>(-1);
+            if (commands_ && !trayMenu) commands_->UpdateMenu(menu);
             return 0;
+        }
         case WM_NOTIFY: {
             LRESULT handled = 0;
             if (commands_ && commands_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), handled)) return handled;
@@ -431,11 +452,11 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case WM_SIZE:
             if (commands_) commands_->OnSize();
+            statusBar_.OnParentSize();  // status bar: follows the frame's width
             LayoutView();
             return 0;
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
-            else if (wParam == CTrayIcon::kRetryTimer) tray_.OnRetryTimer();
             return 0;
         case WM_CLOSE:
             OnClose();

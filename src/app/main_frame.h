@@ -13,8 +13,9 @@
 // running), 32771 (Exit), 32816 (Close Window), 32892 (Scan Now) and 32893
 // (Stop Scan), the close and end-of-session rules, the tray icon itself (added
 // again by a retry timer and on "TaskbarCreated" when the shell was not
-// ready) and the scheduled pass. The views, toolbar, status bar, tray menu, settings
-// sheet and the check summary's balloon are not built yet.
+// ready) and the scheduled pass; the tray's menu, tooltip, balloons and check
+// summary (app/tray_ui.h) and the status bar (app/status_bar.h). The views,
+// toolbar and settings sheet are not built yet.
 #pragma once
 
 #include <atomic>
@@ -24,10 +25,12 @@
 
 #include "app/frame_commands.h"
 #include "app/scan_worker.h"
+#include "app/status_bar.h"
 #include "app/tray_icon.h"
 #include "dlmgr/self_update.h"
 #include "dlmgr/win/download_manager_dlg.h"
 #include "dlmgr/win/self_update_host.h"
+#include "app/tray_ui.h"
 #include "engine/schedule.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -38,7 +41,7 @@
 
 namespace app {
 
-class CMainFrame : public platform::IMessagePresenter, private engine::IScheduleHost {
+class CMainFrame : public platform::IMessagePresenter, private engine::IScheduleHost, private ITrayHost {
 public:
     static constexpr UINT_PTR kScheduleTimer = 1000;
     static constexpr UINT kScheduleFirstDelayMs = 1000;
@@ -93,6 +96,14 @@ public:
     VN_ListBase* DailyList() { return daily_.get(); }
     VN_ListBase* HistoryList() { return history_.get(); }
     VN_ListBase* SearchList() { return search_.get(); }
+    // Tray: the icon, its menu and balloons; the status bar.
+    CTrayIcon& Tray() { return tray_; }
+    CTrayUi& TrayUi() { return trayUi_; }
+    CStatusProgBar& StatusBar() { return statusBar_; }
+    // Set while a question about a program update is on screen besides the
+    // self-update's own (which CSelfUpdate::Asking tells): the tray menu's
+    // "Exit" and "Scan Now" are disabled meanwhile.
+    bool askingAboutUpdate = false;
 
     // Message boxes of the message reporter appear only while this is true;
     // start-up leaves it false.
@@ -126,11 +137,22 @@ private:
     // Places the current view in the client area below the toolbar.
     void LayoutView();
     bool ListAction(int index, bool run, appcore::CommandUi& ui);
+    // ITrayHost
+    bool TrayWorkerRunning() override { return IsWorkerRunning(); }
+    std::string TrayLoginError() override;
+    uint32_t TraySelfUpdateState() override { return SelfUpdateState(); }
+    bool TrayAskingAboutUpdate() override { return askingAboutUpdate || (selfUpdate_ && selfUpdate_->Asking()); }
+    void TrayOpenMyPage() override;
+    std::string TrayScanDateText() override;
+    void TrayShowError(const std::string& text) override;
+    void TrayRefreshViews() override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
     std::unique_ptr<CFrameCommands> commands_;
     CTrayIcon tray_;
+    CTrayUi trayUi_{tray_, *this};
+    CStatusProgBar statusBar_;
     bool timerRunning_ = false;
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;

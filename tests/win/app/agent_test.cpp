@@ -190,8 +190,12 @@ TEST_F(Agent, SecondStartShowsTheRunningTextInTheFirstAndExits) {
     DWORD owner = 0;
     GetWindowThreadProcessId(dialog, &owner);
     EXPECT_EQ(owner, first.Pid());
+    // The window appears a moment before its text is set.
     char text[1024] = {};
-    SendMessageA(GetDlgItem(dialog, IDC_ERROR_TEXT), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    WaitFor([&] {
+        SendMessageA(GetDlgItem(dialog, IDC_ERROR_TEXT), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return text[0] != 0;
+    });
     std::string shown(text), expected;
     for (char c : platform::LoadText(166)) {
         if (c == '\n') expected += '\r';
