@@ -125,7 +125,7 @@ bool CFrameCommands::Run(unsigned id) {
         case appcore::CommandKind::About: CAboutDlg::Show(frame_.instance, frame_.window); return true;
         case appcore::CommandKind::DownloadManager:
             // The download manager's window belongs to the download manager.
-            vnlog::Write("Download Manager: no download manager window in this build");
+            if (showDownloadManager) showDownloadManager();
             return true;
         case appcore::CommandKind::Toolbar: ToggleToolbar(); return true;
         case appcore::CommandKind::SelectView: SelectView(id); return true;

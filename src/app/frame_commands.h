@@ -67,6 +67,8 @@ public:
     // current view.
     std::function<void(unsigned id)> viewSelected;
     std::function<void()> clearSoftwareView;
+    // Brings the download manager's window forward (command 32882).
+    std::function<void()> showDownloadManager;
     std::function<bool(int index, bool run, appcore::CommandUi& ui)> listAction;
 
 private:

@@ -135,6 +135,8 @@ bool CMainFrame::Create() {
     });
     selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
     downloads_->SetSelfUpdate(selfUpdate_.get());
+    if (commands_) commands_->showDownloadManager = [this] { downloads_->Show(); };
+    downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
     worker_->Engine().installClientUpdateNow = [this] { return selfUpdate_->CheckClientUpdate(worker_->userStarted); };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.

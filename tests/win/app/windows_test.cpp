@@ -156,6 +156,19 @@ TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
     EXPECT_NE(text.str().find("Track Application Usage=false"), std::string::npos) << text.str();
 }
 
+TEST_F(Windows, TheDownloadManagerCommandShowsItsWindowAndItsOptionsOpenTheSettings) {
+    ASSERT_NE(frame_->Downloads(), nullptr);
+    const HWND downloads = frame_->Downloads()->Window();
+    ASSERT_NE(downloads, nullptr);
+    EXPECT_FALSE(IsWindowVisible(downloads)) << "created hidden";
+    Command(ID_DOWNLOAD_MANAGER);
+    EXPECT_TRUE(IsWindowVisible(downloads));
+    ASSERT_TRUE(frame_->Downloads()->showOptions);
+    frame_->Downloads()->showOptions();
+    EXPECT_NE(app::CVarnelDlg::Window(), nullptr);
+    ShowWindow(downloads, SW_HIDE);
+}
+
 TEST_F(Windows, TheDownloadPageKeepsRetriesBetweenOneAndNine) {
     Command(ID_SETTINGS);
     const HWND sheet = app::CVarnelDlg::Window();
