@@ -231,6 +231,12 @@ void CMainFrame::LayoutView() {
         GetWindowRect(commands_->Toolbar(), &bar);
         area.top += bar.bottom - bar.top;
     }
+    // The status bar keeps the bottom of the client area.
+    if (const HWND status = statusBar_.Window(); status && IsWindowVisible(status)) {
+        RECT bar{};
+        GetWindowRect(status, &bar);
+        area.bottom -= bar.bottom - bar.top;
+    }
     if (area.bottom < area.top) area.bottom = area.top;
     found->second->Move(area);
 }
