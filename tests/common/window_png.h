@@ -30,6 +30,15 @@ inline bool SaveWindowPng(HWND window, const std::wstring& path) {
     // controls out).
     SetForegroundWindow(window);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Wine copies a window's drawing to the display a little later: let it.
+    for (int i = 0; i < 10; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(30);
+    }
     const bool printed = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     SelectObject(memory, old);
     bool saved = false;

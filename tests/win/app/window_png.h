@@ -1,10 +1,7 @@
-// Saves a window as the user sees it to a PNG (GDI+), for the tests that
-// render the program's windows into build/screenshots/.
+// The window-to-PNG helper of the tests that render the program's windows
+// into build/screenshots/ (shared with the other Windows test programs).
 #pragma once
 
-#include <string>
+#include "common/window_png.h"
 
-#include "platform/win/win.h"
-
-// Saves what the window shows as a PNG; false when it could not.
-bool SaveWindowPng(HWND window, const std::wstring& path);
+using testing_support::SaveWindowPng;
