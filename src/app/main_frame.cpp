@@ -8,10 +8,7 @@
 #include "app/error_dialog.h"
 #include "app/one_instance.h"
 #include "app/settings_sheet.h"
-#include "appcore/window_placement.h"
 #include "engine/engine_system.h"
-#include "inventory/driver_data.h"
-#include "inventory/watch_list.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/log.h"
@@ -21,7 +18,6 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
-#include "views/win/item_views.h"
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
@@ -48,10 +44,9 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 }  // namespace
 
 CMainFrame::~CMainFrame() {
-    // The worker uses the lists, the report service and the self-update: it goes first.
+    // The worker uses the lists and the report service: it goes first.
     worker_.reset();
-    views_.clear();
-    downloads_.reset();
+    DestroyViews();
     if (reports_) {
         if (vnxml::ScanReportService() == reports_.get()) vnxml::InstallScanReportService(nullptr);
         reports_->Stop();
@@ -62,52 +57,17 @@ CMainFrame::~CMainFrame() {
     if (platform::MainWindow() == window_) platform::SetMainWindow(nullptr);
     platform::InstallMessagePresenter(nullptr);
     tray_.Remove();
-    if (window_) DestroyWindow(window_);
+    DestroyFrameWindow();
 }
 
 bool CMainFrame::Create() {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    if (!GetClassInfoExA(instance_, COneInstance::kWindowClass, &wc)) {
-        wc = WNDCLASSEXA{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance_;
-        wc.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDR_MAINFRAME));
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        wc.lpszClassName = COneInstance::kWindowClass;
-        if (!RegisterClassExA(&wc)) return false;
-    }
-    const std::string title = platform::LoadText(57344);
-    // Placement and styles may be set by an administrator; the program only
-    // reads them. A stored style never makes the frame disabled, a child
-    // (which cannot exist without a parent) or visible before start-up ends.
-    const platform::Settings& settings = platform::AppSettings();
-    const appcore::WindowRect rect =
-        appcore::MainWindowRect(settings, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-    const DWORD style = settings.ReadNumber(setting::kWindowStyle, WS_OVERLAPPEDWINDOW) &
-                        ~static_cast<DWORD>(WS_DISABLED | WS_CHILD | WS_VISIBLE);
-    const DWORD extendedStyle = settings.ReadNumber(setting::kWindowExtendedStyle, 0);
-    window_ = CreateWindowExA(extendedStyle, COneInstance::kWindowClass, title.c_str(), style, rect.left, rect.top,
-                              rect.width, rect.height, nullptr, nullptr, instance_, this);
-    if (!window_) return false;
+    if (!CreateFrameWindow(platform::LoadText(57344))) return false;
     platform::InstallMessagePresenter(this);
-    // The lists live for the whole process, loaded once from their files.
     const std::string dataFolder = platform::DataFolder();
-    watch_ = std::make_unique<VN_WatchList>(dataFolder);
-    watch_->Init();
-    drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
-    drivers_->Load();
-    daily_ = std::make_unique<VN_ListBase>();
-    history_ = std::make_unique<VN_ListBase>();
-    search_ = std::make_unique<VN_ListBase>();
-    vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
-                 std::to_string(drivers_->GetCount()) + " drivers");
+    LoadLists();
     // The scan-report service reads "IpapiLink URL", which config.xml (read
-    // by Init above) may have just set. It lives as long as the frame; one
-    // installed before (by a test) is left in place.
+    // with the watch list) may have just set. It lives as long as the frame;
+    // one installed before (by a test) is left in place.
     if (!vnxml::ScanReportService()) {
         reports_ = std::make_unique<vnxml::CScanReportService>(vnxml::MakeMsxmlRestSessions());
         if (reports_->Start(vnxml::ReadScanReportOptions(platform::AppSettings(), dataFolder)))
@@ -117,27 +77,13 @@ bool CMainFrame::Create() {
     worker_->SetFrameWindow(window_);
     worker_->performExit = [this] { Exit(); };
     worker_->Engine().nextScheduledScan = [this] { return nextScheduledScan_.load(); };
-    if (commands_) {
-        commands_->SetWorker(worker_.get());
-        ShowView(commands_->CurrentView());
-    }
+    if (commands_) commands_->SetWorker(worker_.get());
+    CreateClient();
     CVarnelDlg::Callbacks().frequencyChanged = [this](uint32_t frequency) { schedule_.frequency = frequency; };
     // The contact runs on its own thread; the frame does not wait for it.
     CVarnelDlg::Callbacks().registerAgain = [this] { StartAccountContact(nullptr, nextScheduledScan_.load()); };
-
-    // Downloads and self-update: the download manager window, created hidden,
-    // and the pre-scan's question whether an agent update is handled now.
-    downloads_ = std::make_unique<dlmgr::CDownloadManagerDlg>();
-    if (!downloads_->Create(instance_, window_)) vnlog::Write("The download manager window could not be created");
-    selfUpdateHost_ = std::make_unique<dlmgr::CSelfUpdateHostWin>(window_, *downloads_, [this](bool on) {
-        schedule_.scanNow = on;
-        scanNow = on;
-    });
-    selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
-    downloads_->SetSelfUpdate(selfUpdate_.get());
-    if (commands_) commands_->showDownloadManager = [this] { downloads_->Show(); };
-    downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
-    worker_->Engine().installClientUpdateNow = [this] { return selfUpdate_->CheckClientUpdate(worker_->userStarted); };
+    CreateActions();
+    const platform::Settings& settings = platform::AppSettings();
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
     // Workers post their texts to this window from now on.
     platform::SetMainWindow(window_);
@@ -180,50 +126,7 @@ void CMainFrame::OnCreate() {
     ShowTrayIcon(platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault));
 }
 
-Views::CListViewEx* CMainFrame::View(unsigned id) {
-    auto found = views_.find(id);
-    if (found != views_.end()) return found->second.get();
-    if (!watch_ || !window_) return nullptr;
-    std::unique_ptr<Views::CListViewEx> view;
-    switch (id) {
-        case ID_VIEW_SOFTWARE: view = std::make_unique<Views::CWatchListView>(*watch_); break;
-        case ID_VIEW_DRIVERS: view = std::make_unique<Views::CDriverView>(*drivers_); break;
-        case ID_VIEW_DAILY: view = std::make_unique<Views::CDailyUpdatesView>(*daily_); break;
-        case ID_VIEW_HISTORY: view = std::make_unique<Views::CDownloadHisView>(*history_); break;
-        case ID_VIEW_SEARCH: view = std::make_unique<Views::CSearchView>(*search_); break;
-        default: return nullptr;
-    }
-    if (!view->Create(instance_, window_)) {
-        // A view that cannot be made is kept as missing: its commands do nothing.
-        vnlog::Write("*** Could not create the list view " + std::to_string(id));
-        views_[id] = nullptr;
-        return nullptr;
-    }
-    view->Reload();
-    return (views_[id] = std::move(view)).get();
-}
-
-Views::CListViewEx* CMainFrame::CurrentView() { return commands_ ? View(commands_->CurrentView()) : nullptr; }
-
-void CMainFrame::ShowView(unsigned id) {
-    Views::CListViewEx* view = View(id);
-    if (!view) return;  // before the lists exist, Create shows it
-    for (auto& [key, other] : views_) {
-        if (other && key != id && key == shownView_) {
-            other->SaveColumnWidths();
-            other->Show(false);
-        }
-    }
-    // A view taking over shows its list as it is now.
-    if (shownView_ != id) view->Reload();
-    shownView_ = id;
-    LayoutView();
-    view->Show(true);
-}
-
-void CMainFrame::LayoutView() {
-    auto found = views_.find(shownView_);
-    if (found == views_.end() || !found->second) return;
+RECT CMainFrame::FreeClientArea() {
     RECT area{};
     GetClientRect(window_, &area);
     if (commands_ && commands_->ToolbarVisible()) {
@@ -237,16 +140,13 @@ void CMainFrame::LayoutView() {
         GetWindowRect(status, &bar);
         area.bottom -= bar.bottom - bar.top;
     }
-    if (area.bottom < area.top) area.bottom = area.top;
-    found->second->Move(area);
+    return area;
 }
 
-bool CMainFrame::ListAction(int index, bool run, appcore::CommandUi& ui) {
-    Views::CListViewEx* view = CurrentView();
-    if (!view || index < 0) return false;
-    if (run) view->DoAction(index);
-    else ui = view->ActionState(index);
-    return true;
+bool CMainFrame::ListAction(int, bool, appcore::CommandUi&) { return false; }
+
+void CMainFrame::StartScan(bool withCheck, bool userStarted) {
+    if (worker_) worker_->StartScan(withCheck, userStarted);
 }
 
 void CMainFrame::ShowTrayIcon(bool show) {
@@ -273,7 +173,7 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             OnClose();
             break;
         case ID_SCAN_NOW:
-            if (worker_) worker_->StartScan(true, true);
+            StartScan(true, true);
             break;
         case ID_STOP_SCAN:
             if (worker_) worker_->StopWorker();
@@ -309,7 +209,7 @@ void CMainFrame::Exit() {
     // A running pass is asked to stop and given a few seconds; the lists are
     // saved only at whole steps and replaced atomically.
     if (worker_) worker_->StopForExit();
-    if (downloads_) downloads_->StopAll();
+    StopTransfers();
     tray_.Remove();
     CErrorDlg::Close();
     CVarnelDlg::Close();
@@ -348,8 +248,7 @@ void CMainFrame::OnUpdateComplete(bool notify, bool success) {
 
 void CMainFrame::TrayRefreshViews() {
     // The reply changed the items' versions and states.
-    for (unsigned id : {ID_VIEW_SOFTWARE, ID_VIEW_DRIVERS})
-        if (auto found = views_.find(id); found != views_.end() && found->second) found->second->Reload();
+    for (unsigned id : {ID_VIEW_SOFTWARE, ID_VIEW_DRIVERS}) ReloadView(id);
 }
 
 void CMainFrame::TrayOpenMyPage() {
@@ -377,23 +276,6 @@ int CMainFrame::Show(platform::WindowHandle owner, const std::string& text, cons
     return MessageBoxA(parent, text.c_str(), caption.c_str(), style);
 }
 
-LRESULT CALLBACK CMainFrame::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    CMainFrame* self = reinterpret_cast<CMainFrame*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message == WM_NCCREATE) {
-        self = static_cast<CMainFrame*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        self->window_ = window;
-    }
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    // Nothing may escape a window procedure.
-    try {
-        return self->OnMessage(message, wParam, lParam);
-    } catch (...) {
-        vnlog::Warning("CMainFrame::WindowProc", true);
-        return 0;
-    }
-}
-
 LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     const HWND window = window_;
     LRESULT result = 0;
@@ -417,24 +299,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             statusBar_.OnTalkProgress(lParam);  // status bar: string 345 with the text
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
-        } else if (message == m.autoUpdateNotify) {
-            if (selfUpdate_) selfUpdate_->OnAutoUpdateNotify();
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
-        } else if (message == m.updateItem) {
-            // A scan added or changed an item of the watch list: the software
-            // view shows it at once.
-            if (auto found = views_.find(ID_VIEW_SOFTWARE); found != views_.end() && found->second)
-                found->second->Reload();
-        } else if (message == m.startDriverSearch) {
-            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
-                found->second->Clear();
-        } else if (message == m.endDriverSearch) {
-            if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
-                found->second->Reload();
+        } else {
+            // The views' notices; the tray callback belongs to the tray.
+            return CMainViewCreation::OnMessage(message, wParam, lParam);
         }
-        // The preview pane takes "WM_Varnel10_HtmlCreated"; there is none yet.
-        // The tray callback and the status text belong to the tray.
         return 0;
     }
 
@@ -456,13 +326,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NOTIFY: {
             LRESULT handled = 0;
             if (commands_ && commands_->OnNotify(*reinterpret_cast<const NMHDR*>(lParam), handled)) return handled;
-            return DefWindowProcA(window, message, wParam, lParam);
+            return CMainViewCreation::OnMessage(message, wParam, lParam);
         }
         case WM_SIZE:
             if (commands_) commands_->OnSize();
             statusBar_.OnParentSize();  // status bar: follows the frame's width
-            LayoutView();
-            return 0;
+            return CMainViewCreation::OnMessage(message, wParam, lParam);
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
             return 0;
@@ -498,20 +367,13 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return static_cast<LRESULT>(committed / 1024);
         }
         case WM_DESTROY:
-            // The views' controls go with the window: keep their widths first.
-            for (auto& entry : views_)
-                if (entry.second) entry.second->SaveColumnWidths();
             if (timerRunning_) KillTimer(window, kScheduleTimer);
             timerRunning_ = false;
             tray_.Remove();
             PostQuitMessage(0);
-            return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-            window_ = nullptr;
-            return DefWindowProcA(window, message, wParam, lParam);
+            return CMainViewCreation::OnMessage(message, wParam, lParam);
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            return CMainViewCreation::OnMessage(message, wParam, lParam);
     }
 }
 

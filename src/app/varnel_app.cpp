@@ -64,7 +64,7 @@ CVarnelApp::Startup CVarnelApp::InitInstance(HINSTANCE instance, const char* com
 
     // 5. The command line, then the main window.
     const appcore::CMxproCmdInfo info = appcore::ParseCommandLine(commandLine ? commandLine : "");
-    frame_ = std::make_unique<CMainFrame>(instance);
+    frame_ = std::make_unique<CMainEvents>(instance);
     if (!frame_->Create()) {
         vnlog::Write("The main window could not be created");
         return Startup::Failed;

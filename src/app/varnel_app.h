@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "app/one_instance.h"
 #include "platform/win/win.h"
 
@@ -30,11 +30,11 @@ public:
     // What is left after the loop: the frame, OLE, the log.
     void ExitInstance();
 
-    CMainFrame* Frame() { return frame_.get(); }
+    CMainEvents* Frame() { return frame_.get(); }
 
 private:
     CSingleInstanceLock lock_;
-    std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<CMainEvents> frame_;
     bool oleInitialised_ = false;
 };
 

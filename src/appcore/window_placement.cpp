@@ -31,4 +31,11 @@ WindowRect MainWindowRect(const platform::Settings& settings, int32_t screenWidt
     return fits ? rect : fallback;
 }
 
+uint32_t MainWindowStyle(const platform::Settings& settings, uint32_t frameStyle) {
+    constexpr uint32_t kChild = 0x40000000u;     // WS_CHILD
+    constexpr uint32_t kVisible = 0x10000000u;   // WS_VISIBLE
+    constexpr uint32_t kDisabled = 0x08000000u;  // WS_DISABLED
+    return settings.ReadNumber(setting::kWindowStyle, frameStyle) & ~(kChild | kVisible | kDisabled);
+}
+
 }  // namespace appcore

@@ -27,4 +27,9 @@ WindowRect DefaultWindowRect(int32_t screenWidth, int32_t screenHeight);
 // height, left and width against its width), all four defaults are used.
 WindowRect MainWindowRect(const platform::Settings& settings, int32_t screenWidth, int32_t screenHeight);
 
+// The window style: "Window Style" when stored, else the frame's own. A stored
+// style never makes the frame disabled, a child (which cannot exist without a
+// parent) or visible before start-up ends.
+uint32_t MainWindowStyle(const platform::Settings& settings, uint32_t frameStyle);
+
 }  // namespace appcore

@@ -42,4 +42,12 @@ TEST_F(WindowPlacement, OneValueOutsideTheScreenBringsBackAllFourDefaults) {
     EXPECT_EQ(appcore::MainWindowRect(settings(), 1400, 1050), defaults);
 }
 
+TEST_F(WindowPlacement, StoredStyleReplacesTheFramesButNeverDisablesHidesOrParentsIt) {
+    constexpr uint32_t kOverlappedWindow = 0x00CF0000u;
+    EXPECT_EQ(appcore::MainWindowStyle(settings(), kOverlappedWindow), kOverlappedWindow);
+    // WS_CAPTION | WS_DISABLED | WS_VISIBLE | WS_CHILD | WS_SYSMENU stored: caption and system menu stay.
+    settings().WriteNumber(setting::kWindowStyle, 0x00C00000u | 0x08000000u | 0x10000000u | 0x40000000u | 0x00080000u);
+    EXPECT_EQ(appcore::MainWindowStyle(settings(), kOverlappedWindow), 0x00C80000u);
+}
+
 }  // namespace

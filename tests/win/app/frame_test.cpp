@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/app_messages.h"
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "app/one_instance.h"
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
@@ -40,7 +40,7 @@ class Frame : public ::testing::Test {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
     }
     void TearDown() override {
@@ -49,7 +49,7 @@ protected:
     }
     testing_support::ScopedHook<platform::InstallSettingsStore> settings_{platform::MakeMemorySettingsStore()};
     testing_support::EventRecorder recorder_;
-    std::unique_ptr<app::CMainFrame> frame_;
+    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(Frame, WorkerTextBecomesTheLastErrorAndIsReported) {

@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 #include "app/app_messages.h"
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "common/temp_folder.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -97,7 +97,7 @@ protected:
         platform::InstallSettingsStore(nullptr);
     }
     void CreateFrame() {
-        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
     }
     void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
@@ -113,7 +113,7 @@ protected:
     }
 
     testing_support::TempFolder folder_;
-    std::unique_ptr<app::CMainFrame> frame_;
+    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(ListViews, TheSoftwareViewShowsTheWatchListThroughTheControl) {

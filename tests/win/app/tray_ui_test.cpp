@@ -9,7 +9,7 @@
 
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
@@ -108,7 +108,7 @@ protected:
         platform::AppSettings().WriteText(setting::kTempHtmlFolder, temp_.str());
         platform::AppSettings().WriteText(setting::kHomePageUrl, "http://127.0.0.1:9/my");
         vnxml::InstallScanReportService(&reports_);
-        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
         ASSERT_TRUE(frame_->Create());
         // In a fresh virtual desktop the taskbar takes the icon a few seconds later.
         if (!getenv("VARNEL_TRAY_DESKTOP")) {
@@ -148,7 +148,7 @@ protected:
     uint64_t clock_ = 0;
     testing_support::ScopedHook<engine::InstallEngineSystem> system_{std::make_unique<System>(opened_)};
     testing_support::EventRecorder events_;
-    std::unique_ptr<app::CMainFrame> frame_;
+    std::unique_ptr<app::CMainEvents> frame_;
     HWND window_ = nullptr;
 };
 

@@ -16,7 +16,7 @@
 
 #include "app/about_dialog.h"
 #include "app/error_dialog.h"
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "app/modeless.h"
 #include "app/settings_sheet.h"
 #include "common/temp_folder.h"
@@ -64,7 +64,7 @@ protected:
         app::CVarnelDlg::Callbacks().runProgram = [this](const std::string& program, const std::string& argument) {
             started_.push_back(program + " " + argument);
         };
-        frame_ = std::make_unique<app::CMainFrame>(GetModuleHandleA(nullptr));
+        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
         frame_->interactive = true;
         ASSERT_TRUE(frame_->Create());
         frame_->Commands()->openPage = [this](const std::string& file, const std::string& arguments) {
@@ -89,7 +89,7 @@ protected:
     void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
 
     testing_support::TempFolder folder_;
-    std::unique_ptr<app::CMainFrame> frame_;
+    std::unique_ptr<app::CMainEvents> frame_;
     std::vector<std::string> opened_;
     std::vector<std::string> started_;
     uint64_t clock_ = 1000000;

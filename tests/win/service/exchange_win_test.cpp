@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/main_frame.h"
+#include "app/main_events.h"
 #include "common/posted_texts.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
@@ -259,7 +259,7 @@ TEST_F(ExchangeWin, AWindowOnTheInterfaceThreadSeesTheRequestProgress) {
 }
 
 TEST_F(ExchangeWin, PostedTextsReachTheMainFrame) {
-    app::CMainFrame frame(GetModuleHandleA(nullptr));
+    app::CMainEvents frame(GetModuleHandleA(nullptr));
     if (!frame.Create()) GTEST_SKIP() << "no display for the main window";
     EXPECT_EQ(platform::MainWindow(), frame.Window());
 

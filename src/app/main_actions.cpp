@@ -1,0 +1,47 @@
+#include "app/main_actions.h"
+
+#include "app/app_messages.h"
+#include "app/settings_sheet.h"
+#include "platform/log.h"
+
+namespace app {
+
+CMainActions::~CMainActions() {
+    // The worker may be asking the self-update a question: it ends first.
+    EndWorker();
+    if (commands_) commands_->showDownloadManager = nullptr;
+    downloads_.reset();
+}
+
+void CMainActions::CreateActions() {
+    // The download manager window, created hidden, and the pre-scan's
+    // question whether an agent update is handled now.
+    downloads_ = std::make_unique<dlmgr::CDownloadManagerDlg>();
+    if (!downloads_->Create(instance_, window_)) vnlog::Write("The download manager window could not be created");
+    selfUpdateHost_ = std::make_unique<dlmgr::CSelfUpdateHostWin>(window_, *downloads_, [this](bool on) {
+        schedule_.scanNow = on;
+        scanNow = on;
+    });
+    selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
+    downloads_->SetSelfUpdate(selfUpdate_.get());
+    if (commands_) commands_->showDownloadManager = [this] { downloads_->Show(); };
+    downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
+    if (worker_)
+        worker_->Engine().installClientUpdateNow = [this] {
+            return selfUpdate_->CheckClientUpdate(worker_->userStarted);
+        };
+}
+
+void CMainActions::StopTransfers() {
+    if (downloads_) downloads_->StopAll();
+}
+
+LRESULT CMainActions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == Messages().autoUpdateNotify) {
+        if (selfUpdate_) selfUpdate_->OnAutoUpdateNotify();
+        return 0;
+    }
+    return CMainFrame::OnMessage(message, wParam, lParam);
+}
+
+}  // namespace app
