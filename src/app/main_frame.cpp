@@ -101,7 +101,8 @@ bool CMainFrame::Create() {
     drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
     drivers_->Load();
     daily_ = std::make_unique<VN_ListBase>();
-    history_ = std::make_unique<VN_ListBase>();
+    history_ = std::make_unique<dlmgr::CDownloadHistory>(dataFolder);
+    history_->Load();
     search_ = std::make_unique<VN_ListBase>();
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
@@ -136,6 +137,10 @@ bool CMainFrame::Create() {
     selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
     downloads_->SetSelfUpdate(selfUpdate_.get());
     if (commands_) commands_->showDownloadManager = [this] { downloads_->Show(); };
+    downloads_->SetHistory(history_.get());
+    downloads_->onHistoryChanged = [this] {
+        if (auto found = views_.find(ID_VIEW_HISTORY); found != views_.end() && found->second) found->second->Reload();
+    };
     downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
     worker_->Engine().installClientUpdateNow = [this] { return selfUpdate_->CheckClientUpdate(worker_->userStarted); };
     schedule_.frequency = settings.ReadNumber(setting::kCheckForUpdates, setting::kCheckForUpdatesDefault);
@@ -193,6 +198,11 @@ Views::CListViewEx* CMainFrame::View(unsigned id) {
         case ID_VIEW_SEARCH: view = std::make_unique<Views::CSearchView>(*search_); break;
         default: return nullptr;
     }
+    view->startDownload = [this](const std::string& name, const std::string& url) {
+        if (!downloads_) return;
+        downloads_->Add(name, url);
+        downloads_->Show();
+    };
     if (!view->Create(instance_, window_)) {
         // A view that cannot be made is kept as missing: its commands do nothing.
         vnlog::Write("*** Could not create the list view " + std::to_string(id));
