@@ -51,6 +51,14 @@ cleanup() {
 trap cleanup EXIT
 
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >/dev/null 2>&1
+# Wine's own Tahoma, the dialog font, which this Wine does not find by itself:
+# without it "MS Shell Dlg" falls back to a host font whose drawn text runs a
+# few pixels past its measured width, so auto-sized texts (the question box,
+# balloons) lose their last characters.
+for f in tahoma.ttf tahomabd.ttf; do
+    [ -f "/usr/share/wine/fonts/$f" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/$f" ] &&
+        cp "/usr/share/wine/fonts/$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
 product_code=$(sed -n 's/.*kAgentProductCode\[\] = "\({[^"]*}\)".*/\1/p' "$root/src/dlmgr/self_update_rules.h")
 signing="$build/win/fixtures/signing"
 update=no
