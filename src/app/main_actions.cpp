@@ -3,6 +3,7 @@
 #include "app/app_messages.h"
 #include "app/settings_sheet.h"
 #include "platform/log.h"
+#include "resource.h"
 
 namespace app {
 
@@ -25,11 +26,21 @@ void CMainActions::CreateActions() {
     selfUpdate_ = std::make_unique<dlmgr::CSelfUpdate>(*selfUpdateHost_);
     downloads_->SetSelfUpdate(selfUpdate_.get());
     if (commands_) commands_->showDownloadManager = [this] { downloads_->Show(); };
+    downloads_->SetHistory(history_.get());
+    downloads_->onHistoryChanged = [this] { ReloadView(ID_VIEW_HISTORY); };
     downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
     if (worker_)
         worker_->Engine().installClientUpdateNow = [this] {
             return selfUpdate_->CheckClientUpdate(worker_->userStarted);
         };
+}
+
+void CMainActions::OnViewCreated(Views::CListViewEx& view) {
+    view.startDownload = [this](const std::string& name, const std::string& url) {
+        if (!downloads_) return;
+        downloads_->Add(name, url);
+        downloads_->Show();
+    };
 }
 
 void CMainActions::StopTransfers() {

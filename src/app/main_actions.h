@@ -31,6 +31,8 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void CreateActions() override;
     void StopTransfers() override;
+    // A view's direct downloads go to the download manager, which is shown.
+    void OnViewCreated(Views::CListViewEx& view) override;
     uint32_t UpdateState() override { return selfUpdate_ ? selfUpdate_->State() : 0; }
     bool AskingAboutUpdate() override { return askingAboutUpdate || (selfUpdate_ && selfUpdate_->Asking()); }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app_messages.h"
+#include "dlmgr/download_item.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "resource.h"
@@ -21,7 +22,10 @@ void CMainViewCreation::LoadLists() {
     drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
     drivers_->Load();
     daily_ = std::make_unique<VN_ListBase>();
-    history_ = std::make_unique<VN_ListBase>();
+    // The download history is kept in "downloadhistory.db"; the download
+    // manager's "&Close" moves finished transfers into it.
+    history_ = std::make_unique<dlmgr::CDownloadHistory>(dataFolder);
+    history_->Load();
     search_ = std::make_unique<VN_ListBase>();
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
@@ -47,6 +51,7 @@ Views::CListViewEx* CMainViewCreation::View(unsigned id) {
         case ID_VIEW_SEARCH: view = std::make_unique<Views::CSearchView>(*search_); break;
         default: return nullptr;
     }
+    OnViewCreated(*view);
     if (!view->Create(instance_, window_)) {
         // A view that cannot be made is kept as missing: its commands do nothing.
         vnlog::Write("*** Could not create the list view " + std::to_string(id));

@@ -49,6 +49,9 @@ protected:
     void LayoutClient();
     // The client area less the bars: the layer above knows them.
     virtual RECT FreeClientArea();
+    // Lets the layers above connect a new view to what they own (before its
+    // control exists).
+    virtual void OnViewCreated(Views::CListViewEx&) {}
     // Destroys the views (their controls keep their column widths first).
     void DestroyViews();
 

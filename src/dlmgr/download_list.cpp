@@ -150,7 +150,7 @@ void CDownloadListData::RemoveFromQueue(CDownloadItem& item) {
     queue_.erase(std::remove(queue_.begin(), queue_.end(), &item), queue_.end());
 }
 
-bool MoveToHistory(CDownloadHistory& history, std::vector<std::unique_ptr<CHistoryItem>> finished) {
+bool MoveToHistory(VN_ListBase& history, std::vector<std::unique_ptr<CHistoryItem>> finished) {
     for (auto& item : finished) history.AddTail(std::move(item));
     if (history.IsEmpty()) return true;
     return history.Save();

@@ -70,6 +70,6 @@ private:
 
 // The items to keep after "&Close": the history as it was, then the
 // finished transfers. True when the file was written (or nothing to write).
-bool MoveToHistory(CDownloadHistory& history, std::vector<std::unique_ptr<CHistoryItem>> finished);
+bool MoveToHistory(VN_ListBase& history, std::vector<std::unique_ptr<CHistoryItem>> finished);
 
 }  // namespace dlmgr

@@ -33,6 +33,7 @@ bool CSelfUpdate::CheckClientUpdate(bool userStarted) {
                 }
                 if (c != 0 && (c + 1) % kNotifyEvery != 0) return true;
             }
+            vnlog::Write("Agent update " + version + " is offered");
             state_ = kSelfUpdateOffered;
             host_.ShowOffer();
             return true;
@@ -47,14 +48,17 @@ void CSelfUpdate::StartClientUpdate() {
 
 void CSelfUpdate::OnAutoUpdateNotify() {
     if (asking_) {
+        vnlog::Write("The update question is open already");
         host_.FocusFrame();
         return;
     }
     asking_ = true;
     if (host_.AskInstall()) {
+        vnlog::Write("The user accepted the agent update");
         state_ = kSelfUpdateInstalling;
         StartClientUpdate();
     } else {
+        vnlog::Write("The user declined the agent update; the next check skips the offer");
         Failed();
     }
     asking_ = false;

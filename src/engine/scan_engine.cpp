@@ -156,7 +156,7 @@ int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
                     vnlog::Write("Opening the welcome page " + welcome);
                     system_.OpenUrl(welcome);
                 } else if (installClientUpdateNow && installClientUpdateNow()) {
-                    vnlog::Write("An agent update is installed now; the scan is left for the new version");
+                    vnlog::Write("An agent update is being offered or installed; this run ends without a scan");
                     endRun = true;
                     return;
                 }

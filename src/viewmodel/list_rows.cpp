@@ -13,6 +13,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "resource.h"
+#include "viewmodel/download_action.h"
 
 namespace viewmodel {
 
@@ -333,12 +334,8 @@ ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* sele
             ui.enabled = softwareOrDrivers;
             ui.checked = softwareOrDrivers && showUntracked;
             break;
-        case kReadMore:
-        case kDownload:
-            // Straight to the product page; the download manager takes the
-            // direct downloads once it exists.
-            ui.enabled = softwareOrDrivers && selected && !ProductPage(*selected).empty();
-            break;
+        case kReadMore: ui.enabled = softwareOrDrivers && selected && !ProductPage(*selected).empty(); break;
+        case kDownload: ui.enabled = DownloadEnabled(kind, selected); break;
         case kSkipVersion: ui.enabled = softwareOrDrivers && updated && updated->outdated && !updated->skipped; break;
         case kUnskipVersion: ui.enabled = softwareOrDrivers && updated && updated->skipped; break;
         case kFindTarget:

@@ -17,6 +17,13 @@
 #       folder); in automatic mode the pre-scan ends the run, the package
 #       arrives in the upgrade folder, passes the trust check, msiexec
 #       installs it and the agent exits; the installed version is 1.3.1.56.
+#   agent_check.sh BUILD_DIR notify   the same offer in notify mode ("Autoupdate
+#       Mode" 2): the scheduled run shows the offer (the balloon, saved when
+#       one shows) and ends; the tray's click opens the question (string 142,
+#       saved as update_question.png; a second click while it is open only
+#       focuses it); "No" makes the next run a whole check that skips the
+#       offer; a user's Scan Now offers again, and "Yes" downloads the package,
+#       passes the trust check, installs it and the agent exits.
 #
 # Needs a display (make test runs CTest under xvfb-run). BUILD_DIR is the
 # build root holding host/ and win/. Exit code 0 when every check holds.
@@ -44,9 +51,19 @@ cleanup() {
 trap cleanup EXIT
 
 [ -f "$WINEPREFIX/system.reg" ] || "$root/scripts/wine-prefix.sh" "$WINEPREFIX" >/dev/null 2>&1
+# Wine's own Tahoma, the dialog font, which this Wine does not find by itself:
+# without it "MS Shell Dlg" falls back to a host font whose drawn text runs a
+# few pixels past its measured width, so auto-sized texts (the question box,
+# balloons) lose their last characters.
+for f in tahoma.ttf tahomabd.ttf; do
+    [ -f "/usr/share/wine/fonts/$f" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/$f" ] &&
+        cp "/usr/share/wine/fonts/$f" "$WINEPREFIX/drive_c/windows/Fonts/"
+done
 product_code=$(sed -n 's/.*kAgentProductCode\[\] = "\({[^"]*}\)".*/\1/p' "$root/src/dlmgr/self_update_rules.h")
 signing="$build/win/fixtures/signing"
-if [ "$mode" = selfupdate ]; then
+update=no
+case "$mode" in selfupdate | notify) update=yes ;; esac
+if [ "$update" = yes ]; then
     # The prefix trusts the test root the packages are signed under; no
     # earlier copy of the agent's package is installed.
     "$WINE" "$signing/trust_root.exe" "$("$WINE" winepath -w "$build/win/signing/root.der" 2>/dev/null | tr -d '\r')" \
@@ -68,7 +85,7 @@ mkdir -p "$data"
 # The check's report stays IN_PROGRESS for a while, so the polling waits once.
 slow="--report-delay-ms 2000"
 [ "$mode" = stop ] && slow="--reply-delay-ms 8000"
-if [ "$mode" = selfupdate ]; then
+if [ "$update" = yes ]; then
     mkdir -p "$tmp/downloads/agent"
     cp "$signing/varnel-1.3.1.56.msi" "$tmp/downloads/agent/"
     printf "INSERT INTO agent_releases(version, url, release_date) VALUES ('1.3.1.56', '/downloads/agent/varnel-1.3.1.56.msi', '2024-07-01');\n" \
@@ -96,7 +113,8 @@ printf '<?xml version="1.0"?>\n<configuration>\n  <link clientLink="%s/cgi-bin/v
 log="$data/vnlog.txt"
 # A computer registered before: a first run would open the welcome page
 # instead of looking at agent updates.
-[ "$mode" = selfupdate ] && "$WINE" reg add "$key" /v "Machine ID" /t REG_SZ /d "e2e-registered-before" /f >/dev/null 2>&1
+[ "$update" = yes ] && "$WINE" reg add "$key" /v "Machine ID" /t REG_SZ /d "e2e-registered-before" /f >/dev/null 2>&1
+[ "$mode" = notify ] && "$WINE" reg add "$key" /v "Autoupdate Mode" /t REG_DWORD /d 2 /f >/dev/null 2>&1
 
 wait_log() {  # PATTERN SECONDS: true once the log has a line matching PATTERN
     i=0
@@ -108,6 +126,20 @@ wait_log() {  # PATTERN SECONDS: true once the log has a line matching PATTERN
     return 1
 }
 has() { tr -d '\r' <"$log" | grep -q -- "$1"; }
+count() { tr -d '\r' <"$log" | grep -c -- "$1" || true; }
+wait_count() {  # PATTERN N SECONDS: true once the log has N lines matching PATTERN
+    i=0
+    while [ "$i" -lt $(($3 * 5)) ]; do
+        [ -f "$log" ] && [ "$(count "$1")" -ge "$2" ] && return 0
+        sleep 0.2
+        i=$((i + 1))
+    done
+    return 1
+}
+installed_version() {
+    "$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
+        /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p'
+}
 reg_value() { "$WINE" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
 outdated_names() {  # the names the watch list marks out of date, one a line
     "$root/scripts/outdated-items.sh" "$vntool" "$data/varnel.db" | cut -f1
@@ -133,6 +165,62 @@ if [ "$mode" = selfupdate ]; then
     [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
         installed=$("$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
             /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p')
+        [ "$installed" = 1.3.1.56 ] && break
+        sleep 2
+    done
+    [ "$installed" = 1.3.1.56 ] || fail "the installed version is \"$installed\", not 1.3.1.56"
+    say "installed version: $installed"
+    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+elif [ "$mode" = notify ]; then
+    tool="$build/win/tests/win/window_tool.exe"
+    shots="$build/screenshots"
+    mkdir -p "$shots"
+    winpath() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+    question() {  # PNG: the tray's click opens the question; its texts go to $tmp/question.txt
+        "$WINE" "$tool" notify-update >/dev/null 2>&1 || fail "the tray's click could not be posted"
+        "$WINE" "$tool" capture "Zelto Varnel" "$(winpath "$1")" 30 2>/dev/null | tr -d '\r' >"$tmp/question.txt" ||
+            fail "the update question did not show"
+        grep -q "^A newer version of Zelto Varnel is available.$" "$tmp/question.txt" &&
+            grep -q "^Would you like to install it now?$" "$tmp/question.txt" ||
+            fail "the question does not read as string 142: $(tr '\n' '|' <"$tmp/question.txt")"
+    }
+    wait_log "is offered" 120 || fail "the scheduled run did not offer the update"
+    sleep 1
+    has "Start searching directory" && fail "the run that made the offer went on to the inventory scan"
+    has "The user accepted\|The update's installer was started" && fail "the offer started something by itself"
+    rm -f "$shots/update_balloon.png" "$shots/update_question.png"
+    if "$WINE" "$tool" balloon "$(winpath "$shots/update_balloon.png")" 8 >/dev/null 2>&1; then
+        sleep 1; "$WINE" "$tool" screen "$(winpath "$shots/update_balloon_screen.png")" >/dev/null 2>&1
+        say "the offer's balloon: $shots/update_balloon.png"
+    else
+        say "no balloon showed (this session has no notification area)"
+    fi
+    question "$shots/update_question.png"
+    "$WINE" "$tool" screen "$(winpath "$shots/update_question_screen.png")" >/dev/null 2>&1
+    [ -s "$shots/update_question.png" ] && say "the question: $shots/update_question.png"
+    # A second click while the question is open only brings it forward.
+    "$WINE" "$tool" notify-update >/dev/null 2>&1
+    wait_log "The update question is open already" 10 || fail "a second click did not find the question open"
+    # "No": the next timer pass checks at once and skips the offer.
+    "$WINE" "$tool" press "Zelto Varnel" 7 >/dev/null 2>&1 || fail "No could not be pressed"
+    wait_log "The user declined the agent update" 20 || fail "No was not taken"
+    wait_log "Start searching directory" 120 || fail "after No the next run did not scan"
+    wait_count "Worker ended: SearchAllMySoftwareWUpdate" 2 300 || fail "the run after No did not end"
+    has "Stopping the worker" && fail "the run after No was stopped"
+    [ "$(count "is offered")" -eq 1 ] || fail "the run after No offered the update again"
+    # A user's Scan Now offers it again; "Yes" goes on to the download and the trust check.
+    "$WINE" "$bin/varnelctl.exe" command 32892 >/dev/null 2>&1 || fail "Scan Now could not be sent"
+    wait_count "is offered" 2 120 || fail "the user's Scan Now did not offer the update again"
+    question "$tmp/question2.png"
+    "$WINE" "$tool" press "Zelto Varnel" 6 >/dev/null 2>&1 || fail "Yes could not be pressed"
+    wait_log "The user accepted the agent update" 20 || fail "Yes was not taken"
+    wait_log "The update's installer was started" 120 || fail "the update's installer was not started"
+    wait_log "Exit$" 60 || fail "the agent did not exit after starting the installer"
+    has "failed its trust check" && fail "the signed package failed its trust check"
+    [ -f "$data/upgrade/varnel-1.3.1.56.msi" ] || fail "the package is not in the upgrade folder"
+    installed=""
+    [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
+        installed=$(installed_version)
         [ "$installed" = 1.3.1.56 ] && break
         sleep 2
     done

@@ -261,9 +261,14 @@ void CDownloadManagerDlg::OnClose() {
         ListView_DeleteAllItems(listView_);
         for (CDownloadItem* item : list_.Items())
             if (item->Kind == kKindOrdinary) AddRow(*item);
-        CDownloadHistory history(platform::DataFolder());
-        history.Load();
-        MoveToHistory(history, std::move(finished));
+        if (history_) {
+            if (!MoveToHistory(*history_, std::move(finished))) vnlog::Write("The download history could not be saved");
+            if (onHistoryChanged) onHistoryChanged();
+        } else {
+            CDownloadHistory history(platform::DataFolder());
+            history.Load();
+            MoveToHistory(history, std::move(finished));
+        }
     }
     ShowWindow(window_, SW_HIDE);
     RefreshAll();

@@ -48,6 +48,11 @@ public:
     CDownloadListData& ListData() { return list_; }
     // The self-update whose state the end of an update changes.
     void SetSelfUpdate(CSelfUpdate* update) { selfUpdate_ = update; }
+    // The download-history list that "&Close" moves finished items into and
+    // saves (the history view shows it); without one, "&Close" adds them to
+    // the history file alone. `onHistoryChanged` follows each move.
+    void SetHistory(VN_ListBase* history) { history_ = history; }
+    std::function<void()> onHistoryChanged;
     // "&Options...": the settings sheet (the button is off while unset).
     std::function<void()> showOptions;
     // The end of an update's installer start, for tests: true when the exit
@@ -83,6 +88,7 @@ private:
     CDownloadListData list_;
     CHeldFile heldUpdate_;
     CSelfUpdate* selfUpdate_ = nullptr;
+    VN_ListBase* history_ = nullptr;
     std::atomic<bool> progressPending_{false};
 };
 

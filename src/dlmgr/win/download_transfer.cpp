@@ -1,5 +1,7 @@
 #include "dlmgr/win/download_transfer.h"
 
+#include <wininet.h>
+
 #include "dlmgr/download_display.h"
 #include "dlmgr/self_update_rules.h"
 #include "dlmgr/win/trust_check.h"
@@ -35,6 +37,38 @@ std::string PrivateCacheFolder() {
     std::string folder = std::string(temp) + "Varnel Downloads";
     platform::CreateDirectories(folder);
     return folder;
+}
+
+// Where the address leads after its redirects (at most five), asked without
+// following them; the address itself when it does not redirect or cannot
+// be asked.
+std::string ResolveRedirects(const std::string& url) {
+    HINTERNET session = InternetOpenA("Varnel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!session) return url;
+    std::string current = url;
+    for (int hop = 0; hop < 5; ++hop) {
+        HINTERNET request =
+            InternetOpenUrlA(session, current.c_str(), nullptr, 0,
+                             INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_RELOAD, 0);
+        if (!request) break;
+        DWORD status = 0, size = sizeof status;
+        char location[2048] = {};
+        DWORD length = sizeof location;
+        const bool moved =
+            HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
+            status >= 300 && status < 400 && HttpQueryInfoA(request, HTTP_QUERY_LOCATION, location, &length, nullptr);
+        InternetCloseHandle(request);
+        if (!moved) break;
+        char combined[2048] = {};
+        DWORD combinedLength = sizeof combined;
+        if (!InternetCombineUrlA(current.c_str(), location, combined, &combinedLength, ICU_NO_ENCODE)) break;
+        const std::string next = combined;
+        const std::string scheme = textutil::ToLowerAscii(next.substr(0, next.find(':')));
+        if (scheme != "http" && scheme != "https") break;
+        current = next;
+    }
+    InternetCloseHandle(session);
+    return current;
 }
 
 // Failure of the download call: stopped when asked to, else failed.
@@ -79,13 +113,24 @@ void RunOrdinary(CDownloadItem& item, const TransferTarget& target, TransferOutc
     char cache[MAX_PATH] = {};
     HRESULT hr = URLDownloadToCacheFileA(nullptr, item.Url.c_str(), cache, MAX_PATH, 0, &callback);
     DWORD httpStatus = callback.HttpStatus();
-    if (FAILED(hr) && !callback.AnyProgress() && !item.Abort) {
-        // Some urlmon builds refuse to cache an address whose path has no
-        // extension, before sending anything: fetch the file into a folder
-        // of our own instead, named as the address names it.
-        const std::string path = PrivateCacheFolder() + "\\" + UpdateFileName(item.Url).value_or("download");
+    bool refused = FAILED(hr) && !callback.AnyProgress();
+    // Some urlmon builds refuse to cache an address whose path has no
+    // extension, before sending anything. The catalogue's download links
+    // are such addresses and redirect to the file: follow the redirects and
+    // fetch the file they lead to.
+    const std::string resolved = refused && !item.Abort ? ResolveRedirects(item.Url) : item.Url;
+    if (refused && !item.Abort && resolved != item.Url) {
+        CDownloadCallback redirected(&item, target.progressed);
+        hr = URLDownloadToCacheFileA(nullptr, resolved.c_str(), cache, MAX_PATH, 0, &redirected);
+        httpStatus = redirected.HttpStatus();
+        refused = FAILED(hr) && !redirected.AnyProgress();
+    }
+    if (refused && !item.Abort) {
+        // Still refused: fetch the file into a folder of our own instead,
+        // named as the address names it.
+        const std::string path = PrivateCacheFolder() + "\\" + UpdateFileName(resolved).value_or("download");
         CDownloadCallback direct(&item, target.progressed);
-        hr = URLDownloadToFileA(nullptr, item.Url.c_str(), path.c_str(), 0, &direct);
+        hr = URLDownloadToFileA(nullptr, resolved.c_str(), path.c_str(), 0, &direct);
         httpStatus = direct.HttpStatus();
         lstrcpynA(cache, path.c_str(), MAX_PATH);
         if (SUCCEEDED(hr)) vnlog::Write("Downloaded " + item.Url + " outside the browser cache");

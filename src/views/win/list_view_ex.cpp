@@ -8,6 +8,7 @@
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
+#include "viewmodel/download_action.h"
 
 namespace Views {
 
@@ -188,8 +189,10 @@ void CListViewEx::DoAction(int index) {
     switch (index) {
         case viewmodel::kUntrackedItems: SetShowUntracked(!showUntracked_); return;
         case viewmodel::kReadMore:
-        case viewmodel::kDownload:
             if (item) openPage(viewmodel::ProductPage(*item));
+            return;
+        case viewmodel::kDownload:
+            if (item) Download(*item);
             return;
         case viewmodel::kFindTarget:
             if (item) startShown(viewmodel::FindTargetCommand(viewmodel::TargetPath(*item)));
@@ -203,6 +206,16 @@ void CListViewEx::DoAction(int index) {
             }
             return;
         default: return;
+    }
+}
+
+void CListViewEx::Download(const VN_ItemGrandBase& item) {
+    const viewmodel::DownloadChoice choice = viewmodel::ChooseDownload(item, viewmodel::CatalogueBaseFromSettings());
+    if (!choice.address.empty() && startDownload) {
+        vnlog::Write("Download of " + choice.name + " from " + choice.address);
+        startDownload(choice.name, choice.address);
+    } else if (!choice.page.empty()) {
+        openPage(choice.page);
     }
 }
 

@@ -104,6 +104,9 @@ public:
     // shell's "open" verb (tests put recorders in between).
     std::function<bool(const std::string&)> startShown;
     std::function<bool(const std::string&)> openPage;
+    // Hands a direct download (name, address) to the download manager and
+    // shows it; unset, "Download" opens product pages only.
+    std::function<void(const std::string&, const std::string&)> startDownload;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 
@@ -127,6 +130,8 @@ protected:
     // Called after Create made the control (image lists and the like).
     virtual void OnCreated() {}
     bool RowsCurrent() const;
+    // "Download": a direct download to the download manager, else the product page.
+    void Download(const VN_ItemGrandBase& item);
 
     viewmodel::ViewKind kind_;
     VN_ListBase& data_;

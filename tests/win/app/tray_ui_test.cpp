@@ -14,6 +14,7 @@
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
 #include "engine/engine_system.h"
+#include "platform/clock.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "registry_guard.h"
@@ -313,6 +314,8 @@ TEST_F(TrayDesktop, IconTooltipMenuAndBalloonAsTheUserSeesThem) {
     for (int i = 0; i < 60 && !frame_->Tray().IsShown(); ++i) Pump(500);
     ASSERT_TRUE(frame_->Tray().IsShown());
     Pump(2000);
+    // The check's request stamps the watch list, which dates the summary.
+    frame_->WatchList()->SetScanTime(platform::CurrentTime());
     PostMessageA(window_, app::Messages().updateComplete, 1, 1);
     Pump(4000);  // the shell shows a balloon about two seconds after it is asked for
     EXPECT_TRUE(testing_app::SaveScreenPng(RECT{544, 448, 1024, 768}, "tray_balloon"));

@@ -1,7 +1,8 @@
 // The download manager and the self-update under Wine, against the reference
 // service on loopback through the real urlmon: ordinary downloads copied to
 // the download folder (and found identical the second time), an HTTP error,
-// an address without extension; the agent's next package installed by the
+// an address without extension; the lists' "Download" action on a program
+// and on a today's-updates entry whose link redirects, into the history; the agent's next package installed by the
 // self-update, and every refused package downloaded but never started; the
 // window during a slow transfer, saved as a PNG. Needs the virtual display.
 #include <gtest/gtest.h>
@@ -23,12 +24,17 @@
 #include "dlmgr/self_update_rules.h"
 #include "dlmgr/win/download_manager_dlg.h"
 #include "dlmgr/win/self_update_host.h"
+#include "inventory/daily_item.h"
+#include "inventory/watch_item.h"
+#include "inventory/watch_list.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "resource.h"
+#include "viewmodel/list_rows.h"
+#include "views/win/item_views.h"
 
 namespace dlmgr {
 namespace {
@@ -143,6 +149,109 @@ TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErro
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(latest.State, kStateSuccessful) << latest.Message;
     EXPECT_EQ(platform::FileSize(latest.Destination).value_or(0), 200000u) << latest.Destination;
+}
+
+// Selects the view's first row and runs "Download" as the frame's command does.
+bool DownloadFirstRow(Views::CListViewEx& view) {
+    view.Reload();
+    ListView_SetItemState(view.List(), 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    if (!view.ActionState(viewmodel::kDownload).enabled) return false;
+    view.DoAction(viewmodel::kDownload);
+    return true;
+}
+
+TEST_F(DownloadManagerWin, TheListsDownloadActionFetchesDirectFilesIntoTheFolderAndTheHistory) {
+    REQUIRE_PORT(fast, "fast");
+    RegisterItemClasses();  // as the program does before it reads the history
+    platform::Settings& settings = platform::AppSettings();
+    settings.WriteText(setting::kCatalogueHost, "127.0.0.1");
+    settings.WriteNumber(setting::kCataloguePort, static_cast<uint32_t>(*fast));
+    CDownloadHistory history(platform::DataFolder());
+    dlg_.SetHistory(&history);
+    int historyChanges = 0;
+    dlg_.onHistoryChanged = [&] { ++historyChanges; };
+    std::vector<std::string> pages;
+    const auto wire = [&](Views::CListViewEx& view) {
+        view.openPage = [&](const std::string& page) {
+            pages.push_back(page);
+            return true;
+        };
+        // As the main frame wires its views.
+        view.startDownload = [&](const std::string& name, const std::string& url) {
+            dlg_.Add(name, url);
+            dlg_.Show();
+        };
+        return view.Create(GetModuleHandleA(nullptr), frame_);
+    };
+
+    // An installed program whose update the service marked as a file.
+    VN_WatchList watch(platform::DataFolder());
+    auto program = std::make_unique<VN_WatchItem>();
+    program->SetProgName("Demo Setup");
+    program->myVersion = "2.0";
+    program->SetCurrentVers("3.0");
+    program->groupCurrentCount = 1;
+    program->outdated = true;
+    program->productUrl = Url(*fast, "/product/demo");
+    program->directDlUrl = Url(*fast, "/downloads/files/demo-setup.exe");
+    program->directDlIsFile = true;
+    VN_WatchItem* programItem = static_cast<VN_WatchItem*>(watch.AddTail(std::move(program)));
+    Views::CWatchListView software(watch);
+    ASSERT_TRUE(wire(software));
+    ASSERT_TRUE(DownloadFirstRow(software));
+    EXPECT_TRUE(IsWindowVisible(dlg_.Window()));
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(dlg_.ListData().Items().size(), 1u);
+    const CDownloadItem& fetched = *dlg_.ListData().Items()[0];
+    EXPECT_EQ(fetched.Name, "Demo Setup");
+    EXPECT_EQ(fetched.State, kStateSuccessful) << fetched.Message;
+    EXPECT_EQ(fetched.Destination, platform::DownloadFolder() + "\\demo-setup.exe");
+    EXPECT_EQ(platform::FileSize(fetched.Destination).value_or(0), 3000000u);
+    EXPECT_TRUE(pages.empty());
+
+    // Not marked as a file: the product page instead.
+    programItem->directDlIsFile = false;
+    ASSERT_TRUE(DownloadFirstRow(software));
+    EXPECT_EQ(pages, std::vector<std::string>{Url(*fast, "/product/demo")});
+    EXPECT_EQ(dlg_.ListData().Items().size(), 1u);
+
+    // Today's updates: the catalogue's download link redirects to the file,
+    // which keeps the name the redirect gave it.
+    VN_ListBase daily;
+    auto catalogue = std::make_unique<vnxml::CXMLDailyItem>();
+    catalogue->name = "Demo Tool";
+    catalogue->version = "2.0";
+    catalogue->links.push_back({"download", "900", "", "Installer", "demo-tool-2.0.exe", "488 KB"});
+    daily.AddTail(std::make_unique<VN_DailyItem>(std::move(catalogue)));
+    Views::CDailyUpdatesView updates(daily);
+    ASSERT_TRUE(wire(updates));
+    ASSERT_TRUE(DownloadFirstRow(updates));
+    ASSERT_TRUE(WaitIdle());
+    ASSERT_EQ(dlg_.ListData().Items().size(), 2u);
+    const CDownloadItem& redirected = *dlg_.ListData().Items()[1];
+    EXPECT_EQ(redirected.Url, Url(*fast, "/product/redir?lid=900&mgc=si"));
+    EXPECT_EQ(redirected.State, kStateSuccessful) << redirected.Message;
+    EXPECT_EQ(redirected.Destination, platform::DownloadFolder() + "\\demo-tool-2.0.exe");
+    EXPECT_EQ(platform::FileSize(redirected.Destination).value_or(0), 500000u);
+
+    // "&Close" moves both into the history, which is saved.
+    SendMessageA(dlg_.Window(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindowVisible(dlg_.Window()));
+    EXPECT_TRUE(dlg_.ListData().Items().empty());
+    EXPECT_EQ(historyChanges, 1);
+    ASSERT_EQ(history.GetCount(), 2u);
+    CDownloadHistory stored(platform::DataFolder());
+    ASSERT_TRUE(stored.Load());
+    std::vector<std::string> names;
+    for (VN_ItemGrandBase* entry : stored.Snapshot()) {
+        const auto* kept = dynamic_cast<CHistoryItem*>(entry);
+        ASSERT_NE(kept, nullptr);
+        EXPECT_EQ(kept->State, kStateSuccessful);
+        names.push_back(kept->Name + " " + kept->Destination);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Demo Setup " + platform::DownloadFolder() + "\\demo-setup.exe",
+                                               "Demo Tool " + platform::DownloadFolder() + "\\demo-tool-2.0.exe"}));
+    dlg_.SetHistory(nullptr);
 }
 
 TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFrameToExit) {

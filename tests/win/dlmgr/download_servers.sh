@@ -2,8 +2,9 @@
 # Starts and stops the reference services the download tests fetch from: one
 # at full speed and one throttled to 64 KB/s (a slow transfer), both serving
 # WORK/downloads: the agent's next package and the signed and tampered
-# variants (from the signing fixtures) and two plain files, one of them with
-# no extension.
+# variants (from the signing fixtures) and three plain files, one of them with
+# no extension; the catalogue holds one product whose download link leads to
+# the third.
 #
 #   download_servers.sh start HOST_BUILD_DIR SIGNING_DIR WORK_DIR
 #   download_servers.sh stop WORK_DIR
@@ -32,12 +33,17 @@ start)
     cp "$signing"/variants/*.exe "$signing"/variants/*.msi "$work/downloads/variants/" || exit 1
     head -c 3000000 /dev/urandom > "$work/downloads/files/demo-setup.exe"
     head -c 200000 /dev/urandom > "$work/downloads/files/latest"
+    head -c 500000 /dev/urandom > "$work/downloads/files/demo-tool-2.0.exe"
+    # A catalogue product whose download link (/product/redir?lid=900)
+    # leads to one of those files.
+    printf "INSERT INTO products(id, name, current_version, download_url, download_is_file) VALUES (900, 'Demo Tool', '2.0', '/downloads/files/demo-tool-2.0.exe', 1);\n" \
+        >"$work/catalogue.sql"
     service="$host/server/varnel-service"
     [ -x "$service" ] || { echo "download_servers: $service is missing; build the host configuration first" >&2; exit 1; }
-    timeout "$limit" "$service" --port 0 --db :memory: --quiet --downloads "$work/downloads" \
+    timeout "$limit" "$service" --port 0 --db :memory: --quiet --seed "$work/catalogue.sql" --downloads "$work/downloads" \
         --port-file "$work/fast.port" </dev/null >"$work/fast.log" 2>&1 &
     echo $! >"$work/fast.pid"
-    timeout "$limit" "$service" --port 0 --db :memory: --quiet --downloads "$work/downloads" --throttle 65536 \
+    timeout "$limit" "$service" --port 0 --db :memory: --quiet --seed "$work/catalogue.sql" --downloads "$work/downloads" --throttle 65536 \
         --port-file "$work/slow.port" </dev/null >"$work/slow.log" 2>&1 &
     echo $! >"$work/slow.pid"
     tries=0
