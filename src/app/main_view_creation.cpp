@@ -91,8 +91,11 @@ void CMainViewCreation::ShowView(unsigned id) {
             other->Show(false);
         }
     }
-    // A view taking over shows its list as it is now.
-    if (shownView_ != id) view->Reload();
+    // A view taking over shows its list as it is now, and the counters too.
+    if (shownView_ != id) {
+        view->Reload();
+        RefreshCounters();
+    }
     shownView_ = id;
     LayoutClient();
     view->Show(true);
@@ -197,12 +200,14 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (message >= 0xC000) {
         if (message == m.updateItem) {
             // A scan added or changed an item of the watch list: the software
-            // view shows it at once.
+            // view and the counters show it at once.
             ReloadView(ID_VIEW_SOFTWARE);
+            RefreshCounters();
         } else if (message == m.startDriverSearch) {
             ClearView(ID_VIEW_DRIVERS);
         } else if (message == m.endDriverSearch) {
             ReloadView(ID_VIEW_DRIVERS);
+            RefreshCounters();
         } else if (message == m.htmlCreated) {
             preview_.OnPageCreated();
         }

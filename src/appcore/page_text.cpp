@@ -88,10 +88,12 @@ std::string PageText(const std::string& html) {
                 continue;
             }
             if (name == "li") {
-                breakLine();
+                if (newlines == 0) breakLine();  // a new line, not an empty one
                 put("- ");
             } else if (name == "td" || name == "th") {
                 space = true;
+            } else if (name == "/li") {
+                if (newlines == 0) breakLine();
             } else if (IsBlock(name)) {
                 breakLine();
                 if (name == "/p" || name == "/h1" || name == "/h2" || name == "/h3" || name == "/title" ||

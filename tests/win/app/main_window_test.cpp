@@ -255,6 +255,14 @@ TEST_F(MainWindow, StoredPreviewHeightAndTheToolbarToggle) {
     Command(ID_VIEW_SOFTWARE);
     Show(800, 560);
     const HWND w = frame_->Window();
+    // The counters follow a view change and a scan's new item.
+    EXPECT_EQ(frame_->TaskPane().Text().substr(0, 41), "Installed Software\n5 items, 2 out of date");
+    auto item = std::make_unique<VN_WatchItem>();
+    item->SetProgName("GIMP 2.6");
+    item->updateAvailable = true;
+    frame_->WatchList()->AddTail(std::move(item));
+    SendMessageA(w, app::Messages().updateItem, 0, 0);
+    EXPECT_EQ(frame_->TaskPane().Text().substr(0, 41), "Installed Software\n6 items, 3 out of date");
     EXPECT_EQ(ClientHeight(Preview()), 120);
     const RECT withBar = InFrame(w, List());
     ASSERT_TRUE(IsWindowVisible(frame_->Commands()->Toolbar()));
