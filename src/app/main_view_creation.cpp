@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-
 #include <string>
 
 #include "app/app_messages.h"
