@@ -51,6 +51,7 @@ void AppendEntity(const std::string& entity, std::string& out) {
 }  // namespace
 
 std::string PageText(const std::string& html) {
+    const std::string lowered = Lower(html);  // for finding end tags
     std::string out;
     bool space = false;      // a space is owed before the next word
     int newlines = 2;        // line breaks at the end of `out` (none owed at the start)
@@ -82,7 +83,7 @@ std::string PageText(const std::string& html) {
             i = end + 1;
             if (name == "head" || name == "script" || name == "style") {
                 // Skip to the matching end tag.
-                const size_t close = Lower(html).find("</" + name, i);
+                const size_t close = lowered.find("</" + name, i);
                 i = close == std::string::npos ? html.size() : html.find('>', close);
                 i = i == std::string::npos ? html.size() : i + 1;
                 continue;
