@@ -91,7 +91,7 @@ bool CMainFrame::Create() {
 }
 
 void CMainFrame::FinishStartup() {
-    // The task pane counters come with the task pane.
+    RefreshCounters();
     if (Views::CListViewEx* view = CurrentView()) view->Reload();
     if (SetTimer(window_, kScheduleTimer, kScheduleFirstDelayMs, nullptr)) {
         timerRunning_ = true;
@@ -135,7 +135,8 @@ RECT CMainFrame::FreeClientArea() {
         area.top += bar.bottom - bar.top;
     }
     // The status bar keeps the bottom of the client area.
-    if (const HWND status = statusBar_.Window(); status && IsWindowVisible(status)) {
+    // (The bar's own style: the frame may be hidden.)
+    if (const HWND status = statusBar_.Window(); status && (GetWindowLongA(status, GWL_STYLE) & WS_VISIBLE)) {
         RECT bar{};
         GetWindowRect(status, &bar);
         area.bottom -= bar.bottom - bar.top;
@@ -204,12 +205,15 @@ void CMainFrame::Exit() {
     }
     exiting_ = true;
     vnlog::Write("Exit");
+    // The download manager's transfers stop first, then the schedule.
+    StopTransfers();
     if (timerRunning_) KillTimer(window_, kScheduleTimer);
     timerRunning_ = false;
-    // A running pass is asked to stop and given a few seconds; the lists are
-    // saved only at whole steps and replaced atomically.
+    // A running pass is asked to stop and given a few seconds, then ended;
+    // the lists are saved only at whole steps and replaced atomically.
     if (worker_) worker_->StopForExit();
-    StopTransfers();
+    // The engine keeps no library loaded between calls (each optional one is
+    // released after its use), so there is none to release here.
     tray_.Remove();
     CErrorDlg::Close();
     CVarnelDlg::Close();
@@ -248,6 +252,7 @@ void CMainFrame::OnUpdateComplete(bool notify, bool success) {
 
 void CMainFrame::TrayRefreshViews() {
     // The reply changed the items' versions and states.
+    RefreshCounters();
     for (unsigned id : {ID_VIEW_SOFTWARE, ID_VIEW_DRIVERS}) ReloadView(id);
 }
 

@@ -1,12 +1,18 @@
 #include "app/main_view_creation.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <string>
 
 #include "app/app_messages.h"
 #include "dlmgr/download_item.h"
 #include "platform/folders.h"
 #include "platform/log.h"
+#include "platform/setting_names.h"
+#include "platform/settings.h"
 #include "resource.h"
+#include "viewmodel/task_counters.h"
 #include "views/win/item_views.h"
 
 namespace app {
@@ -32,11 +38,25 @@ void CMainViewCreation::LoadLists() {
 }
 
 void CMainViewCreation::CreateClient() {
-    clientCreated_ = true;
+    if (split_.created) return;
+    if (!taskPane_.Create(instance_, window_)) vnlog::Write("*** Could not create the task pane");
+    if (!preview_.Create(instance_, window_)) vnlog::Write("*** Could not create the preview pane");
+    split_.created = true;
     ShowView(currentView_);
+    LayoutClient();
 }
 
-void CMainViewCreation::DestroyViews() { views_.clear(); }
+void CMainViewCreation::DestroyViews() {
+    for (auto& entry : views_)
+        if (entry.second && entry.second->Host())
+            RemoveWindowSubclass(entry.second->Host(), ViewHostProc, reinterpret_cast<UINT_PTR>(this));
+    views_.clear();
+}
+
+void CMainViewCreation::RefreshCounters() {
+    if (!watch_ || !drivers_) return;
+    taskPane_.SetCounters(viewmodel::CountItems(*watch_), viewmodel::CountItems(*drivers_));
+}
 
 Views::CListViewEx* CMainViewCreation::View(unsigned id) {
     auto found = views_.find(id);
@@ -59,12 +79,14 @@ Views::CListViewEx* CMainViewCreation::View(unsigned id) {
         return nullptr;
     }
     view->Reload();
+    // The preview follows the view's selection.
+    SetWindowSubclass(view->Host(), ViewHostProc, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this));
     return (views_[id] = std::move(view)).get();
 }
 
 void CMainViewCreation::ShowView(unsigned id) {
     currentView_ = id;
-    if (!clientCreated_) return;  // CreateClient shows it
+    if (!split_.created) return;  // CreateClient shows it
     Views::CListViewEx* view = View(id);
     if (!view) return;
     for (auto& [key, other] : views_) {
@@ -73,11 +95,15 @@ void CMainViewCreation::ShowView(unsigned id) {
             other->Show(false);
         }
     }
-    // A view taking over shows its list as it is now.
-    if (shownView_ != id) view->Reload();
+    // A view taking over shows its list as it is now, and the counters too.
+    if (shownView_ != id) {
+        view->Reload();
+        RefreshCounters();
+    }
     shownView_ = id;
     LayoutClient();
     view->Show(true);
+    ShowSelection();
 }
 
 void CMainViewCreation::ReloadView(unsigned id) {
@@ -94,12 +120,83 @@ RECT CMainViewCreation::FreeClientArea() {
     return area;
 }
 
+appcore::LayoutRect CMainViewCreation::Area() {
+    const RECT area = FreeClientArea();
+    return {area.left, area.top, area.right, std::max(area.top, area.bottom)};
+}
+
 void CMainViewCreation::LayoutClient() {
-    auto found = views_.find(shownView_);
-    if (found == views_.end() || !found->second) return;
-    RECT area = FreeClientArea();
-    if (area.bottom < area.top) area.bottom = area.top;
-    found->second->Move(area);
+    if (!split_.created || !window_) return;
+    const appcore::LayoutRect area = Area();
+    // While the user drags a window edge the rows keep their sizes; the
+    // end of the move recalculates them.
+    const bool leftButtonDown = drag_ == Drag::None && (GetKeyState(VK_LBUTTON) & 0x8000) != 0;
+    // The frame is created hidden: its size means nothing to the user until
+    // it is shown, so the stored preview height is read at the first layout
+    // of a visible window.
+    const bool reload = split_.reloadPreview;
+    appcore::RecalculateRows(split_, area.Height(),
+                             platform::AppSettings().ReadNumber(setting::kPreviewPaneCy, 0), leftButtonDown);
+    if (reload && !IsWindowVisible(window_)) split_.reloadPreview = true;
+    PlaceWindows();
+}
+
+void CMainViewCreation::PlaceWindows() {
+    panes_ = appcore::PlacePanes(split_, Area());
+    const auto move = [](HWND window, const appcore::LayoutRect& r) {
+        if (window) MoveWindow(window, r.left, r.top, r.Width(), r.Height(), TRUE);
+    };
+    move(taskPane_.Window(), panes_.taskPane);
+    move(preview_.Window(), panes_.preview);
+    if (auto found = views_.find(shownView_); found != views_.end() && found->second)
+        found->second->Move(RECT{panes_.list.left, panes_.list.top, panes_.list.right, panes_.list.bottom});
+    // The bars are the frame's own surface.
+    const RECT column{panes_.columnBar.left, panes_.columnBar.top, panes_.columnBar.right, panes_.columnBar.bottom};
+    const RECT row{panes_.rowBar.left, panes_.rowBar.top, panes_.rowBar.right, panes_.rowBar.bottom};
+    InvalidateRect(window_, &column, TRUE);
+    InvalidateRect(window_, &row, TRUE);
+}
+
+CMainViewCreation::Drag CMainViewCreation::BarAt(int x, int y) {
+    if (!split_.created) return Drag::None;
+    if (panes_.columnBar.Contains(x, y)) return Drag::Column;
+    if (panes_.rowBar.Contains(x, y)) return Drag::Row;
+    return Drag::None;
+}
+
+void CMainViewCreation::OnBarDrag(int x, int y, bool drop) {
+    const appcore::LayoutRect area = Area();
+    if (drag_ == Drag::Column) appcore::DropColumnBar(split_, area.Width(), x - area.left - dragOffset_);
+    else if (drag_ == Drag::Row) appcore::DropRowBar(split_, area.Height(), y - area.top - dragOffset_);
+    PlaceWindows();
+    if (drop) {
+        drag_ = Drag::None;
+        if (GetCapture() == window_) ReleaseCapture();
+    }
+}
+
+void CMainViewCreation::ShowSelection() {
+    selectionPosted_ = false;
+    Views::CListViewEx* view = nullptr;
+    if (auto found = views_.find(shownView_); found != views_.end()) view = found->second.get();
+    preview_.ShowItem(view ? view->SelectedItem() : nullptr);
+}
+
+LRESULT CALLBACK CMainViewCreation::ViewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                                 DWORD_PTR data) {
+    if (message == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header && header->code == LVN_ITEMCHANGED) {
+            const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+            auto* self = reinterpret_cast<CMainViewCreation*>(data);
+            // One notice for a burst of changes (a selection moving is two).
+            if ((change->uChanged & LVIF_STATE) && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED) &&
+                !self->selectionPosted_ && self->window_) {
+                self->selectionPosted_ = PostMessageA(self->window_, kSelectionChanged, 0, 0) != FALSE;
+            }
+        }
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -107,19 +204,80 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (message >= 0xC000) {
         if (message == m.updateItem) {
             // A scan added or changed an item of the watch list: the software
-            // view shows it at once.
+            // view and the counters show it at once.
             ReloadView(ID_VIEW_SOFTWARE);
+            RefreshCounters();
         } else if (message == m.startDriverSearch) {
             ClearView(ID_VIEW_DRIVERS);
         } else if (message == m.endDriverSearch) {
             ReloadView(ID_VIEW_DRIVERS);
+            RefreshCounters();
+        } else if (message == m.htmlCreated) {
+            preview_.OnPageCreated();
         }
-        // The preview pane takes "WM_Varnel10_HtmlCreated"; there is none yet.
         return 0;
     }
     switch (message) {
         case WM_SIZE:
             LayoutClient();
+            return 0;
+        case WM_EXITSIZEMOVE:
+            // The left button is up again: the rows are recalculated.
+            LayoutClient();
+            return CMainRegistration::OnMessage(message, wParam, lParam);
+        case kSelectionChanged:
+            ShowSelection();
+            return 0;
+        case WM_SHOWWINDOW:
+            // Laid out again once the window is visible (see LayoutClient).
+            if (wParam && split_.reloadPreview) PostMessageA(window_, kRelayout, 0, 0);
+            return CMainRegistration::OnMessage(message, wParam, lParam);
+        case kRelayout:
+            LayoutClient();
+            return 0;
+        case WM_ERASEBKGND:
+            // The class background (which the flat toolbar also shows
+            // through), then the bars in the colour of buttons' faces.
+            CMainRegistration::OnMessage(message, wParam, lParam);
+            if (split_.created) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                for (const appcore::LayoutRect& bar : {panes_.columnBar, panes_.rowBar}) {
+                    const RECT r{bar.left, bar.top, bar.right, bar.bottom};
+                    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+                }
+            }
+            return 1;
+        case WM_SETCURSOR:
+            if (reinterpret_cast<HWND>(wParam) == window_ && LOWORD(lParam) == HTCLIENT) {
+                POINT at{};
+                GetCursorPos(&at);
+                ScreenToClient(window_, &at);
+                const Drag bar = drag_ != Drag::None ? drag_ : BarAt(at.x, at.y);
+                if (bar != Drag::None) {
+                    SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(bar == Drag::Column ? 32644 : 32645)));
+                    return TRUE;  // IDC_SIZEWE, IDC_SIZENS
+                }
+            }
+            return CMainRegistration::OnMessage(message, wParam, lParam);
+        case WM_LBUTTONDOWN: {
+            const int x = static_cast<short>(LOWORD(lParam));
+            const int y = static_cast<short>(HIWORD(lParam));
+            drag_ = BarAt(x, y);
+            if (drag_ == Drag::Column) dragOffset_ = x - panes_.columnBar.left;
+            else if (drag_ == Drag::Row) dragOffset_ = y - panes_.rowBar.top;
+            if (drag_ != Drag::None) SetCapture(window_);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (drag_ != Drag::None)
+                OnBarDrag(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), false);
+            return 0;
+        case WM_LBUTTONUP:
+            if (drag_ != Drag::None)
+                OnBarDrag(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), true);
+            return 0;
+        case WM_CAPTURECHANGED:
+            drag_ = Drag::None;
             return 0;
         case WM_DESTROY:
             // The views' controls go with the window: keep their widths first.

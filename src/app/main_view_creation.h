@@ -1,14 +1,18 @@
 // CMainViewCreation: the main window's client area. It owns the program's
 // lists (the watch list and the driver list, loaded from their files, and the
 // in-memory lists of today's updates, the download history and the search
-// results), the list views over them (each created on first use) and their
-// layout in the space the bars leave.
+// results), the list views over them (each created on first use), the task
+// pane and the preview pane, and their layout in the space the bars leave:
+// the task pane column at the left, then the current list above the preview,
+// with splitter bars the user can drag (appcore/frame_layout.h).
 #pragma once
 
 #include <map>
 #include <memory>
 
+#include "app/frame_panes.h"
 #include "app/main_registration.h"
+#include "appcore/frame_layout.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "views/win/list_view_ex.h"
@@ -31,6 +35,15 @@ public:
     Views::CListViewEx* View(unsigned id);
     Views::CListViewEx* CurrentView() { return View(currentView_); }
     unsigned CurrentViewId() const { return currentView_; }
+
+    CTaskPane& TaskPane() { return taskPane_; }
+    CPreviewPane& PreviewPane() { return preview_; }
+    const appcore::SplitterState& Splitter() const { return split_; }
+    // The task pane's counters brought up to date from the lists.
+    void RefreshCounters();
+    // Sent by a view's host when its selection changed: the preview follows.
+    static constexpr UINT kSelectionChanged = WM_APP + 3;
+    static constexpr UINT kRelayout = WM_APP + 4;
 
 protected:
     explicit CMainViewCreation(HINSTANCE instance) : CMainRegistration(instance) {}
@@ -64,10 +77,25 @@ protected:
     std::unique_ptr<VN_ListBase> search_;
 
 private:
+    enum class Drag { None, Column, Row };
+    appcore::LayoutRect Area();
+    void PlaceWindows();
+    Drag BarAt(int x, int y);
+    void OnBarDrag(int x, int y, bool drop);
+    void ShowSelection();
+    static LRESULT CALLBACK ViewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
+
     std::map<unsigned, std::unique_ptr<Views::CListViewEx>> views_;
     unsigned currentView_ = 0;
     unsigned shownView_ = 0;
-    bool clientCreated_ = false;
+    CTaskPane taskPane_;
+    CPreviewPane preview_;
+    appcore::SplitterState split_;
+    appcore::PaneLayout panes_;
+    Drag drag_ = Drag::None;
+    int dragOffset_ = 0;
+    bool selectionPosted_ = false;
 };
 
 }  // namespace app
