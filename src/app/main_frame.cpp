@@ -199,6 +199,7 @@ Views::CListViewEx* CMainFrame::View(unsigned id) {
         views_[id] = nullptr;
         return nullptr;
     }
+    view->workerRunning = [this] { return IsWorkerRunning(); };
     view->Reload();
     return (views_[id] = std::move(view)).get();
 }
@@ -430,8 +431,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
                 found->second->Clear();
         } else if (message == m.endDriverSearch) {
+            // Sent by the worker, which waits: the drivers it found gone are
+            // deleted here, where no view is drawing them.
+            if (drivers_) drivers_->DeleteGoneDrivers();
             if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
                 found->second->Reload();
+            return drivers_ ? 1 : 0;
         }
         // The preview pane takes "WM_Varnel10_HtmlCreated"; there is none yet.
         // The tray callback and the status text belong to the tray.

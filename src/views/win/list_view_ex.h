@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "appcore/commands.h"
@@ -104,6 +105,14 @@ public:
     // shell's "open" verb (tests put recorders in between).
     std::function<bool(const std::string&)> startShown;
     std::function<bool(const std::string&)> openPage;
+    // Whether a scan or check is running over the lists (the frame's
+    // worker); actions that delete items wait for it to end.
+    std::function<bool()> workerRunning;
+
+    // The item context menu of the view, built from its menu resource with
+    // "Uninstall" and a separator before "Report...": the loaded menu (to be
+    // destroyed by the caller) and its popup, or nulls when the view has none.
+    std::pair<HMENU, HMENU> LoadContextMenu() const;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 
@@ -122,6 +131,12 @@ protected:
     LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnListNotify(const NMHDR& header, LRESULT& result) override;
     void OnListPainted(HDC dc) override;
+    void OnContextMenu(POINT at) override;
+    // The list actions that only some views carry out.
+    virtual void AddToWatchList(VN_ItemGrandBase*) {}
+    virtual void Uninstall(VN_ItemGrandBase&) {}
+    virtual void ResetList() {}
+    void ShowProperties(const VN_ItemGrandBase& item) const;
     // The image of a row's first column, or -1 for none.
     virtual int RowImage(const VN_ItemGrandBase&) const { return -1; }
     // Called after Create made the control (image lists and the like).
