@@ -59,7 +59,7 @@ bool CItemPropertiesWnd::Show(HINSTANCE instance, HWND owner, const std::string&
                 g_font = CreateFontIndirectA(&metrics.lfMessageFont);
         }
         g_window = CreateWindowExA(WS_EX_DLGMODALFRAME, kClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
-                                   CW_USEDEFAULT, CW_USEDEFAULT, 560, 340, owner, nullptr, instance, nullptr);
+                                   CW_USEDEFAULT, CW_USEDEFAULT, 500, 290, owner, nullptr, instance, nullptr);
         if (!g_window) return false;
         const WPARAM font = reinterpret_cast<WPARAM>(g_font ? g_font : GetStockObject(DEFAULT_GUI_FONT));
         HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",

@@ -63,10 +63,19 @@ void CWatchListView::AddToWatchList(VN_ItemGrandBase* selected) {
         case viewmodel::AddMode::SelectedItem: {
             // The selected program becomes the user's own: tracked from now
             // on and kept by a reset.
+            VN_WatchItem* item = CWatchListHelper::AsWatchItem(selected);
             VN_WatchItem own;
-            own.CopyFrom(*CWatchListHelper::AsWatchItem(selected));
+            own.CopyFrom(*item);
             own.userAdded = true;
-            list.AddUserItem(own);
+            if (list.FindSameItem(own) == item) {
+                list.AddUserItem(own);
+            } else {
+                // An item the list cannot find by its identity (another entry
+                // matches first, or none does) is marked in place, never
+                // added a second time.
+                item->userAdded = true;
+                list.SetModified();
+            }
             ListChanged();
             return;
         }
