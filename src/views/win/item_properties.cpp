@@ -17,8 +17,8 @@ void Layout(HWND window) {
     GetClientRect(window, &client);
     const int textBottom = client.bottom - kMargin * 2 - kButtonHeight;
     MoveWindow(GetDlgItem(window, kTextId), kMargin, kMargin, client.right - 2 * kMargin, textBottom - kMargin, TRUE);
-    MoveWindow(GetDlgItem(window, IDCANCEL), client.right - kMargin - kButtonWidth, client.bottom - kMargin - kButtonHeight,
-               kButtonWidth, kButtonHeight, TRUE);
+    MoveWindow(GetDlgItem(window, IDCANCEL), client.right - kMargin - kButtonWidth,
+               client.bottom - kMargin - kButtonHeight, kButtonWidth, kButtonHeight, TRUE);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -62,14 +62,13 @@ bool CItemPropertiesWnd::Show(HINSTANCE instance, HWND owner, const std::string&
                                    CW_USEDEFAULT, CW_USEDEFAULT, 500, 290, owner, nullptr, instance, nullptr);
         if (!g_window) return false;
         const WPARAM font = reinterpret_cast<WPARAM>(g_font ? g_font : GetStockObject(DEFAULT_GUI_FONT));
-        HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                                    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
-                                        ES_AUTOVSCROLL,
-                                    0, 0, 0, 0, g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)),
-                                    instance, nullptr);
-        HWND close = CreateWindowExA(0, "BUTTON", "Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0,
-                                     0, 0, g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance,
-                                     nullptr);
+        HWND edit = CreateWindowExA(
+            WS_EX_CLIENTEDGE, "EDIT", "",
+            WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 0, 0,
+            g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTextId)), instance, nullptr);
+        HWND close =
+            CreateWindowExA(0, "BUTTON", "Close", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 0, 0, 0,
+                            g_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), instance, nullptr);
         SendMessageA(edit, WM_SETFONT, font, TRUE);
         SendMessageA(close, WM_SETFONT, font, TRUE);
         // Labels in one column, values in the next.

@@ -63,7 +63,8 @@ bool PumpUntil(Done done, DWORD ms = 20000) {
 
 // An uninstall entry of the test's own under the user's key, deleted at the end.
 struct UninstallEntry {
-    explicit UninstallEntry(const std::string& name) : key("VarnelViewTest-" + std::to_string(GetCurrentProcessId()) + "-" + name) {}
+    explicit UninstallEntry(const std::string& name)
+        : key("VarnelViewTest-" + std::to_string(GetCurrentProcessId()) + "-" + name) {}
     ~UninstallEntry() { RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kUninstallKey) + key).c_str()); }
     void Write(const std::string& displayName, const std::string& command) const {
         HKEY k = nullptr;
@@ -76,7 +77,9 @@ struct UninstallEntry {
                        static_cast<DWORD>(command.size() + 1));
         RegCloseKey(k);
     }
-    bool Exists() const { return testing_app::KeyExists(HKEY_CURRENT_USER, (std::string(kUninstallKey) + key).c_str()); }
+    bool Exists() const {
+        return testing_app::KeyExists(HKEY_CURRENT_USER, (std::string(kUninstallKey) + key).c_str());
+    }
     std::string key;
 };
 

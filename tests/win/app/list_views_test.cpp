@@ -297,7 +297,8 @@ TEST_F(ListViews, TheScannedDemoPrefixInTheSoftwareView) {
             if (name.rfind(prefix, 0) == 0) return true;
         return false;
     };
-    for (const char* program : {"7-Zip", "VLC media player", "Notepad++", "PuTTY"}) EXPECT_TRUE(shows(program)) << program;
+    for (const char* program : {"7-Zip", "VLC media player", "Notepad++", "PuTTY"})
+        EXPECT_TRUE(shows(program)) << program;
     size_t withUpdate = 0;
     for (int row = 0; row < static_cast<int>(names.size()); ++row)
         withUpdate += viewmodel::RowHasUpdate(*view->ItemAt(row));
