@@ -36,6 +36,8 @@ void CMainActions::CreateActions() {
 }
 
 void CMainActions::OnViewCreated(Views::CListViewEx& view) {
+    // Actions that delete items wait for a running scan or check to end.
+    view.workerRunning = [this] { return worker_ && worker_->IsWorkerRunning(); };
     view.startDownload = [this](const std::string& name, const std::string& url) {
         if (!downloads_) return;
         downloads_->Add(name, url);

@@ -210,8 +210,12 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         } else if (message == m.startDriverSearch) {
             ClearView(ID_VIEW_DRIVERS);
         } else if (message == m.endDriverSearch) {
+            // Sent by the worker, which waits: the drivers it found gone are
+            // deleted here, where no view is drawing them.
+            if (drivers_) drivers_->DeleteGoneDrivers();
             ReloadView(ID_VIEW_DRIVERS);
             RefreshCounters();
+            return drivers_ ? 1 : 0;
         } else if (message == m.htmlCreated) {
             preview_.OnPageCreated();
         }

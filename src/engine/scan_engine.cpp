@@ -235,7 +235,11 @@ void VN_ScanEngine::RunCheck() {
     PostSafeProgress(kPhasePrepare, 1);
     // The drivers travel in the same request, so they are searched here, on
     // the worker, before the document is written.
-    scanners::SearchDriversIfEnabled(drivers_);
+    const bool searchDrivers = platform::AppSettings().ReadFlag(setting::kScanDevices, true);
+    if (searchDrivers) PostStartDriverSearch();
+    // Drivers not found again are deleted by the main window (none may be
+    // drawing them there); without one, no view exists and they go here.
+    if (scanners::SearchDriversIfEnabled(drivers_) && !SendEndDriverSearch()) drivers_.DeleteGoneDrivers();
 
     platform::Settings& settings = platform::AppSettings();
     watch_.SetLoginError(std::string());

@@ -43,6 +43,20 @@ bool PostStartDailyUpdates() {
     return PostToMain("*** Error PostStartDailyUpdates:", wmname::kStartDailyUpdates, 0, 0);
 }
 
+bool PostStartDriverSearch() {
+    return PostToMain("*** Error PostStartDriverSearch:", wmname::kStartDriverSearch, 0, 0);
+}
+
+bool SendEndDriverSearch() {
+    try {
+        if (const platform::WindowHandle window = platform::MainWindow())
+            return platform::Notifier().Send(window, platform::RegisterMessage(wmname::kEndDriverSearch), 0, 0) == 1;
+    } catch (...) {
+        vnlog::Write("*** Error SendEndDriverSearch: in catch all block.");
+    }
+    return false;
+}
+
 void SendClearSoftwareView() {
     try {
         if (const platform::WindowHandle window = platform::MainWindow())

@@ -27,6 +27,13 @@ bool PostSafeProgress(int phase, int mark);
 bool PostSafeUpdateComplete(int notify, int success);
 // "WM_Varnel10_StartDailyUpdates" (0, 0).
 bool PostStartDailyUpdates();
+// "WM_Varnel10_StartDriverSearch" (0, 0): the driver view empties.
+bool PostStartDriverSearch();
+// "WM_Varnel10_EndDriverSearch" (0, 0), sent rather than posted: the main
+// window deletes the drivers the search found gone and reloads the driver
+// view while the worker waits, so that neither thread meets an item the
+// other is deleting. True when a main window answered 1 (it deleted them).
+bool SendEndDriverSearch();
 
 // The main window's command that empties the software list view so that it
 // refills as the scan finds items; sent, so the view is empty before the

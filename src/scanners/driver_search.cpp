@@ -114,6 +114,8 @@ void VN_DeviceSearch::UpdateList(Views::CDriverData& list) {
         }
         if (same) {
             same->driverFlag = true;  // the item keeps its own fields
+            // Found again before its deletion came round: present after all.
+            if (same->removed == item_state::kGone) same->removed = item_state::kPresent;
         } else {
             auto item = std::make_unique<VN_DriverItem>();
             item->CopyFrom(*record);
@@ -122,10 +124,13 @@ void VN_DeviceSearch::UpdateList(Views::CDriverData& list) {
         }
     }
     vnlog::Write("  End searching drivers");
-    list.DeleteWhere([](const VN_ItemGrandBase& entry) {
-        const auto* driver = dynamic_cast<const VN_DriverItem*>(&entry);
-        return driver && !driver->driverFlag;
-    });
+    // Drivers not found again are only marked gone here (hidden and not
+    // sent): a view may be drawing them, so the user-interface thread deletes
+    // them (CDriverData::DeleteGoneDrivers).
+    for (VN_ItemGrandBase* entry : list.Snapshot()) {
+        auto* driver = dynamic_cast<VN_DriverItem*>(entry);
+        if (driver && !driver->driverFlag) driver->removed = item_state::kGone;
+    }
 }
 
 int VN_DeviceSearch::GetMatchingRank(const VN_DriverItem& record) {

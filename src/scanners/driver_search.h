@@ -2,7 +2,7 @@
 // installed (through an IDeviceEnumerator: the Setup API on Windows, recorded
 // device data in tests), leaves out the device classes the user excludes, and
 // brings the driver list up to date: drivers found again keep their item, new
-// ones are added, and those no longer present are deleted.
+// ones are added, and those no longer present are marked gone.
 //
 // Also here: the matching rank that the scan document sends with each driver,
 // and the rule that turns a service's "ImagePath" into the driver file.
@@ -78,7 +78,8 @@ public:
     // Runs a complete search over present devices and brings `list` up to
     // date. Logs "Init driver items", "Start searching drivers" and
     // "  End searching drivers". Drivers that were not found again are
-    // deleted. When the device list could not be read at all, the list is
+    // marked gone (removed = 2), for CDriverData::DeleteGoneDrivers to
+    // delete on the user-interface thread. When the device list could not be read at all, the list is
     // left as it was rather than emptied. Answers the scanners' stopped flag,
     // which is always false: the search cannot be stopped part way.
     bool SearchDrivers(Views::CDriverData& list);

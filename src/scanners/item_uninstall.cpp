@@ -11,6 +11,10 @@ UninstallOutcome UninstallItem(VN_WatchList& list, VN_WatchItem& item, const VN_
     // A command that cannot start still leads to the test: an entry whose
     // uninstaller has already been removed may name a product that is gone.
     VN_UninstallString::RunUninstallCommand(item.uninstallString, runner);
+    return MarkIfUninstalled(list, item, sources);
+}
+
+UninstallOutcome MarkIfUninstalled(VN_WatchList& list, VN_WatchItem& item, const RegScan::ProductSources& sources) {
     if (RegScan::IsProductInstalled(item.keyName, sources)) return UninstallOutcome::StillInstalled;
     list.MarkGroupGone(item.productGuid);
     item.removed = item_state::kGone;

@@ -28,4 +28,11 @@ UninstallOutcome UninstallItem(VN_WatchList& list, VN_WatchItem& item,
                                const VN_UninstallString::CommandRunner& runner = {},
                                const RegScan::ProductSources& sources = RegScan::PlatformProductSources());
 
+// The second half of UninstallItem, for a caller that ran the command itself
+// (the views run it on a thread of its own and come back here on the
+// user-interface thread when it ended): asks whether the item's product is
+// still installed and marks the item and its group gone when it is not.
+UninstallOutcome MarkIfUninstalled(VN_WatchList& list, VN_WatchItem& item,
+                                   const RegScan::ProductSources& sources = RegScan::PlatformProductSources());
+
 }  // namespace scanners

@@ -324,15 +324,16 @@ std::string TargetPath(const VN_ItemGrandBase& item) {
     return std::string();
 }
 
-ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* selected, bool showUntracked) {
+ActionUi ListActionState(ViewKind kind, int action, const ActionContext& context) {
     ActionUi ui;
+    const VN_ItemGrandBase* selected = context.selected;
     const VN_UpdatedItem* updated = selected ? AsUpdated(*selected) : nullptr;
     const bool software = kind == ViewKind::Software;
     const bool softwareOrDrivers = software || kind == ViewKind::Drivers;
     switch (action) {
         case kUntrackedItems:
             ui.enabled = softwareOrDrivers;
-            ui.checked = softwareOrDrivers && showUntracked;
+            ui.checked = softwareOrDrivers && context.showUntracked;
             break;
         case kReadMore: ui.enabled = softwareOrDrivers && selected && !ProductPage(*selected).empty(); break;
         case kDownload: ui.enabled = DownloadEnabled(kind, selected); break;
@@ -342,9 +343,94 @@ ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* sele
             ui.enabled = (software || kind == ViewKind::History) && selected && !TargetPath(*selected).empty();
             break;
         case kRemoveFromWatchList: ui.enabled = software && updated != nullptr; break;
+        case kProperties: ui.enabled = selected != nullptr; break;
+        case kAddToWatchList: ui.enabled = AddToWatchListMode(kind, selected) != AddMode::None; break;
+        case kUninstall:
+            // One uninstaller at a time: the command waits for the one running.
+            ui.enabled = software && selected && !context.uninstallRunning && !UninstallCommand(*selected).empty();
+            break;
+        case kReset:
+            // The reset deletes items: never while a scan is using them.
+            ui.enabled = software && context.listHoldsItems && !context.workerRunning;
+            break;
         default: break;
     }
     return ui;
+}
+
+AddMode AddToWatchListMode(ViewKind kind, const VN_ItemGrandBase* selected) {
+    if (kind != ViewKind::Software) return AddMode::None;
+    const auto* watch = dynamic_cast<const VN_WatchItem*>(selected);
+    return watch && !watch->userAdded ? AddMode::SelectedItem : AddMode::PickFile;
+}
+
+std::string UninstallCommand(const VN_ItemGrandBase& item) {
+    const auto* watch = dynamic_cast<const VN_WatchItem*>(&item);
+    return watch ? textutil::Trim(watch->uninstallString) : std::string();
+}
+
+std::vector<std::pair<std::string, std::string>> ItemProperties(ViewKind kind, const VN_ItemGrandBase& item) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    auto add = [&lines](const char* label, const std::string& value) {
+        if (!value.empty()) lines.emplace_back(label, value);
+    };
+    const std::vector<std::string> texts = RowTexts(kind, item);
+    const ViewDefinition& definition = Definition(kind);
+    // The row's own columns first, as the list shows them (the driver view's
+    // two state marks are said in words below).
+    for (size_t i = 0; i < texts.size() && i < definition.columns.size(); ++i) {
+        if (kind == ViewKind::Drivers && i >= 2) break;
+        add(definition.columns[i].title, texts[i]);
+    }
+    if (const VN_UpdatedItem* updated = AsUpdated(item)) {
+        std::string state;
+        if (updated->skipped) state = "Update skipped";
+        else if (updated->outdated) state = "Update available";
+        else if (!updated->GetCurrentVers().empty()) state = "Up to date";
+        else state = "Not known to the update service";
+        add("Status", state);
+    }
+    if (const auto* watch = dynamic_cast<const VN_WatchItem*>(&item)) {
+        add("Publisher", watch->packageName);
+        add("Description", watch->fileDesc);
+        add("Program", watch->targetName);
+        add("Uninstall command", watch->uninstallString);
+        add("Registry key", watch->keyName);
+        add("Product code", watch->productGuid);
+        add("Product page", watch->productUrl);
+        add("Added by", watch->userAdded ? "you" : "the scan");
+    } else if (const auto* driver = dynamic_cast<const VN_DriverItem*>(&item)) {
+        add("Device", driver->deviceDesc);
+        add("Provider", driver->driverProvider);
+        add("Driver version", driver->driverVersion);
+        add("Driver date", driver->driverDate);
+        add("Driver file", driver->files);
+        add("Hardware ID", driver->matchingDeviceId);
+        add("Product page", driver->productUrl);
+    } else if (const auto* daily = dynamic_cast<const VN_DailyItem*>(&item); daily && daily->catalogItem) {
+        add("Category", daily->catalogItem->category);
+        add("Platform", daily->catalogItem->osCompatibility);
+        add("About", daily->catalogItem->shortDescription);
+    } else if (const auto* search = dynamic_cast<const CSearchRow*>(&item); search && search->catalogItem) {
+        add("Category", search->catalogItem->category);
+        add("Platform", search->catalogItem->osCompatibility);
+        add("About", search->catalogItem->shortDescription);
+    } else if (const auto* history = dynamic_cast<const dlmgr::CHistoryItem*>(&item)) {
+        add("Address", history->Url);
+        add("Message", history->Message);
+    }
+    return lines;
+}
+
+std::string ItemPropertiesText(ViewKind kind, const VN_ItemGrandBase& item) {
+    std::string text;
+    for (const auto& [label, value] : ItemProperties(kind, item)) text += label + ":\t" + value + "\r\n";
+    return text;
+}
+
+int UninstallInsertPosition(int reportPosition, int uninstallPosition) {
+    if (reportPosition < 0 || reportPosition >= 20 || uninstallPosition >= 0) return -1;
+    return reportPosition;
 }
 
 bool ApplyItemAction(int action, VN_ItemGrandBase& item) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "inventory/catalog_item.h"
@@ -110,10 +111,44 @@ struct ActionUi {
     bool checked = false;
 };
 
-// Whether a list action can run in the view on the selected item (null for
-// none), and whether it is check-marked. Actions this build does not carry
-// out yet answer disabled.
-ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* selected, bool showUntracked);
+// What the enabling of a list action depends on besides the view.
+struct ActionContext {
+    const VN_ItemGrandBase* selected = nullptr;  // the selected row's item, or null
+    bool showUntracked = false;
+    bool listHoldsItems = false;    // the view's list holds any item at all
+    bool workerRunning = false;     // a scan or check is running over the lists
+    bool uninstallRunning = false;  // an uninstaller started from a view has not ended
+};
+
+// Whether a list action can run in the view, and whether it is check-marked.
+// Actions this build does not carry out answer disabled.
+ActionUi ListActionState(ViewKind kind, int action, const ActionContext& context);
+inline ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* selected, bool showUntracked) {
+    ActionContext context;
+    context.selected = selected;
+    context.showUntracked = showUntracked;
+    return ListActionState(kind, action, context);
+}
+
+// What "Add to my Watch List" does in the view: nothing (the catalogue views
+// have no add of their own yet), make the selected program the user's own
+// (an untracked program the user wants to follow), or ask for a program file
+// (the add-application dialog).
+enum class AddMode { None, SelectedItem, PickFile };
+AddMode AddToWatchListMode(ViewKind kind, const VN_ItemGrandBase* selected);
+
+// The item's uninstall command as it is run: trimmed; empty when there is none.
+std::string UninstallCommand(const VN_ItemGrandBase& item);
+
+// The "Properties" of an item: label and value pairs, values never empty.
+std::vector<std::pair<std::string, std::string>> ItemProperties(ViewKind kind, const VN_ItemGrandBase& item);
+// The same as one text, a "label:\tvalue" line each, lines ended by "\r\n".
+std::string ItemPropertiesText(ViewKind kind, const VN_ItemGrandBase& item);
+
+// The item context menu: where "Uninstall" and a separator go, given the
+// positions of the menu's "Report..." entry (-1 when it has none) and of an
+// "Uninstall" entry it already holds (-1 when none). -1: insert nothing.
+int UninstallInsertPosition(int reportPosition, int uninstallPosition);
 // Skip Version, Unskip Version and Remove from my Watch List change the item
 // itself; true when it changed (the list is then saved).
 bool ApplyItemAction(int action, VN_ItemGrandBase& item);

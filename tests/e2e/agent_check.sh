@@ -261,6 +261,15 @@ elif [ "$mode" = check ]; then
         has "Check complete: " || fail "no completion notice reached the main window"
     fi
     files_whole
+    # The software view over what this run found, drawn as a user sees it
+    # (screenshots/software_view_scanned.png).
+    shot="$build/screenshots/software_view_scanned.png"
+    rm -f "$shot"
+    VARNEL_SCANNED_DB=$("$WINE" winepath -w "$data/varnel.db" 2>/dev/null | tr -d '\r') \
+        "$WINE" "$build/win/tests/win/win_app.exe" --gtest_color=no \
+        --gtest_filter=ListViews.TheScannedDemoPrefixInTheSoftwareView >"$tmp/view.out" 2>&1 ||
+        { fail "the scanned software view did not pass:"; grep -v ':fixme:' "$tmp/view.out" | tail -n 20; }
+    [ -s "$shot" ] || fail "no software_view_scanned.png"
 else
     wait_log "Start checking for updates" 180 || fail "the check did not start within 180 s"
     sleep 1

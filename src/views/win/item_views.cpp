@@ -3,6 +3,11 @@
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
+#include "scanners/item_uninstall.h"
+#include "scanners/program_discovery.h"
+#include "views/win/uninstall_runner.h"
+
+#include <commdlg.h>
 
 namespace Views {
 
@@ -31,7 +36,115 @@ VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dyn
 
 // -------------------------------------------------------------- CWatchListView
 
-CWatchListView::CWatchListView(VN_WatchList& list) : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {}
+CWatchListView::CWatchListView(VN_WatchList& list) : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {
+    pickProgramFile = [this]() -> std::string {
+        char path[MAX_PATH] = {};
+        OPENFILENAMEA dialog{};
+        dialog.lStructSize = sizeof dialog;
+        dialog.hwndOwner = host_ ? GetParent(host_) : nullptr;
+        dialog.lpstrFilter = "Programs (*.exe;*.lnk)\0*.exe;*.lnk\0All Files (*.*)\0*.*\0";
+        dialog.lpstrFile = path;
+        dialog.nMaxFile = sizeof path;
+        dialog.lpstrTitle = "Add to my Watch List";
+        dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NODEREFERENCELINKS;
+        return GetOpenFileNameA(&dialog) ? std::string(path) : std::string();
+    };
+}
+
+void CWatchListView::ListChanged() {
+    helper_.List().SyncGroupVars();
+    helper_.List().Save();
+    Reload();
+}
+
+void CWatchListView::AddToWatchList(VN_ItemGrandBase* selected) {
+    VN_WatchList& list = helper_.List();
+    switch (viewmodel::AddToWatchListMode(kind_, selected)) {
+        case viewmodel::AddMode::SelectedItem: {
+            // The selected program becomes the user's own: tracked from now
+            // on and kept by a reset.
+            VN_WatchItem* item = CWatchListHelper::AsWatchItem(selected);
+            VN_WatchItem own;
+            own.CopyFrom(*item);
+            own.userAdded = true;
+            if (list.FindSameItem(own) == item) {
+                list.AddUserItem(own);
+            } else {
+                // An item the list cannot find by its identity (another entry
+                // matches first, or none does) is marked in place, never
+                // added a second time.
+                item->userAdded = true;
+                list.SetModified();
+            }
+            ListChanged();
+            return;
+        }
+        case viewmodel::AddMode::PickFile: {
+            const std::string path = pickProgramFile ? pickProgramFile() : std::string();
+            if (path.empty()) return;
+            // Refusals are reported by the manual add itself.
+            if (scanners::AddUserApplication(list, path) == 0) ListChanged();
+            return;
+        }
+        case viewmodel::AddMode::None: return;
+    }
+}
+
+void CWatchListView::Uninstall(VN_ItemGrandBase& item) {
+    VN_WatchItem* watch = CWatchListHelper::AsWatchItem(&item);
+    if (!watch || CUninstallRunner::Busy()) return;
+    PendingUninstall pending{watch, watch->keyName, viewmodel::UninstallCommand(item)};
+    if (pending.command.empty()) return;
+    vnlog::Write("Uninstall: " + pending.command);
+    if (CUninstallRunner::Start(pending.command, host_, kUninstallEnded)) pending_ = std::move(pending);
+}
+
+void CWatchListView::FinishUninstall() {
+    const PendingUninstall pending = std::move(pending_);
+    pending_ = PendingUninstall{};
+    if (!pending.item) return;
+    // The list may have changed while the uninstaller ran (a scan adds and
+    // deletes entries): the item counts only when it is still in the list.
+    VN_WatchList& list = helper_.List();
+    VN_WatchItem* item = nullptr;
+    for (VN_WatchItem* entry : list.WatchItems()) {
+        if (entry == pending.item && entry->keyName == pending.keyName) {
+            item = entry;
+            break;
+        }
+    }
+    if (!item && !pending.keyName.empty()) {
+        for (VN_WatchItem* entry : list.WatchItems()) {
+            if (entry->keyName == pending.keyName && entry->removed == item_state::kPresent) {
+                item = entry;
+                break;
+            }
+        }
+    }
+    bool gone = false;
+    if (item && scanners::MarkIfUninstalled(list, *item) == scanners::UninstallOutcome::Gone) {
+        gone = true;
+        vnlog::Write("Uninstalled: " + item->GetDisplayName(false));
+        ListChanged();
+    }
+    if (uninstallFinished) uninstallFinished(gone);
+}
+
+LRESULT CWatchListView::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kUninstallEnded) {
+        FinishUninstall();
+        return 0;
+    }
+    return CListViewEx::OnHostMessage(message, wParam, lParam);
+}
+
+void CWatchListView::ResetList() {
+    // Everything the scans found goes; the programs the user added stay.
+    // The rows go first: they point at the items about to be deleted.
+    Clear();
+    helper_.List().ClearNonUserItems();
+    ListChanged();
+}
 
 // ----------------------------------------------------------------- CDriverView
 

@@ -4,6 +4,7 @@
 // the search results.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,11 +32,40 @@ private:
 
 class CWatchListView : public CListViewEx {
 public:
+    // Posted to the view's host window by the uninstall thread when the
+    // uninstaller has ended.
+    static constexpr UINT kUninstallEnded = WM_APP + 11;
+
     explicit CWatchListView(VN_WatchList& list);
     const CWatchListHelper& Helper() const { return helper_; }
 
+    // The add-application dialog: answers the program file or shortcut the
+    // user picked, empty when cancelled (tests put a chooser in between).
+    std::function<std::string()> pickProgramFile;
+    // Called on the user-interface thread when an uninstall this view
+    // started has been dealt with: the item was marked gone (true) or stays.
+    std::function<void(bool gone)> uninstallFinished;
+
+protected:
+    LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void AddToWatchList(VN_ItemGrandBase* selected) override;
+    void Uninstall(VN_ItemGrandBase& item) override;
+    void ResetList() override;
+
 private:
+    // The uninstall that runs: the item and what finds it again should the
+    // list have changed meanwhile.
+    struct PendingUninstall {
+        VN_WatchItem* item = nullptr;
+        std::string keyName;
+        std::string command;
+    };
+    void FinishUninstall();
+    // The list changed through the view: group state, file and rows.
+    void ListChanged();
+
     CWatchListHelper helper_;
+    PendingUninstall pending_;
 };
 
 class CDriverView : public CListViewEx {

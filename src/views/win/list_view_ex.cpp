@@ -9,6 +9,9 @@
 #include "platform/log.h"
 #include "platform/settings.h"
 #include "viewmodel/download_action.h"
+#include "resource.h"
+#include "views/win/item_properties.h"
+#include "views/win/uninstall_runner.h"
 
 namespace Views {
 
@@ -197,6 +200,14 @@ void CListViewEx::DoAction(int index) {
         case viewmodel::kFindTarget:
             if (item) startShown(viewmodel::FindTargetCommand(viewmodel::TargetPath(*item)));
             return;
+        case viewmodel::kProperties:
+            if (item) ShowProperties(*item);
+            return;
+        case viewmodel::kAddToWatchList: AddToWatchList(item); return;
+        case viewmodel::kUninstall:
+            if (item) Uninstall(*item);
+            return;
+        case viewmodel::kReset: ResetList(); return;
         case viewmodel::kSkipVersion:
         case viewmodel::kUnskipVersion:
         case viewmodel::kRemoveFromWatchList:
@@ -220,11 +231,81 @@ void CListViewEx::Download(const VN_ItemGrandBase& item) {
 }
 
 appcore::CommandUi CListViewEx::ActionState(int index) const {
-    const viewmodel::ActionUi state = viewmodel::ListActionState(kind_, index, SelectedItem(), showUntracked_);
+    viewmodel::ActionContext context;
+    context.selected = SelectedItem();
+    context.showUntracked = showUntracked_;
+    context.listHoldsItems = data_.GetCount() > 0;
+    context.workerRunning = workerRunning && workerRunning();
+    context.uninstallRunning = CUninstallRunner::Busy();
+    const viewmodel::ActionUi state = viewmodel::ListActionState(kind_, index, context);
     appcore::CommandUi ui;
     ui.enabled = state.enabled;
     ui.checked = state.checked;
     return ui;
+}
+
+void CListViewEx::ShowProperties(const VN_ItemGrandBase& item) const {
+    const std::vector<std::string> texts = viewmodel::RowTexts(kind_, item);
+    // The name column: the second in the driver view (after the class).
+    const size_t nameColumn = kind_ == viewmodel::ViewKind::Drivers ? 1 : 0;
+    const std::string name = nameColumn < texts.size() ? texts[nameColumn] : std::string();
+    const std::string title = (name.empty() ? std::string("Item") : name) + " Properties";
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(host_, GWLP_HINSTANCE));
+    CItemPropertiesWnd::Show(instance, GetParent(host_), title, viewmodel::ItemPropertiesText(kind_, item));
+}
+
+std::pair<HMENU, HMENU> CListViewEx::LoadContextMenu() const {
+    int id = 0;
+    switch (kind_) {
+        case viewmodel::ViewKind::Software: id = IDR_SOFTWARE_MENU; break;
+        case viewmodel::ViewKind::Drivers: id = IDR_DRIVER_MENU; break;
+        case viewmodel::ViewKind::Daily: id = IDR_DAILY_MENU; break;
+        case viewmodel::ViewKind::History: id = IDR_HISTORY_MENU; break;
+        case viewmodel::ViewKind::Search: id = IDR_SEARCH_MENU; break;
+    }
+    const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(host_, GWLP_HINSTANCE));
+    HMENU menu = LoadMenuA(instance, MAKEINTRESOURCEA(id));
+    HMENU popup = menu ? GetSubMenu(menu, 0) : nullptr;
+    if (!popup) {
+        if (menu) DestroyMenu(menu);
+        return {nullptr, nullptr};
+    }
+    int report = -1, uninstall = -1;
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) {
+        const UINT command = GetMenuItemID(popup, i);
+        if (command == ID_LA_REPORT && report < 0) report = i;
+        if (command == ID_LA_UNINSTALL && uninstall < 0) uninstall = i;
+    }
+    const int at = viewmodel::UninstallInsertPosition(report, uninstall);
+    if (at >= 0) {
+        InsertMenuA(popup, static_cast<UINT>(at), MF_BYPOSITION | MF_STRING, ID_LA_UNINSTALL, "Uninstall");
+        InsertMenuA(popup, static_cast<UINT>(at + 1), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    }
+    return {menu, popup};
+}
+
+void CListViewEx::OnContextMenu(POINT at) {
+    HWND control = list_;
+    if (!control) return;
+    if (at.x == -1 && at.y == -1) {
+        // From the keyboard: below the selected row, else at the list's corner.
+        RECT row{};
+        row.left = LVIR_LABEL;
+        const int selected =
+            static_cast<int>(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        if (selected < 0 || !SendMessageA(control, LVM_GETITEMRECT, selected, reinterpret_cast<LPARAM>(&row)))
+            row = RECT{0, 0, 0, 0};
+        at = POINT{row.left + 8, row.bottom};
+        ClientToScreen(control, &at);
+    }
+    const auto [menu, popup] = LoadContextMenu();
+    if (!popup) return;
+    // The frame owns the menu: it enables the items as the menu opens (the
+    // list actions through this view) and receives the chosen command.
+    HWND frame = GetParent(host_);
+    SetForegroundWindow(frame);
+    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, frame, nullptr);
+    DestroyMenu(menu);
 }
 
 CListViewEx::~CListViewEx() {

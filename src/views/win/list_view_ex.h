@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "appcore/commands.h"
@@ -107,6 +108,14 @@ public:
     // Hands a direct download (name, address) to the download manager and
     // shows it; unset, "Download" opens product pages only.
     std::function<void(const std::string&, const std::string&)> startDownload;
+    // Whether a scan or check is running over the lists (the frame's
+    // worker); actions that delete items wait for it to end.
+    std::function<bool()> workerRunning;
+
+    // The item context menu of the view, built from its menu resource with
+    // "Uninstall" and a separator before "Report...": the loaded menu (to be
+    // destroyed by the caller) and its popup, or nulls when the view has none.
+    std::pair<HMENU, HMENU> LoadContextMenu() const;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 
@@ -125,6 +134,12 @@ protected:
     LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     bool OnListNotify(const NMHDR& header, LRESULT& result) override;
     void OnListPainted(HDC dc) override;
+    void OnContextMenu(POINT at) override;
+    // The list actions that only some views carry out.
+    virtual void AddToWatchList(VN_ItemGrandBase*) {}
+    virtual void Uninstall(VN_ItemGrandBase&) {}
+    virtual void ResetList() {}
+    void ShowProperties(const VN_ItemGrandBase& item) const;
     // The image of a row's first column, or -1 for none.
     virtual int RowImage(const VN_ItemGrandBase&) const { return -1; }
     // Called after Create made the control (image lists and the like).

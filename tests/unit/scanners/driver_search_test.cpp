@@ -227,6 +227,13 @@ TEST_F(DriverSearch, ChangedDriversReplaceTheirOldItemsAndGoneDevicesLeave) {
     devices.pop_back();  // the mouse was unplugged
     Search(list, devices);
 
+    // The search (a worker) only marks the old display and hub drivers and
+    // the mouse gone; the user-interface thread deletes them, where no view
+    // can be drawing them.
+    ASSERT_EQ(list.GetCount(), 6u);
+    EXPECT_EQ(list.GetDriverAt(0)->removed, item_state::kPresent);
+    EXPECT_EQ(list.GetDriverAt(3)->removed, item_state::kGone);
+    EXPECT_EQ(list.DeleteGoneDrivers(), 3u);
     ASSERT_EQ(list.GetCount(), 3u);
     EXPECT_EQ(Classes(list), (std::vector<std::string>{"Net", "Display", "USB"}));
     EXPECT_EQ(list.GetDriverAt(1)->driverVersion, "27.21.14.5671");
@@ -259,7 +266,14 @@ TEST_F(DriverSearch, AnUnreadableDeviceListKeepsTheList) {
     // An empty but readable device list does remove every driver.
     const scanners::DriverRecords none;
     Search(list, none);
-    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(list.GetCount(), 4u);
+    // Plugged in again before the deletion came round, a driver is present after all.
+    scanners::DriverRecords mouseOnly;
+    mouseOnly.push_back(std::move(DesktopDevices().back()));
+    Search(list, mouseOnly);
+    EXPECT_EQ(list.GetDriverAt(3)->removed, item_state::kPresent);
+    EXPECT_EQ(list.DeleteGoneDrivers(), 3u);
+    EXPECT_EQ(Classes(list), std::vector<std::string>{"Mouse"});
 }
 
 TEST_F(DriverSearch, RecordsWithoutAClassNeverEnterTheList) {

@@ -137,6 +137,78 @@ TEST(ListRows, ListActionsFollowTheSelectedItem) {
     EXPECT_EQ(item.removed, item_state::kRemovedByUser);
 }
 
+TEST(ListRows, PropertiesAddUninstallAndResetHaveTheirOwnConditions) {
+    using viewmodel::ListActionState;
+    VN_WatchItem item;
+    item.SetProgName("Zip Tool");
+    item.uninstallString = "  \"C:\\Zip Tool\\unins.exe\" /S ";
+    viewmodel::ActionContext context;
+    context.listHoldsItems = true;
+    auto enabled = [&](ViewKind kind, int action) { return ListActionState(kind, action, context).enabled; };
+
+    // Nothing selected: no properties, no uninstall; a program file can still be added.
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kProperties));
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kUninstall));
+    EXPECT_EQ(viewmodel::AddToWatchListMode(ViewKind::Software, nullptr), viewmodel::AddMode::PickFile);
+    EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kAddToWatchList));
+    EXPECT_FALSE(enabled(ViewKind::Search, viewmodel::kAddToWatchList)) << "no catalogue add yet";
+
+    context.selected = &item;
+    EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kProperties));
+    EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kUninstall));
+    EXPECT_EQ(viewmodel::UninstallCommand(item), "\"C:\\Zip Tool\\unins.exe\" /S");
+    EXPECT_EQ(viewmodel::AddToWatchListMode(ViewKind::Software, &item), viewmodel::AddMode::SelectedItem);
+    item.userAdded = true;
+    EXPECT_EQ(viewmodel::AddToWatchListMode(ViewKind::Software, &item), viewmodel::AddMode::PickFile);
+
+    // One uninstaller at a time, and only where there is a command.
+    context.uninstallRunning = true;
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kUninstall));
+    context.uninstallRunning = false;
+    EXPECT_FALSE(enabled(ViewKind::Drivers, viewmodel::kUninstall));
+    item.uninstallString = "   ";
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kUninstall));
+
+    // The reset deletes items: a list with items, and no scan using them.
+    EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kReset));
+    context.workerRunning = true;
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kReset));
+    context.workerRunning = false;
+    context.listHoldsItems = false;
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kReset));
+}
+
+TEST(ListRows, PropertiesSayWhatIsKnownAndLeaveOutTheRest) {
+    VN_WatchItem item;
+    item.SetProgName("Zip Tool");
+    item.installedVers = "1.0";
+    item.SetCurrentVers("2.0");
+    item.outdated = true;
+    item.targetName = "C:\\Tools\\zt.exe";
+    EXPECT_EQ(viewmodel::ItemPropertiesText(ViewKind::Software, item),
+              "Name:\tZip Tool\r\nMy Version:\t1.0\r\nCurrent Version:\t2.0\r\nStatus:\tUpdate available\r\n"
+              "Program:\tC:\\Tools\\zt.exe\r\nAdded by:\tthe scan\r\n");
+    VN_DriverItem driver;
+    driver.deviceClass = "Net";
+    driver.driverDesc = "Network Adapter";
+    driver.driverVersion = "10.1";
+    const auto lines = viewmodel::ItemProperties(ViewKind::Drivers, driver);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], (std::pair<std::string, std::string>{"Class", "Net"}));
+    EXPECT_EQ(lines[1].second, "Network Adapter");
+    EXPECT_EQ(lines[2], (std::pair<std::string, std::string>{"Status", "Not known to the update service"}));
+    EXPECT_EQ(lines[3], (std::pair<std::string, std::string>{"Driver version", "10.1"}));
+}
+
+TEST(ListRows, UninstallGoesBeforeAReportEntryNearTheTop) {
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(11, -1), 11);
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(0, -1), 0);
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(19, -1), 19);
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(20, -1), -1) << "only below position 20";
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(-1, -1), -1) << "no report entry";
+    EXPECT_EQ(viewmodel::UninstallInsertPosition(5, 3), -1) << "the menu holds one already";
+}
+
 TEST(ListRows, EmptyListTextsTellResetFromUntracked) {
     EXPECT_EQ(viewmodel::EmptyListText(ViewKind::Software, false),
               "Watch List may have been reset, or you may have upgraded Varnel. Click the \x91"

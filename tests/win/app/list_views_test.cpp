@@ -277,4 +277,33 @@ TEST_F(ListViews, TheSoftwareAndDriverViewsAreDrawnForTheUser) {
     Screenshot("list_view_drivers");
 }
 
+// The software view over a watch list the agent made itself: the end-to-end
+// check (tests/e2e/agent_check.sh) scans a prefix with the demo programs
+// installed, lets the demo service mark some out of date, and then runs this
+// case with VARNEL_SCANNED_DB naming the "varnel.db" the agent wrote.
+TEST_F(ListViews, TheScannedDemoPrefixInTheSoftwareView) {
+    char source[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("VARNEL_SCANNED_DB", source, sizeof source))
+        GTEST_SKIP() << "run by the end-to-end check after its scan";
+    const std::string database = folder_.path().string() + "\\varnel.db";
+    ASSERT_TRUE(CopyFileA(source, database.c_str(), FALSE)) << source;
+    CreateFrame();
+    Command(ID_VIEW_SOFTWARE);
+    Views::CListViewEx* view = frame_->CurrentView();
+    ASSERT_NE(view, nullptr);
+    const std::vector<std::string> names = Column(view->List(), 0);
+    auto shows = [&names](const std::string& prefix) {
+        for (const std::string& name : names)
+            if (name.rfind(prefix, 0) == 0) return true;
+        return false;
+    };
+    for (const char* program : {"7-Zip", "VLC media player", "Notepad++", "PuTTY"})
+        EXPECT_TRUE(shows(program)) << program;
+    size_t withUpdate = 0;
+    for (int row = 0; row < static_cast<int>(names.size()); ++row)
+        withUpdate += viewmodel::RowHasUpdate(*view->ItemAt(row));
+    EXPECT_GE(withUpdate, 3u) << "the demo service marks several programs out of date";
+    Screenshot("software_view_scanned");
+}
+
 }  // namespace

@@ -240,9 +240,16 @@ TEST_F(DeviceSearchWin, SearchIsRepeatableAndLeavesOutExcludedClasses) {
     EXPECT_FALSE(scanners::VN_DeviceSearch().SearchDrivers(list));
     EXPECT_EQ(list.Snapshot(), first);
 
-    // The user leaves out HID devices instead: they go, the bus drivers come.
+    // The user leaves out HID devices instead: they go (marked gone by the
+    // search, deleted where no view draws them), the bus drivers come.
     platform::AppSettings().WriteText(setting::kExcludeDeviceClasses, "HIDClass");
     scanners::VN_DeviceSearch().SearchDrivers(list);
+    for (size_t i = 0; i < list.GetCount(); ++i) {
+        if (list.GetDriverAt(i)->deviceClass == "HIDClass") {
+            EXPECT_EQ(list.GetDriverAt(i)->removed, item_state::kGone);
+        }
+    }
+    EXPECT_GT(list.DeleteGoneDrivers(), 0u);
     std::set<std::string> now;
     for (size_t i = 0; i < list.GetCount(); ++i) now.insert(list.GetDriverAt(i)->deviceClass);
     EXPECT_EQ(now.count("HIDClass"), 0u);
