@@ -13,6 +13,7 @@
 #include "platform/string_table.h"
 #include "platform/text.h"
 #include "resource.h"
+#include "viewmodel/report_action.h"
 
 namespace viewmodel {
 
@@ -345,6 +346,7 @@ ActionUi ListActionState(ViewKind kind, int action, const VN_ItemGrandBase* sele
             ui.enabled = (software || kind == ViewKind::History) && selected && !TargetPath(*selected).empty();
             break;
         case kRemoveFromWatchList: ui.enabled = software && updated != nullptr; break;
+        case kReportItem: ui.enabled = ReportActionEnabled(kind, selected); break;
         default: break;
     }
     return ui;
