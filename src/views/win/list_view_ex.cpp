@@ -5,9 +5,11 @@
 
 #include <algorithm>
 
+#include "inventory/guid_item.h"
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
+#include "views/win/item_feedback_dlg.h"
 
 namespace Views {
 
@@ -176,6 +178,9 @@ CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(ki
         CloseHandle(process.hProcess);
         return true;
     };
+    reportItem = [this](VN_UpdatedItem& item) {
+        return CItemFeedbackDlg(GetModuleHandleA(nullptr), item).DoModal(GetAncestor(host_, GA_ROOT));
+    };
     openPage = [](const std::string& address) {
         return reinterpret_cast<INT_PTR>(
                    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
@@ -193,6 +198,12 @@ void CListViewEx::DoAction(int index) {
             return;
         case viewmodel::kFindTarget:
             if (item) startShown(viewmodel::FindTargetCommand(viewmodel::TargetPath(*item)));
+            return;
+        case viewmodel::kReportItem:
+            if (auto* updated = dynamic_cast<VN_UpdatedItem*>(item); updated && reportItem(*updated)) {
+                data_.Save();
+                Reload();
+            }
             return;
         case viewmodel::kSkipVersion:
         case viewmodel::kUnskipVersion:

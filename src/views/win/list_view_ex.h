@@ -28,6 +28,7 @@
 #include <commctrl.h>
 
 class VN_ListBase;
+class VN_UpdatedItem;
 
 namespace Views {
 
@@ -104,6 +105,9 @@ public:
     // shell's "open" verb (tests put recorders in between).
     std::function<bool(const std::string&)> startShown;
     std::function<bool(const std::string&)> openPage;
+    // Opens the report dialog for the item; true when its report changed
+    // (the list is then saved).
+    std::function<bool(VN_UpdatedItem&)> reportItem;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 
