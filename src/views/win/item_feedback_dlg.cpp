@@ -58,9 +58,18 @@ CItemFeedbackDlg::CItemFeedbackDlg(HINSTANCE instance, VN_UpdatedItem& item) : i
 }
 
 CItemFeedbackDlg::~CItemFeedbackDlg() {
-    if (worker_.joinable()) worker_.join();
     if (window_) DestroyWindow(window_);
+    LetWorkerGo();
     if (nameFont_) DeleteObject(nameFont_);
+}
+
+void CItemFeedbackDlg::LetWorkerGo() {
+    // The window went (the program is closing) while the report was on its
+    // way: the worker has its own copy of everything it uses and its word
+    // finds no window, so it is not waited for (a call may take 30 seconds).
+    // The item keeps its report, which the next check sends, should this
+    // call not arrive.
+    if (worker_.joinable()) worker_.detach();
 }
 
 bool CItemFeedbackDlg::Create(HWND owner) {
@@ -94,7 +103,7 @@ bool CItemFeedbackDlg::DoModal(HWND owner) {
     // The owner comes back before the dialog goes, so that it keeps the activation.
     if (disableOwner) EnableWindow(owner, TRUE);
     if (window_) DestroyWindow(window_);
-    if (worker_.joinable()) worker_.join();
+    LetWorkerGo();
     return changed_;
 }
 

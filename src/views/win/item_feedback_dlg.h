@@ -33,7 +33,7 @@ public:
     enum class State { Editing, Sending, Sent, Kept };
 
     CItemFeedbackDlg(HINSTANCE instance, VN_UpdatedItem& item);
-    // Waits for a report still being sent.
+    // Closes the window; a report still on its way finishes on its own.
     ~CItemFeedbackDlg();
     CItemFeedbackDlg(const CItemFeedbackDlg&) = delete;
     CItemFeedbackDlg& operator=(const CItemFeedbackDlg&) = delete;
@@ -59,6 +59,7 @@ private:
     void OnSubmit();
     void OnSendDone(bool sent);
     void SetBusy(bool busy);
+    void LetWorkerGo();
     std::string ControlText(int id) const;
 
     HINSTANCE instance_;
