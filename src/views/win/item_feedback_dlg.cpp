@@ -153,7 +153,24 @@ void CItemFeedbackDlg::OnInit() {
         nameFont_ = CreateFontIndirectA(&face);
         if (nameFont_) SendDlgItemMessageA(window_, IDC_FB_NAME, WM_SETFONT, reinterpret_cast<WPARAM>(nameFont_), 0);
     }
-    item_.ShowIcon(GetDlgItem(window_, IDC_FB_ICON));
+    HWND icon = GetDlgItem(window_, IDC_FB_ICON);
+    item_.ShowIcon(icon);
+    if (!SendMessageA(icon, STM_GETICON, 0, 0)) {
+        // No icon to show (a device class the system draws none for): the
+        // name and the explanation take its place rather than leave a gap.
+        ShowWindow(icon, SW_HIDE);
+        RECT iconArea{};
+        GetWindowRect(icon, &iconArea);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&iconArea), 2);
+        for (int id : {IDC_FB_NAME, IDC_FB_EXPLANATION}) {
+            HWND text = GetDlgItem(window_, id);
+            RECT area{};
+            GetWindowRect(text, &area);
+            MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&area), 2);
+            SetWindowPos(text, nullptr, iconArea.left, area.top, area.right - iconArea.left, area.bottom - area.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
 
     HWND reasons = GetDlgItem(window_, IDC_FB_REASON);
     int selected = 0;

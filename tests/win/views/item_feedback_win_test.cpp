@@ -198,6 +198,8 @@ TEST_F(ItemFeedbackWin, TheDialogShowsTheItemAndRefusesAReportWithoutAReasonOrWi
     // A driver: its own caption, explanation and reasons.
     auto driver = std::make_unique<VN_DriverItem>();
     driver->deviceDesc = "Intel(R) Ethernet Connection I219-V";
+    driver->deviceClass = "Net";
+    driver->classGuid = "{4d36e972-e325-11ce-bfc1-08002be10318}";
     Views::CItemFeedbackDlg driverDialog(GetModuleHandleA(nullptr), *driver);
     ASSERT_TRUE(driverDialog.Create(owner_));
     Pump();
