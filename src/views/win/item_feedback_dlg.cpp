@@ -81,6 +81,8 @@ bool CItemFeedbackDlg::Create(HWND owner) {
         return false;
     }
     ShowWindow(window_, SW_SHOW);
+    // Its owner, the main window, may be hidden: the dialog comes to the front on its own.
+    SetForegroundWindow(window_);
     return true;
 }
 
