@@ -31,7 +31,10 @@ add_library(varnel_xmlrpc STATIC ${flxmlrpc_sources})
 # Ours first: compat.h and an empty config.h in place of the Linux one.
 target_include_directories(varnel_xmlrpc BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/cmake/flxmlrpc)
 target_include_directories(varnel_xmlrpc SYSTEM PUBLIC ${flxmlrpc_dir}/include)
-target_compile_definitions(varnel_xmlrpc PRIVATE _WINDOWS)
+# _WINDOWS makes a socket 64 bits wide (SOCKET) in the library's headers; the
+# code that includes them must see the same, or XmlRpcClient has one size in
+# the library and another where it is made, and a call corrupts its caller's stack.
+target_compile_definitions(varnel_xmlrpc PUBLIC _WINDOWS)
 # Third-party code: its warnings are not ours to fix.
 target_compile_options(varnel_xmlrpc PRIVATE -w)
 target_link_libraries(varnel_xmlrpc PUBLIC ws2_32)

@@ -335,7 +335,7 @@ void VN_ScanEngine::ClearSentReports() {
         bool cleared = false;
         for (VN_ItemGrandBase* entry : list.Snapshot()) {
             auto* item = dynamic_cast<VN_UpdatedItem*>(entry);
-            if (!item || item->reportComments.empty()) continue;
+            if (!item || (item->reportComments.empty() && item->reportReason == 0)) continue;
             item->reportComments.clear();
             item->reportReason = 0;
             cleared = true;

@@ -82,9 +82,11 @@ void Start(std::string& out, int32_t sequence) {
     out += "</Sequence>\n";
 }
 
-// The wrong-item report that waits to go out with the next request.
+// The wrong-item report that waits to go out with the next request: one
+// with comments, or with a reason alone (a report of a reason that needs no
+// comments, which could not be sent at once, must not be lost).
 void PendingReport(std::string& out, const VN_UpdatedItem& item) {
-    if (item.reportComments.empty()) return;
+    if (item.reportComments.empty() && item.reportReason == 0) return;
     out += "\t<submission>\n\t\t<reason>";
     out += ScanDocumentServices().LoadText(item.reportReason);
     out += "</reason>\n\t\t<comments>";

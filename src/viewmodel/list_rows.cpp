@@ -14,6 +14,7 @@
 #include "platform/text.h"
 #include "resource.h"
 #include "viewmodel/download_action.h"
+#include "viewmodel/report_action.h"
 
 namespace viewmodel {
 
@@ -353,6 +354,7 @@ ActionUi ListActionState(ViewKind kind, int action, const ActionContext& context
             // The reset deletes items: never while a scan is using them.
             ui.enabled = software && context.listHoldsItems && !context.workerRunning;
             break;
+        case kReportItem: ui.enabled = ReportActionEnabled(kind, selected); break;
         default: break;
     }
     return ui;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "inventory/guid_item.h"
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
@@ -12,6 +13,7 @@
 #include "resource.h"
 #include "views/win/item_properties.h"
 #include "views/win/uninstall_runner.h"
+#include "views/win/item_feedback_dlg.h"
 
 namespace Views {
 
@@ -180,6 +182,9 @@ CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(ki
         CloseHandle(process.hProcess);
         return true;
     };
+    reportItem = [this](VN_UpdatedItem& item) {
+        return CItemFeedbackDlg(GetModuleHandleA(nullptr), item).DoModal(GetAncestor(host_, GA_ROOT));
+    };
     openPage = [](const std::string& address) {
         return reinterpret_cast<INT_PTR>(
                    ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
@@ -208,6 +213,12 @@ void CListViewEx::DoAction(int index) {
             if (item) Uninstall(*item);
             return;
         case viewmodel::kReset: ResetList(); return;
+        case viewmodel::kReportItem:
+            if (auto* updated = dynamic_cast<VN_UpdatedItem*>(item); updated && reportItem(*updated)) {
+                data_.Save();
+                Reload();
+            }
+            return;
         case viewmodel::kSkipVersion:
         case viewmodel::kUnskipVersion:
         case viewmodel::kRemoveFromWatchList:

@@ -29,6 +29,7 @@
 #include <commctrl.h>
 
 class VN_ListBase;
+class VN_UpdatedItem;
 
 namespace Views {
 
@@ -116,6 +117,9 @@ public:
     // "Uninstall" and a separator before "Report...": the loaded menu (to be
     // destroyed by the caller) and its popup, or nulls when the view has none.
     std::pair<HMENU, HMENU> LoadContextMenu() const;
+    // Opens the report dialog for the item; true when its report changed
+    // (the list is then saved).
+    std::function<bool(VN_UpdatedItem&)> reportItem;
     // Stores the column widths under their settings.
     void SaveColumnWidths() const;
 

@@ -377,3 +377,20 @@ TEST_F(ScanEngine, WrongItemReportsThatWentOutAreClearedAndSaved) {
     reread.Load();
     for (const VN_WatchItem* saved : reread.WatchItems()) EXPECT_TRUE(saved->reportComments.empty());
 }
+
+TEST_F(ScanEngine, AReportOfAReasonWithoutCommentsGoesOutWithTheCheckAndIsCleared) {
+    engine_->Run(engine::WorkerEntry::SearchAllMySoftware);
+    VN_WatchItem* item = Named("Fresh Viewer");
+    ASSERT_NE(item, nullptr);
+    item->reportReason = 183;  // "Product name is incorrect": no comments needed
+    std::string check;
+    const auto respond = service_.respond;
+    service_.respond = [&](const std::string& request) {
+        if (IsCheck(request)) check = request;
+        return respond(request);
+    };
+    engine_->Run(engine::WorkerEntry::CheckForUpdates);
+    EXPECT_NE(check.find("\t<submission>\n\t\t<reason>Product name is incorrect</reason>\n\t\t<comments></comments>\n"),
+              std::string::npos);
+    EXPECT_EQ(item->reportReason, 0);
+}
