@@ -10,6 +10,7 @@
 #include "app/settings_sheet.h"
 #include "appcore/window_placement.h"
 #include "engine/engine_system.h"
+#include "inventory/database.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/clock.h"
@@ -21,6 +22,7 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
+#include "views/search_data.h"
 #include "views/win/item_views.h"
 #include "resource.h"
 #include "service/scan_report.h"
@@ -50,6 +52,7 @@ std::string FormatWithText(const std::string& format, const std::string& argumen
 CMainFrame::~CMainFrame() {
     // The worker uses the lists, the report service and the self-update: it goes first.
     worker_.reset();
+    dailyRefresh_.reset();
     views_.clear();
     downloads_.reset();
     if (reports_) {
@@ -100,9 +103,14 @@ bool CMainFrame::Create() {
     watch_->Init();
     drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
     drivers_->Load();
-    daily_ = std::make_unique<VN_ListBase>();
+    daily_ = std::make_unique<VN_ListBase>(dataFolder + inventory::dbfile::kDailyUpdates);
+    daily_->Load();
     history_ = std::make_unique<VN_ListBase>();
-    search_ = std::make_unique<VN_ListBase>();
+    search_ = std::make_unique<Views::CSearchData>();
+    // Today's updates: refreshed after each check (logic in app/daily_refresh.h).
+    dailyRefresh_ = std::make_unique<CDailyRefresh>(instance_, *daily_, [this] {
+        if (auto found = views_.find(ID_VIEW_DAILY); found != views_.end() && found->second) found->second->Reload();
+    });
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
     // The scan-report service reads "IpapiLink URL", which config.xml (read
@@ -426,6 +434,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             // view shows it at once.
             if (auto found = views_.find(ID_VIEW_SOFTWARE); found != views_.end() && found->second)
                 found->second->Reload();
+        } else if (message == m.startDailyUpdates) {
+            if (dailyRefresh_) dailyRefresh_->Start();
         } else if (message == m.startDriverSearch) {
             if (auto found = views_.find(ID_VIEW_DRIVERS); found != views_.end() && found->second)
                 found->second->Clear();

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "app/daily_refresh.h"
 #include "app/frame_commands.h"
 #include "app/scan_worker.h"
 #include "app/status_bar.h"
@@ -96,6 +97,7 @@ public:
     VN_ListBase* DailyList() { return daily_.get(); }
     VN_ListBase* HistoryList() { return history_.get(); }
     VN_ListBase* SearchList() { return search_.get(); }
+    CDailyRefresh* DailyRefresh() { return dailyRefresh_.get(); }
     // Tray: the icon, its menu and balloons; the status bar.
     CTrayIcon& Tray() { return tray_; }
     CTrayUi& TrayUi() { return trayUi_; }
@@ -163,6 +165,7 @@ private:
     std::unique_ptr<VN_ListBase> history_;
     std::unique_ptr<VN_ListBase> search_;
     std::unique_ptr<CScanWorker> worker_;
+    std::unique_ptr<CDailyRefresh> dailyRefresh_;  // today's updates (app/daily_refresh.h)
     // The scan-report service: installed for the process while the frame lives.
     std::unique_ptr<vnxml::CScanReportService> reports_;
     std::map<unsigned, std::unique_ptr<Views::CListViewEx>> views_;
