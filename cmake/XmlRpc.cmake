@@ -31,7 +31,11 @@ add_library(varnel_xmlrpc STATIC ${flxmlrpc_sources})
 # Ours first: compat.h and an empty config.h in place of the Linux one.
 target_include_directories(varnel_xmlrpc BEFORE PRIVATE ${PROJECT_SOURCE_DIR}/cmake/flxmlrpc)
 target_include_directories(varnel_xmlrpc SYSTEM PUBLIC ${flxmlrpc_dir}/include)
-target_compile_definitions(varnel_xmlrpc PRIVATE _WINDOWS)
+# _WINDOWS sizes the library's socket handle (XmlRpcSocket::Socket, a member
+# of every client) for Winsock: code that includes the headers must see the
+# same definition, or a client it allocates has another layout than the one
+# the library's code fills in.
+target_compile_definitions(varnel_xmlrpc PUBLIC _WINDOWS)
 # Third-party code: its warnings are not ours to fix.
 target_compile_options(varnel_xmlrpc PRIVATE -w)
 target_link_libraries(varnel_xmlrpc PUBLIC ws2_32)

@@ -70,7 +70,8 @@ public:
         ComPtr<IXMLDOMDocument> document = LoadDocument(productDocument);
         ComPtr<IXMLDOMDocument> stylesheet = LoadDocument(kStylesheet);
         ComPtr<IXMLDOMNode> sheetNode;
-        if (FAILED(stylesheet.As(&sheetNode))) throw std::runtime_error("stylesheet");
+        if (FAILED(stylesheet->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(sheetNode.GetAddressOf()))))
+            throw std::runtime_error("stylesheet");
         UniqueBstr html;
         const HRESULT hr = document->transformNode(sheetNode.Get(), html.put());
         if (FAILED(hr)) throw std::runtime_error("the transformation failed");
