@@ -306,6 +306,8 @@ TEST_F(CatalogueWin, AProductPageIsFetchedOnceTransformedByMsxmlAndReused) {
     EXPECT_NE(page.find("Current Version"), std::string::npos) << page;
     EXPECT_NE(page.find("Download"), std::string::npos) << page;
     EXPECT_EQ(LogLines("catalogue: populate " + id), populates + 1);
+    // Kept for win.catalogue.product_page_png, which renders it in Chromium.
+    EXPECT_TRUE(platform::WriteFileAtomically(testing_wine::BuildPath("tests/win/catalogue_product_page.html"), page));
     MSG msg;
     EXPECT_TRUE(PeekMessageA(&msg, frame_->Window(), created, created, PM_REMOVE)) << "HtmlCreated to the main window";
 
