@@ -22,11 +22,11 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
-#include "views/search_data.h"
-#include "views/win/item_views.h"
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
+#include "views/search_data.h"
+#include "views/win/item_views.h"
 
 namespace app {
 namespace {

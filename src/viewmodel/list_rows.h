@@ -122,5 +122,4 @@ std::string ProductPage(const VN_ItemGrandBase& item);
 // The file Find Target selects: a program's path, a download's destination.
 std::string TargetPath(const VN_ItemGrandBase& item);
 
-
 }  // namespace viewmodel

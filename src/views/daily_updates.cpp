@@ -33,8 +33,8 @@ bool FetchFeed(const std::string& url, std::string& body) {
     if (!talker->SetAddress(url) || !talker->Request(false, "GET", std::string_view(), false)) {
         std::string text;
         const uint32_t code = talker->ErrorText(text, 256);
-        vnlog::Write("*** Today's updates: the feed " + url + " could not be fetched (" + std::to_string(code) +
-                     " " + text + ")");
+        vnlog::Write("*** Today's updates: the feed " + url + " could not be fetched (" + std::to_string(code) + " " +
+                     text + ")");
         return false;
     }
     body.assign(talker->Reply());

@@ -78,7 +78,8 @@ void CSearchView::Layout(int width, int height) {
     x += kBoxWidth + kMargin;
     if (button_) MoveWindow(button_, x, top, kButtonWidth, kControlHeight, TRUE);
     x += kButtonWidth + 2 * kMargin;
-    if (status_) MoveWindow(status_, x, top + 4, width > x + kMargin ? width - x - kMargin : 0, kControlHeight - 4, TRUE);
+    if (status_)
+        MoveWindow(status_, x, top + 4, width > x + kMargin ? width - x - kMargin : 0, kControlHeight - 4, TRUE);
     if (list_) MoveWindow(list_, 0, kBarHeight, width, height > kBarHeight ? height - kBarHeight : 0, TRUE);
 }
 
@@ -92,9 +93,7 @@ LRESULT CSearchView::OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     switch (message) {
-        case WM_SIZE:
-            Layout(LOWORD(lParam), HIWORD(lParam));
-            return 0;
+        case WM_SIZE: Layout(LOWORD(lParam), HIWORD(lParam)); return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == kSearchButtonId && HIWORD(wParam) == BN_CLICKED) {
                 Search(BoxText());

@@ -53,8 +53,8 @@ TEST(DailyUpdatesRefresh, OnlyAFeedReadToItsEndReplacesTheListAndItsFile) {
     EXPECT_EQ(posted.recorded().others[0].message, kDone);
 
     // Cut short, malformed, or not fetched at all: the list and the file stay.
-    for (const std::string& broken : {body.substr(0, body.size() - 20), std::string("<recent><day>"),
-                                      std::string("not xml"), std::string()}) {
+    for (const std::string& broken :
+         {body.substr(0, body.size() - 20), std::string("<recent><day>"), std::string("not xml"), std::string()}) {
         body = broken;
         EXPECT_FALSE(run()) << broken;
         EXPECT_EQ(Names(list), (std::vector<std::string>{"1", "2"})) << broken;

@@ -8,10 +8,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
-#include <functional>
 
 #include "service/loopback.h"
 // (after windows.h)
@@ -60,8 +60,7 @@ void Pump(int ms) {
 size_t LogLines(const std::string& text) {
     const char* log = std::getenv("VARNEL_SERVICE_LOG");
     if (!log) return 0;
-    const std::string all =
-        platform::ReadWholeFile(testing_wine::WindowsPathOf(log)).value_or(std::string());
+    const std::string all = platform::ReadWholeFile(testing_wine::WindowsPathOf(log)).value_or(std::string());
     size_t count = 0;
     for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
     return count;
@@ -91,8 +90,8 @@ public:
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int size = sizeof address;
-        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            listen(listener_, 4) == 0 && getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(listener_, 4) == 0 &&
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0)
             port_ = ntohs(address.sin_port);
         acceptor_ = std::thread([this] {
             while (!stop_) {
@@ -116,12 +115,15 @@ public:
     // is `document`, and closes.
     void Answer(const std::string& document) {
         std::string escaped;
-        for (char c : document) escaped += c == '<' ? std::string("&lt;") : c == '&' ? std::string("&amp;") : std::string(1, c);
-        const std::string body = "<?xml version=\"1.0\"?><methodResponse><params><param><value><array><data>"
-                                 "<value><i4>1</i4></value><value><string>" + escaped +
-                                 "</string></value></data></array></value></param></params></methodResponse>";
-        const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                                  std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        for (char c : document)
+            escaped += c == '<' ? std::string("&lt;") : c == '&' ? std::string("&amp;") : std::string(1, c);
+        const std::string body =
+            "<?xml version=\"1.0\"?><methodResponse><params><param><value><array><data>"
+            "<value><i4>1</i4></value><value><string>" +
+            escaped + "</string></value></data></array></value></param></params></methodResponse>";
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\nConnection: close\r\n\r\n" + body;
         std::lock_guard<std::mutex> lock(mutex_);
         for (SOCKET s : held_) {
             char request[4096];
@@ -225,8 +227,8 @@ TEST_F(CatalogueWin, SearchesFromTheSearchBoxFillTheViewOrSayWhyNot) {
     EXPECT_NE(CellText(list, 0, 0).find("7-Zip"), std::string::npos) << CellText(list, 0, 0);
     EXPECT_FALSE(CellText(list, 0, 1).empty()) << "current version";
     EXPECT_TRUE(platform::FileExists(html_.Path("searchresult.xml")));
-    EXPECT_EQ(view->StatusText(), RowCount(list) == 1 ? "1 product found"
-                                                      : std::to_string(RowCount(list)) + " products found");
+    EXPECT_EQ(view->StatusText(),
+              RowCount(list) == 1 ? "1 product found" : std::to_string(RowCount(list)) + " products found");
 
     // Nothing found: code 2 and its text, no rows.
     TypeAndSearch(*view, "no such program anywhere");
@@ -328,7 +330,8 @@ TEST_F(CatalogueWin, TodaysUpdatesFillAfterACheckAndSurviveTheServiceBeingDown) 
     EXPECT_EQ(RowCount(view->List()), 0);
 
     PostMessageA(frame_->Window(), app::Messages().startDailyUpdates, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !frame_->DailyList()->IsEmpty() && !frame_->DailyRefresh()->Refresh().Running(); }));
+    ASSERT_TRUE(
+        PumpUntil([&] { return !frame_->DailyList()->IsEmpty() && !frame_->DailyRefresh()->Refresh().Running(); }));
     const size_t count = frame_->DailyList()->GetCount();
     EXPECT_EQ(static_cast<size_t>(RowCount(view->List())), count) << "the view rebuilt its rows";
     const std::string name = frame_->DailyList()->GetItemAt<VN_DailyItem>(0)->catalogItem->name;
