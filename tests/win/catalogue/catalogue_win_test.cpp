@@ -236,6 +236,9 @@ TEST_F(CatalogueWin, SearchesFromTheSearchBoxFillTheViewOrSayWhyNot) {
         << view->StatusText();
     EXPECT_EQ(RowCount(list), 0);
     EXPECT_TRUE(Search().IsEmpty());
+    Screenshot("search_view_nothing_found");
+    view = SearchView();  // shown again after the picture
+    ASSERT_NE(view, nullptr);
 
     // One character: code 4 at once, and no call reaches the service.
     const size_t before = LogLines("catalogue: search");
