@@ -21,6 +21,7 @@
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
+#include "views/win/item_views.h"
 
 namespace app {
 namespace {

@@ -7,17 +7,23 @@
 
 #include "app/app_messages.h"
 #include "dlmgr/download_item.h"
+#include "inventory/database.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "resource.h"
 #include "viewmodel/task_counters.h"
+#include "views/search_data.h"
 #include "views/win/item_views.h"
 
 namespace app {
 
-CMainViewCreation::~CMainViewCreation() { DestroyViews(); }
+CMainViewCreation::~CMainViewCreation() {
+    // A running refresh of today's updates ends before its list and view go.
+    dailyRefresh_.reset();
+    DestroyViews();
+}
 
 void CMainViewCreation::LoadLists() {
     if (watch_) return;
@@ -27,12 +33,15 @@ void CMainViewCreation::LoadLists() {
     watch_->Init();
     drivers_ = std::make_unique<Views::CDriverData>(dataFolder);
     drivers_->Load();
-    daily_ = std::make_unique<VN_ListBase>();
+    daily_ = std::make_unique<VN_ListBase>(dataFolder + inventory::dbfile::kDailyUpdates);
+    daily_->Load();
     // The download history is kept in "downloadhistory.db"; the download
     // manager's "&Close" moves finished transfers into it.
     history_ = std::make_unique<dlmgr::CDownloadHistory>(dataFolder);
     history_->Load();
-    search_ = std::make_unique<VN_ListBase>();
+    search_ = std::make_unique<Views::CSearchData>();
+    // Today's updates: refreshed after each check (app/daily_refresh.h).
+    dailyRefresh_ = std::make_unique<CDailyRefresh>(instance_, *daily_, [this] { ReloadView(ID_VIEW_DAILY); });
     vnlog::Write("Lists loaded: " + std::to_string(watch_->GetCount()) + " watch-list entries, " +
                  std::to_string(drivers_->GetCount()) + " drivers");
 }
@@ -207,6 +216,8 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             // view and the counters show it at once.
             ReloadView(ID_VIEW_SOFTWARE);
             RefreshCounters();
+        } else if (message == m.startDailyUpdates) {
+            if (dailyRefresh_) dailyRefresh_->Start();
         } else if (message == m.startDriverSearch) {
             ClearView(ID_VIEW_DRIVERS);
         } else if (message == m.endDriverSearch) {

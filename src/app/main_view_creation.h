@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/frame_panes.h"
+#include "app/daily_refresh.h"
 #include "app/main_registration.h"
 #include "appcore/frame_layout.h"
 #include "inventory/driver_data.h"
@@ -29,6 +30,8 @@ public:
     VN_ListBase* DailyList() { return daily_.get(); }
     VN_ListBase* HistoryList() { return history_.get(); }
     VN_ListBase* SearchList() { return search_.get(); }
+    // Today's updates' refresh, started after each check.
+    CDailyRefresh* DailyRefresh() { return dailyRefresh_.get(); }
 
     // The view of a view command, created on first use (null before the
     // lists exist or when its creation failed), and the current view.
@@ -75,6 +78,7 @@ protected:
     std::unique_ptr<VN_ListBase> daily_;
     std::unique_ptr<VN_ListBase> history_;
     std::unique_ptr<VN_ListBase> search_;
+    std::unique_ptr<CDailyRefresh> dailyRefresh_;
 
 private:
     enum class Drag { None, Column, Row };

@@ -3,6 +3,7 @@
 #include "inventory/catalog_item.h"
 #include "inventory/daily_item.h"
 #include "inventory/guid_item.h"
+#include "inventory/search_item.h"
 #include "platform/text.h"
 #include "service/catalog_client.h"
 
@@ -13,7 +14,7 @@ namespace {
 // The catalogue item behind a today's-updates or search row, or null.
 const vnxml::CXMLItemBase* CatalogueItemOf(const VN_ItemGrandBase& item) {
     if (const auto* daily = dynamic_cast<const VN_DailyItem*>(&item)) return daily->catalogItem.get();
-    if (const auto* search = dynamic_cast<const CSearchRow*>(&item)) return search->catalogItem.get();
+    if (const auto* search = dynamic_cast<const VN_SearchItem*>(&item)) return search->catalogItem.get();
     return nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include "inventory/driver_item.h"
 #include "inventory/guid_item.h"
 #include "inventory/list_base.h"
+#include "inventory/search_item.h"
 #include "inventory/watch_item.h"
 #include "platform/setting_names.h"
 #include "platform/string_table.h"
@@ -216,7 +217,7 @@ bool RowShown(ViewKind kind, const VN_ItemGrandBase& item, bool showUntracked) {
         }
         case ViewKind::Daily: return dynamic_cast<const VN_DailyItem*>(&item) != nullptr;
         case ViewKind::History: return dynamic_cast<const dlmgr::CHistoryItem*>(&item) != nullptr;
-        case ViewKind::Search: return dynamic_cast<const CSearchRow*>(&item) != nullptr;
+        case ViewKind::Search: return dynamic_cast<const VN_SearchItem*>(&item) != nullptr;
     }
     return false;
 }
@@ -260,7 +261,7 @@ std::vector<std::string> RowTexts(ViewKind kind, const VN_ItemGrandBase& item) {
             }
             break;
         case ViewKind::Search:
-            if (const auto* search = dynamic_cast<const CSearchRow*>(&item); search && search->catalogItem) {
+            if (const auto* search = dynamic_cast<const VN_SearchItem*>(&item); search && search->catalogItem) {
                 const vnxml::CXMLSearchItem& c = *search->catalogItem;
                 texts = {c.name, c.version, c.rating, c.licenseType, c.clickCount, c.releaseDate};
             }
@@ -413,7 +414,7 @@ std::vector<std::pair<std::string, std::string>> ItemProperties(ViewKind kind, c
         add("Category", daily->catalogItem->category);
         add("Platform", daily->catalogItem->osCompatibility);
         add("About", daily->catalogItem->shortDescription);
-    } else if (const auto* search = dynamic_cast<const CSearchRow*>(&item); search && search->catalogItem) {
+    } else if (const auto* search = dynamic_cast<const VN_SearchItem*>(&item); search && search->catalogItem) {
         add("Category", search->catalogItem->category);
         add("Platform", search->catalogItem->osCompatibility);
         add("About", search->catalogItem->shortDescription);

@@ -157,11 +157,4 @@ std::string ProductPage(const VN_ItemGrandBase& item);
 // The file Find Target selects: a program's path, a download's destination.
 std::string TargetPath(const VN_ItemGrandBase& item);
 
-// A row of the search results: one catalogue item (not stored).
-class CSearchRow : public VN_ItemGrandBase {
-public:
-    explicit CSearchRow(std::unique_ptr<vnxml::CXMLSearchItem> item) : catalogItem(std::move(item)) {}
-    std::unique_ptr<vnxml::CXMLSearchItem> catalogItem;
-};
-
 }  // namespace viewmodel

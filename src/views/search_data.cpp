@@ -70,9 +70,10 @@ bool CSearchData::OnSearchEnd(int code) {
         window = resultWindow_;
         trace = trace_;
     }
-    // A search ended by a newer one (code 1) gives way to it as well: the
-    // newer keywords are what the user asked for last.
-    if (pending.empty() || (code != search_end::kFound && code != search_end::kAborted)) return false;
+    // The keywords that waited are what the user asked for last: they run
+    // however the search before them ended (aborted for them, or failed).
+    (void)code;
+    if (pending.empty()) return false;
     WaitThread();
     return StartSearch(pending, window, trace) == 1;
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "views/win/list_view_ex.h"
+#include "views/win/search_view.h"
 
 #include <setupapi.h>
 
@@ -90,11 +91,6 @@ public:
 class CDownloadHisView : public CListViewEx {
 public:
     explicit CDownloadHisView(VN_ListBase& list) : CListViewEx(viewmodel::ViewKind::History, list) {}
-};
-
-class CSearchView : public CListViewEx {
-public:
-    explicit CSearchView(VN_ListBase& list) : CListViewEx(viewmodel::ViewKind::Search, list) {}
 };
 
 }  // namespace Views

@@ -27,14 +27,15 @@ const char kStylesheet[] = R"XSL(<?xml version="1.0"?>
 <xsl:template match="/product">
 <html><head><title><xsl:value-of select="name"/></title>
 <style>body{font-family:Tahoma,Arial,sans-serif;font-size:12px;margin:12px;color:#222}
-h1{font-size:16px;margin:0 0 4px 0}.meta{color:#555;margin-bottom:8px}td{padding:2px 12px 2px 0}
+h1{font-size:16px;margin:0 0 4px 0}.meta{color:#555;margin-bottom:8px}
+table{font-size:inherit;border-collapse:collapse}td{padding:2px 12px 2px 0}td.label{color:#555}
 a{color:#0645ad}</style></head>
 <body>
 <h1><xsl:value-of select="name"/></h1>
 <div class="meta"><xsl:value-of select="publisher"/></div>
 <table>
-<tr><td>Current Version</td><td><xsl:value-of select="version"/></td></tr>
-<tr><td>Release Date</td><td><xsl:value-of select="releaseDate"/></td></tr>
+<tr><td class="label">Current Version</td><td><xsl:value-of select="version"/></td></tr>
+<tr><td class="label">Release Date</td><td><xsl:value-of select="releaseDate"/></td></tr>
 </table>
 <p><xsl:value-of select="shortDescription"/></p>
 <xsl:for-each select="link[@type='productPage']"><p><a href="{url}">Product home page</a></p></xsl:for-each>
@@ -70,7 +71,8 @@ public:
         ComPtr<IXMLDOMDocument> document = LoadDocument(productDocument);
         ComPtr<IXMLDOMDocument> stylesheet = LoadDocument(kStylesheet);
         ComPtr<IXMLDOMNode> sheetNode;
-        if (FAILED(stylesheet.As(&sheetNode))) throw std::runtime_error("stylesheet");
+        if (FAILED(stylesheet->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(sheetNode.GetAddressOf()))))
+            throw std::runtime_error("stylesheet");
         UniqueBstr html;
         const HRESULT hr = document->transformNode(sheetNode.Get(), html.put());
         if (FAILED(hr)) throw std::runtime_error("the transformation failed");
