@@ -147,10 +147,9 @@ void SuiteIdentity(std::string& out, const VN_WatchItem& item) {
 // The service keeps the signature in a field of 255 characters.
 constexpr size_t kMaxSignature = 255;
 
-// The escaped text cut to `limit` characters, but never inside an entity
-// reference: a cut "&am" would make the whole document unreadable, so an
-// entity that does not fit is left out entirely.
-// Appends the escaped `text`, cut so.
+// Appends the escaped `text` cut to `limit` characters, but never inside an
+// entity reference: a cut "&am" would make the whole document unreadable, so
+// an entity that does not fit is left out entirely.
 void AppendCutEscaped(std::string& out, std::string_view text, size_t limit) {
     const size_t at = out.size();
     AppendEscapedItemText(out, text);
