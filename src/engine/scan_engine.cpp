@@ -258,6 +258,9 @@ void VN_ScanEngine::RunCheck() {
         StepTimer timer(times_.exchange);
         sent = server.Send(buffer, platform::MainWindow());
     }
+    // The request computed the program files' digests: the next pass reads
+    // them from the file cache instead of the files.
+    scanners::SaveFileCacheAfterCheck();
     // A stopped run ends silently: no phase, no notice.
     if (watch_.IsStopRequested()) return;
     if (sent) {

@@ -141,24 +141,61 @@ void ArchiveWriter::WriteCount(size_t count) {
     }
 }
 
+size_t ArchiveWriter::ObjectIndex::Slot(const void* object) const {
+    // Objects are at least 8-byte aligned: the low bits say nothing.
+    uint64_t key = reinterpret_cast<uintptr_t>(object) >> 3;
+    key *= 0x9E3779B97F4A7C15ull;
+    key ^= key >> 32;
+    return static_cast<size_t>(key) & (slots_.size() - 1);
+}
+
+uint32_t ArchiveWriter::ObjectIndex::Find(const void* object) const {
+    if (slots_.empty()) return 0;
+    for (size_t i = Slot(object);; i = (i + 1) & (slots_.size() - 1)) {
+        if (slots_[i].object == object) return slots_[i].index;
+        if (!slots_[i].object) return 0;
+    }
+}
+
+void ArchiveWriter::ObjectIndex::Add(const void* object, uint32_t index) {
+    // At most half full, so that a search soon meets a free slot.
+    if ((used_ + 1) * 2 > slots_.size()) {
+        std::vector<Entry> old = std::move(slots_);
+        slots_.assign(old.empty() ? 1024 : old.size() * 2, Entry{nullptr, 0});
+        for (const Entry& e : old)
+            if (e.object) {
+                size_t i = Slot(e.object);
+                while (slots_[i].object) i = (i + 1) & (slots_.size() - 1);
+                slots_[i] = e;
+            }
+    }
+    size_t i = Slot(object);
+    while (slots_[i].object) i = (i + 1) & (slots_.size() - 1);
+    slots_[i] = Entry{object, index};
+    ++used_;
+}
+
 void ArchiveWriter::WriteObject(VN_ItemGrandBase* object) {
     using namespace archive_tag;
     if (!object) {
         WriteWord(kNull);
         return;
     }
-    const auto seen = objectIndex_.find(object);
-    if (seen != objectIndex_.end()) {
-        if (seen->second < kBigObject) {
-            WriteWord(static_cast<uint16_t>(seen->second));
+    if (const uint32_t seen = objectIndex_.Find(object)) {
+        if (seen < kBigObject) {
+            WriteWord(static_cast<uint16_t>(seen));
         } else {
             WriteWord(kBigObject);
-            WriteDword(seen->second);
+            WriteDword(seen);
         }
         return;
     }
     const char* name = object->RuntimeClassName();
-    const PersistentClass* cls = name ? FindPersistentClass(name) : nullptr;
+    if (name != lastClassName_ || !name) {
+        lastClass_ = name ? FindPersistentClass(name) : nullptr;
+        lastClassName_ = name;
+    }
+    const PersistentClass* cls = lastClass_;
     if (!cls) throw ArchiveError(std::string("objects of this class cannot be stored: ") + (name ? name : "(none)"));
 
     const auto known = classIndex_.find(cls);
@@ -177,7 +214,7 @@ void ArchiveWriter::WriteObject(VN_ItemGrandBase* object) {
         std::memcpy(Room(len), cls->name, len);
         classIndex_.emplace(cls, mapCount_++);
     }
-    objectIndex_.emplace(object, mapCount_++);
+    objectIndex_.Add(object, mapCount_++);
     StoreFields(*this, *object);
 }
 

@@ -61,6 +61,20 @@ private:
     size_t maxCapacity_;
 };
 
+// Appends to a text the caller owns (a fragment built inside a larger text,
+// without a buffer of its own).
+class CXMLStringSink final : public CXMLSink {
+public:
+    explicit CXMLStringSink(std::string& out) : out_(out) {}
+    bool Write(std::string_view text) override {
+        out_.append(text.data(), text.size());
+        return true;
+    }
+
+private:
+    std::string& out_;
+};
+
 // A file the caller opened: a C stream or a C++ stream. The writer does not
 // close it. A file opened in text mode on Windows turns each "\n" into CR LF.
 class CXMLFileSink final : public CXMLSink {

@@ -212,12 +212,16 @@ void AddFileIdentity(vnxml::CXMLWriter& doc, std::string_view name, std::string_
 
 std::string FileIdentityXml(std::string_view name, std::string_view baseName, const std::string& path,
                             std::string_view md5) {
-    vnxml::CXMLMemorySink sink;
-    {
-        vnxml::CXMLWriter doc(sink);
-        AddFileIdentity(doc, name, baseName, path, md5);
-    }
-    return sink.Str();
+    std::string out;
+    AppendFileIdentityXml(out, name, baseName, path, md5);
+    return out;
+}
+
+void AppendFileIdentityXml(std::string& out, std::string_view name, std::string_view baseName,
+                           const std::string& path, std::string_view md5) {
+    vnxml::CXMLStringSink sink(out);
+    vnxml::CXMLWriter doc(sink);
+    AddFileIdentity(doc, name, baseName, path, md5);
 }
 
 // ---------------------------------------------------------------- icon elements

@@ -415,6 +415,11 @@ bool ScanInventory(VN_WatchList& list, platform::WindowHandle window, uint32_t m
     return complete;
 }
 
+void SaveFileCacheAfterCheck() {
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    if (cache.IsOpen()) cache.Save(false);
+}
+
 int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item, bool check) {
     return VN_ProgramDiscovery(list).ItemFromFile(path, item, check);
 }

@@ -151,6 +151,10 @@ private:
 // The entries for the engine and the views, over the process's discovery
 // system and product scanners.
 bool ScanInventory(VN_WatchList& list, platform::WindowHandle window, uint32_t message, bool componentScan);
+// After a check's request was written: saves the file cache again, without
+// dropping entries, so that the digests the request computed are kept for the
+// next pass. Nothing when no pass has opened the cache.
+void SaveFileCacheAfterCheck();
 int ItemFromFile(VN_WatchList& list, const std::string& path, VN_WatchItem& item, bool check);
 bool IsExcluded(const VN_WatchList& list, std::string_view path, const std::string& name);
 // The check's version refresh and the views' manual add, likewise.

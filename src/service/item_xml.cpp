@@ -3,6 +3,8 @@
 // only the program's identity element comes from the XML writer.
 #include "service/item_xml.h"
 
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
@@ -61,25 +63,43 @@ namespace {
 std::mutex g_servicesMutex;
 std::unique_ptr<IScanDocumentServices> g_services;
 
-// "\t<Name>" + escaped text + "</Name>\n".
-void Line(std::string& out, const char* name, std::string_view text) {
-    out += "\t<";
-    out += name;
-    out += '>';
+// "\t<Name>" + escaped text + "</Name>\n". The tags are put together on the
+// stack, so that each goes over in one append.
+template <size_t N>
+void Line(std::string& out, const char (&name)[N], std::string_view text) {
+    constexpr size_t n = N - 1;
+    char tag[n + 4];
+    tag[0] = '\t';
+    tag[1] = '<';
+    std::memcpy(tag + 2, name, n);
+    tag[n + 2] = '>';
+    out.append(tag, n + 3);
     AppendEscapedItemText(out, text);
-    out += "</";
-    out += name;
-    out += ">\n";
+    tag[0] = '<';
+    tag[1] = '/';
+    tag[n + 3] = '\n';
+    out.append(tag, n + 4);
 }
 
-void OptionalLine(std::string& out, const char* name, std::string_view text) {
+template <size_t N>
+void OptionalLine(std::string& out, const char (&name)[N], std::string_view text) {
     if (!text.empty()) Line(out, name, text);
 }
 
 void Start(std::string& out, int32_t sequence) {
     out += "<item>\n\t<Sequence>";
-    out += std::to_string(sequence);
+    char digits[16];
+    out.append(digits, static_cast<size_t>(std::snprintf(digits, sizeof digits, "%d", sequence)));
     out += "</Sequence>\n";
+}
+
+// "\t<HwId HexRank=\"rank in hexadecimal\">" + escaped identifier + "</HwId>\n".
+void HardwareId(std::string& out, size_t rank, std::string_view id) {
+    char head[48];
+    out.append(head, static_cast<size_t>(std::snprintf(head, sizeof head, "\t<HwId HexRank=\"%x\">",
+                                                       static_cast<unsigned>(rank))));
+    AppendEscapedItemText(out, id);
+    out += "</HwId>\n";
 }
 
 // The wrong-item report that waits to go out with the next request: one
@@ -129,18 +149,21 @@ void SuiteIdentity(std::string& out, const VN_WatchItem& item) {
 // The service keeps the signature in a field of 255 characters.
 constexpr size_t kMaxSignature = 255;
 
-// The escaped text cut to `limit` characters, but never inside an entity
-// reference: a cut "&am" would make the whole document unreadable, so an
-// entity that does not fit is left out entirely.
-std::string CutEscaped(const std::string& escaped, size_t limit) {
-    if (escaped.size() <= limit) return escaped;
+// Appends the escaped `text` cut to `limit` characters, but never inside an
+// entity reference: a cut "&am" would make the whole document unreadable, so
+// an entity that does not fit is left out entirely.
+void AppendCutEscaped(std::string& out, std::string_view text, size_t limit) {
+    const size_t at = out.size();
+    AppendEscapedItemText(out, text);
+    const std::string_view escaped = std::string_view(out).substr(at);
+    if (escaped.size() <= limit) return;
     size_t cut = limit;
     const size_t amp = escaped.rfind('&', cut - 1);
-    if (amp != std::string::npos) {
+    if (amp != std::string_view::npos) {
         const size_t semicolon = escaped.find(';', amp);
-        if (semicolon != std::string::npos && semicolon >= cut) cut = amp;
+        if (semicolon != std::string_view::npos && semicolon >= cut) cut = amp;
     }
-    return escaped.substr(0, cut);
+    out.resize(at + cut);
 }
 
 }  // namespace
@@ -156,17 +179,19 @@ std::unique_ptr<IScanDocumentServices> InstallScanDocumentServices(std::unique_p
     return std::exchange(g_services, std::move(services));
 }
 
-std::string ItemXml(VN_WatchItem& item) {
+void AppendItemXml(std::string& out, VN_WatchItem& item) {
     vnxml::IScanDocumentServices& services = vnxml::ScanDocumentServices();
-    std::string out;
-    out.reserve(1024);  // a typical item's text, so that it rarely grows
     vnxml::Start(out, item.GetSequence());
 
     if (!item.targetName.empty()) {
         const std::string md5 = services.FileDigest(item.targetName);
-        if (md5.size() == 32) out += "<Md5Id src=\"exe\">" + md5 + "</Md5Id>";
-        out += fileid::FileIdentityXml(fileid::kProcessIdentity, item.executableName, item.targetName,
-                                       std::string_view());
+        if (md5.size() == 32) {
+            out += "<Md5Id src=\"exe\">";
+            out += md5;
+            out += "</Md5Id>";
+        }
+        fileid::AppendFileIdentityXml(out, fileid::kProcessIdentity, item.executableName, item.targetName,
+                                      std::string_view());
     }
 
     vnxml::Line(out, "ProgName", item.progName);
@@ -185,15 +210,21 @@ std::string ItemXml(VN_WatchItem& item) {
     vnxml::OptionalLine(out, "Error", item.error);
 
     // The identifier an earlier reply gave the item goes back to the service.
-    if (!item.serverId.empty()) out += "\t<ID type=\"fingerPrint\">" + EscapeItemText(item.serverId) + "</ID>\n";
+    if (!item.serverId.empty()) {
+        out += "\t<ID type=\"fingerPrint\">";
+        AppendEscapedItemText(out, item.serverId);
+        out += "</ID>\n";
+    }
     if (item.IsUntrackableComponent()) out += "\t<ItemType>comFromReg</ItemType>\n";
     vnxml::PendingReport(out, item);
     vnxml::SuiteIdentity(out, item);
 
     if (!item.signature.empty()) {
-        out += "\t<Md5Id>" + digest::StringDigest(item.signature) + "</Md5Id>\n";
-        out += "\t<Signature>" + vnxml::CutEscaped(EscapeItemText(item.signature), vnxml::kMaxSignature) +
-               "</Signature>\n";
+        out += "\t<Md5Id>";
+        out += digest::StringDigest(item.signature);
+        out += "</Md5Id>\n\t<Signature>";
+        vnxml::AppendCutEscaped(out, item.signature, vnxml::kMaxSignature);
+        out += "</Signature>\n";
     }
 
     // Icons only when the service asked for them, and only for a product it knows.
@@ -209,11 +240,9 @@ std::string ItemXml(VN_WatchItem& item) {
     }
 
     out += "</item>\n";
-    return out;
 }
 
-std::string ItemXml(VN_DriverItem& item) {
-    std::string out;
+void AppendItemXml(std::string& out, VN_DriverItem& item) {
     vnxml::Start(out, item.GetSequence());
     vnxml::Line(out, "DeviceDesc", item.deviceDesc);
     vnxml::Line(out, "DeviceClass", item.deviceClass);
@@ -223,27 +252,42 @@ std::string ItemXml(VN_DriverItem& item) {
     vnxml::Line(out, "DriverVersion", item.driverVersion);
     vnxml::Line(out, "DriverProvider", item.driverProvider);
     vnxml::Line(out, "MatchingDeviceId", item.matchingDeviceId);
-    out += "\t<MatchingHexRank>" + scanners::VN_DeviceSearch::GetMatchingRankText(item) + "</MatchingHexRank>\n";
+    out += "\t<MatchingHexRank>";
+    out += scanners::VN_DeviceSearch::GetMatchingRankText(item);
+    out += "</MatchingHexRank>\n";
     vnxml::Line(out, "Files", item.files);
     vnxml::Line(out, "InfPath", item.infPath);
     // Hardware identifiers rank by their position; compatible identifiers
     // rank below every hardware identifier, from 0x2000 on.
-    for (size_t i = 0; i < item.hardwareIds.size(); ++i)
-        out += textutil::Format("\t<%s HexRank=\"%x\">", "HwId", static_cast<unsigned>(i)) +
-               EscapeItemText(item.hardwareIds[i]) + "</HwId>\n";
+    for (size_t i = 0; i < item.hardwareIds.size(); ++i) vnxml::HardwareId(out, i, item.hardwareIds[i]);
     for (size_t i = 0; i < item.compatibleIds.size(); ++i)
-        out += textutil::Format("\t<%s HexRank=\"%x\">", "HwId", static_cast<unsigned>(0x2000 + i)) +
-               EscapeItemText(item.compatibleIds[i]) + "</HwId>\n";
+        vnxml::HardwareId(out, 0x2000 + i, item.compatibleIds[i]);
     vnxml::PendingReport(out, item);
     out += "\t<ItemType>driver</ItemType>\n";
     out += "</item>\n";
+}
+
+void AppendItemXml(std::string& out, VN_GuidItem& item) {
+    if (auto* watch = dynamic_cast<VN_WatchItem*>(&item)) return AppendItemXml(out, *watch);
+    if (auto* driver = dynamic_cast<VN_DriverItem*>(&item)) return AppendItemXml(out, *driver);
+}
+
+std::string ItemXml(VN_WatchItem& item) {
+    std::string out;
+    AppendItemXml(out, item);
+    return out;
+}
+
+std::string ItemXml(VN_DriverItem& item) {
+    std::string out;
+    AppendItemXml(out, item);
     return out;
 }
 
 std::string ItemXml(VN_GuidItem& item) {
-    if (auto* watch = dynamic_cast<VN_WatchItem*>(&item)) return ItemXml(*watch);
-    if (auto* driver = dynamic_cast<VN_DriverItem*>(&item)) return ItemXml(*driver);
-    return std::string();
+    std::string out;
+    AppendItemXml(out, item);
+    return out;
 }
 
 }  // namespace vnxml

@@ -21,6 +21,10 @@ namespace vnxml {
 std::string ItemXml(VN_WatchItem& item);
 std::string ItemXml(VN_DriverItem& item);
 std::string ItemXml(VN_GuidItem& item);
+// The same appended to `out`.
+void AppendItemXml(std::string& out, VN_WatchItem& item);
+void AppendItemXml(std::string& out, VN_DriverItem& item);
+void AppendItemXml(std::string& out, VN_GuidItem& item);
 
 // The item-text escape: "&", "<" and ">" become "&amp;", "&lt;" and "&gt;";
 // tab, line feed and carriage return pass; every other byte below 32 and

@@ -95,6 +95,9 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
     Output out(sink);
     out << "<software.scanned revision=\"0\">\n";
     const VN_ListBaseSync* stopSource = watchList ? watchList : driverList;
+    // One text for every item's element: its storage is reused.
+    std::string text;
+    text.reserve(4096);
     for (VN_ListBaseSync* list : {watchList, driverList}) {
         if (!list) continue;
         for (VN_ItemGrandBase* entry : list->Snapshot()) {
@@ -104,7 +107,9 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
             if (entry->removed != item_state::kPresent) continue;
             auto* item = dynamic_cast<VN_GuidItem*>(entry);
             if (!item) continue;
-            out << ItemXml(*item);
+            text.clear();
+            AppendItemXml(text, *item);
+            out << text;
             if (out.Failed()) return false;
         }
     }

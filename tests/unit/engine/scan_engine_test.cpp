@@ -22,6 +22,7 @@
 #include "platform/message_names.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
+#include "scanners/file_cache.h"
 #include "scanners/program_discovery.h"
 #include "service/scan_report.h"
 #include "service/talker.h"
@@ -166,6 +167,7 @@ protected:
     }
     void TearDown() override {
         vnxml::InstallScanReportService(nullptr);
+        fileid::ProcessFileCache().Close();
         engine_.reset();
         watch_.reset();
         drivers_.reset();
@@ -249,6 +251,34 @@ TEST_F(ScanEngine, AFullPassStoresThePreScanScansChecksSavesPollsAndNotifies) {
     EXPECT_EQ(Notices(),
               (std::vector<std::string>{"phase 1/0", "phase 4/0", "phase 6/0", "start daily", "phase 1/1", "phase 2/1",
                                         "phase 3/1", "phase 5/0", "complete 1/1", "phase 7/1"}));
+}
+
+TEST_F(ScanEngine, TheFileCacheKeepsTheDigestsTheCheckComputed) {
+    // A program file the pass finds; its digest is first computed when the
+    // check's request is written.
+    const std::string program = root_ + "/Viewer/viewer.exe";
+    ASSERT_TRUE(platform::CreateDirectories(root_ + "/Viewer"));
+    ASSERT_TRUE(platform::WriteFileAtomically(program, "MZ a program"));
+    auto products = std::make_unique<FixedProducts>();
+    products->products.push_back(wltest::UninstallEntry("Fresh Viewer", "FreshViewer", "C:\\Viewer\\unins.exe"));
+    products->products.back()->targetName = program;
+    products_.Replace(std::move(products));
+    testing_support::ScopedHook<vnxml::InstallScanDocumentServices> services{
+        vnxml::MakePlatformScanDocumentServices()};
+
+    EXPECT_EQ(engine_->Run(engine::WorkerEntry::SearchAllMySoftwareWUpdate), 0);
+    ASSERT_EQ(service_.requests.size(), 2u);
+    const std::string digest = "<Md5Id src=\"exe\">";
+    ASSERT_NE(service_.requests[1].find(digest), std::string::npos) << service_.requests[1];
+
+    const auto text = platform::ReadWholeFile(platform::DataFolder() + "\\" + fileid::kFileCacheName);
+    ASSERT_TRUE(text);
+    const auto entries = fileid::CFileCache::Parse(*text);
+    ASSERT_TRUE(entries);
+    const auto entry = entries->find(program);
+    ASSERT_NE(entry, entries->end());
+    EXPECT_EQ(entry->second.md5.size(), 32u);
+    EXPECT_NE(service_.requests[1].find(digest + entry->second.md5 + "</Md5Id>"), std::string::npos);
 }
 
 TEST_F(ScanEngine, AFirstRunOpensTheWelcomePageAndAnAgentUpdateEndsALaterPassBeforeTheScan) {
