@@ -49,7 +49,7 @@ while read -r name max_len; do
         status=1
         artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -n 1)
         line="$line, FAILED (exit $rc; log $log${artifact:+; input $artifact})"
-        tail -n 40 "$log"
+        sed -n '/==[0-9]*==ERROR\|runtime error\|ERROR: libFuzzer/,$p' "$log" | head -n 40
     elif [ "${execs:-0}" -lt "$runs" ]; then
         line="$line, clean, stopped after $cap s"
     else
