@@ -3,9 +3,13 @@
 #   make run    builds the agent and runs it under Wine (Ctrl-C stops it)
 #   make bench  builds and runs the benchmarks
 #   make fuzz   runs every fuzz target for FUZZ_SECONDS and sums up executions per target
+#   make fuzz-long  runs every fuzz target (or FUZZ_TARGETS) for FUZZ_RUNS executions, FUZZ_JOBS at a time
 BUILD ?= build
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+FUZZ_RUNS ?= 1000000
+FUZZ_JOBS ?= 1
+FUZZ_TARGETS ?=
 CMAKE_GEN := -G Ninja
 # ccache, when installed, shares compiled objects between build folders and
 # work trees (paths are made relative to the checkout so they hash alike).
@@ -22,7 +26,7 @@ FUZZ_DIR  := $(BUILD)/fuzz
 BENCH_DIR := $(BUILD)/bench
 TEST_PREFIX := $(abspath $(BUILD))/wineprefix
 
-.PHONY: all setup host win fuzz-build bench-build test run bench fuzz clean
+.PHONY: all setup host win fuzz-build bench-build test run bench fuzz fuzz-long clean
 
 all: host win
 
@@ -67,6 +71,9 @@ bench: bench-build
 
 fuzz: fuzz-build
 	@scripts/run-fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+fuzz-long: fuzz-build
+	@FUZZ_JOBS=$(FUZZ_JOBS) scripts/run-fuzz-long.sh $(FUZZ_DIR) $(FUZZ_RUNS) $(FUZZ_TARGETS)
 
 clean:
 	rm -rf $(BUILD)

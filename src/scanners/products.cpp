@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -39,7 +40,18 @@ std::string RemoveMatches(const VN_RegExp& pattern, const std::string& text) {
     for (const VN_RegExpMatch& match : matches)
         if (!match.groups.empty() && match.groups[0].IsSet()) found.emplace_back(match.groups[0].Of(text));
     std::string result = text;
-    for (const std::string& group : found) result = scanners::ReplaceAllOccurrences(result, group, std::string());
+    // Each group is removed in a pass over the whole text, as often as it was
+    // found. A pass that removed nothing removes nothing again until another
+    // pass has changed the text: those are skipped, so that a name with the
+    // same words many times is not walked once per time.
+    std::set<std::string> idle;
+    for (const std::string& group : found) {
+        if (idle.count(group)) continue;
+        const size_t before = result.size();
+        result = scanners::ReplaceAllOccurrences(result, group, std::string());
+        if (result.size() != before) idle.clear();
+        else idle.insert(group);
+    }
     return result;
 }
 

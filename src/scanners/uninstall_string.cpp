@@ -77,20 +77,22 @@ std::string PathReplacement(const std::string& path) {
 
 std::string ReplaceAllOccurrences(const std::string& text, const std::string& from, const std::string& to) {
     if (from.empty()) return text;
+    // The occurrences are found with a search rather than a comparison at
+    // every character, so that a text without one costs a single pass.
     std::string out;
     out.reserve(text.size());
-    size_t i = 0;
-    while (i < text.size()) {
-        if (text.compare(i, from.size(), from) == 0) {
-            out += to;
-            i += from.size();
-            continue;
-        }
-        // Step over a whole character so that no occurrence starts on a trail byte.
-        const size_t step = platform::IsAnsiLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
-        out.append(text, i, step);
-        i += step;
+    size_t copied = 0, i = 0;
+    for (size_t next; (next = text.find(from, i)) != std::string::npos;) {
+        // Step over whole characters up to it: an occurrence that starts on
+        // a trail byte does not count, and the search goes on after it.
+        while (i < next)
+            i += platform::IsAnsiLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        if (i != next) continue;
+        out.append(text, copied, next - copied);
+        out += to;
+        i = copied = next + from.size();
     }
+    out.append(text, copied, std::string::npos);
     return out;
 }
 

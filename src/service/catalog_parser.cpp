@@ -50,7 +50,10 @@ std::string AttributeValue(const platform::SaxAttributes& attributes, const char
 
 bool CXMLParserBaseDailySearch::OnStartElement(const std::string& name, const platform::SaxAttributes& attributes) {
     if (EqualsNoCase(name, "link")) {
-        // Links do not nest: a link opened inside another replaces it.
+        // Links do not nest: a link opened inside another replaces it, and
+        // the elements still open in the replaced link lose their target.
+        for (OpenElement& open : elements_)
+            if (open.ofLink) open.target = nullptr;
         link_ = std::make_unique<CXMLDailyLinkItem>();
         link_->type = AttributeValue(attributes, "type");
         elements_.push_back({nullptr, std::string()});
@@ -61,10 +64,12 @@ bool CXMLParserBaseDailySearch::OnStartElement(const std::string& name, const pl
         return true;
     }
     if (item_ && EqualsNoCase(name, "contentID")) item_->contentDb = AttributeValue(attributes, "db");
-    std::string* target = nullptr;
     if (link_) {
-        target = LinkField(*link_, name);
-    } else if (item_) {
+        elements_.push_back({LinkField(*link_, name), std::string(), true});
+        return true;
+    }
+    std::string* target = nullptr;
+    if (item_) {
         target = ExtraField(name, attributes);
         if (!target) target = ItemField(*item_, name);
     }

@@ -51,6 +51,7 @@ private:
     struct OpenElement {
         std::string* target;  // the member that receives the text, or null
         std::string text;
+        bool ofLink = false;  // target is a member of the open link
     };
 
     VN_ListBaseSync& output_;

@@ -64,6 +64,26 @@ TEST(CatalogSearchParser, ReadsProductsWithTheirLinksAndOnlyProductRatings) {
     EXPECT_NE(trace.str().find("<productID>101</productID>"), std::string::npos);
 }
 
+// A link opened inside an element of another link replaces that link: the
+// text of the element still open is dropped with it, never stored into the
+// link that is gone.
+TEST(CatalogSearchParser, ALinkOpenedInsideALinksElementReplacesThatLink) {
+    const std::string document =
+        "<results><product><productID>1</productID>"
+        "<link type=\"download\"><size>1 <link type=\"homepage\"><url>http://x/</url></link> MB</size>"
+        "<ID>5</ID></link></product></results>";
+    VN_ListBase results;
+    vnxml::CXMLSearchParser parser(results);
+    ASSERT_EQ(parser.ParseBuffer(document.data(), document.size(), nullptr), SaxResult::Complete);
+    ASSERT_EQ(results.GetCount(), 1u);
+    const vnxml::CXMLSearchItem& item = *results.GetItemAt<VN_SearchItem>(0)->catalogItem;
+    EXPECT_EQ(item.productID, "1");
+    ASSERT_EQ(item.links.size(), 1u);
+    EXPECT_EQ(item.links[0].type, "homepage");
+    EXPECT_EQ(item.links[0].url, "http://x/");
+    EXPECT_EQ(item.links[0].size, "");
+}
+
 std::string Day(int day, int updates) {
     std::string out = "<day date=\"2024-05-0" + std::to_string(day) + "\">";
     for (int u = 1; u <= updates; ++u) {

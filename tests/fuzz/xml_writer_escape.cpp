@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     Collect got;
-    auto reader = platform::CreateSaxReader().reader;
+    static const auto reader = platform::CreateSaxReader().reader;
     if (!reader || reader->ParseAnsi(std::string(sink.Text(), sink.Length()), got) != platform::SaxResult::Complete)
         std::abort();
     if (got.depth != 0 || got.maxDepth != static_cast<int>(level) + 1) std::abort();

@@ -89,6 +89,16 @@ TEST(ProductNames, RemoveOnlyAndRemoveOrRepairSuffixesAreDropped) {
     for (const auto& [name, expected] : cases) EXPECT_EQ(RewriteProductName(name), expected) << name;
 }
 
+// Every time the words were found their text is removed again, so that
+// what a removal joins up goes too; a long name with the words many times
+// loses all of them.
+TEST(ProductNames, EveryFoundTextIsRemovedAsOftenAsItWasFound) {
+    EXPECT_EQ(RewriteProductName("((Remove Only)Remove Only)x(Remove Only)"), "x");
+    std::string many;
+    for (int i = 0; i < 2000; ++i) many += "x (Remove Only) ";
+    EXPECT_EQ(RewriteProductName(many), std::string(2000, 'x'));
+}
+
 TEST_F(Products, RootsAreWalkedInOrderLaterNamesWinning) {
     keys.Add(UninstallRoot::Machine64, "Shared", Entry("From 64-bit view", "a.exe"));
     keys.Add(UninstallRoot::Machine32, "Shared", Entry("From 32-bit view", "c.exe"));

@@ -79,6 +79,15 @@ TEST(UninstallPaths, PathsRunFromADriveLetterToTheLastExtensionBeforeAQuoteColon
               (std::vector<std::string>{"c:\\caf\xE9\\d\xE9sinstaller.exe"}));
 }
 
+TEST(ReplaceAll, ReplacesLeftToRightWithoutSearchingTheReplacementAgain) {
+    using scanners::ReplaceAllOccurrences;
+    EXPECT_EQ(ReplaceAllOccurrences("aaa", "aa", "X"), "Xa");
+    EXPECT_EQ(ReplaceAllOccurrences("abab", "ab", "abab"), "abababab");
+    EXPECT_EQ(ReplaceAllOccurrences("x.exe y.exe", "y.exe", "12"), "x.exe 12");
+    EXPECT_EQ(ReplaceAllOccurrences("none here", "zz", "1"), "none here");
+    EXPECT_EQ(ReplaceAllOccurrences("abc", "", "1"), "abc");
+}
+
 TEST_F(ChangedString, PathsBecomeTheSizesOfTheirFiles) {
     MakeFile("C:\\Program Files\\App\\uninst.exe", 123456);
     MakeFile("C:\\Program Files\\App\\install.LOG", 500);
