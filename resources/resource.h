@@ -22,13 +22,13 @@
 #define IDC_DL_FILE_TO 1123
 #define IDC_DL_STATISTICS 1124
 #define IDC_DL_PROGRESS 1125
-#define IDD_ITEM_FEEDBACK 170      /* the report of a wrongly identified item */
-#define IDC_FB_ICON 1180           /* the item's icon */
-#define IDC_FB_NAME 1181           /* its display name */
-#define IDC_FB_EXPLANATION 1182    /* what the report is for */
-#define IDC_FB_REASON 1183         /* "&Reason:" */
-#define IDC_FB_COMMENTS 1184       /* "&Comments:" */
-#define IDC_FB_STATUS 1185         /* sending, sent or kept */
+#define IDD_ITEM_FEEDBACK 170   /* the report of a wrongly identified item */
+#define IDC_FB_ICON 1180        /* the item's icon */
+#define IDC_FB_NAME 1181        /* its display name */
+#define IDC_FB_EXPLANATION 1182 /* what the report is for */
+#define IDC_FB_REASON 1183      /* "&Reason:" */
+#define IDC_FB_COMMENTS 1184    /* "&Comments:" */
+#define IDC_FB_STATUS 1185      /* sending, sent or kept */
 
 /* Commands */
 #define ID_APP_EXIT_CMD 32771         /* Exit */

@@ -58,8 +58,8 @@ bool CTaskPane::Create(HINSTANCE instance, HWND parent) {
     }
     font_ = MessageFont(false);
     bold_ = MessageFont(true);
-    window_ = CreateWindowExA(WS_EX_CLIENTEDGE, kTaskPaneClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
-                              nullptr, instance, this);
+    window_ = CreateWindowExA(WS_EX_CLIENTEDGE, kTaskPaneClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent, nullptr,
+                              instance, this);
     return window_ != nullptr;
 }
 
@@ -125,8 +125,8 @@ bool CPreviewPane::Create(HINSTANCE instance, HWND parent) {
     static HMODULE richEdit = LoadLibraryA("msftedit.dll");
     (void)richEdit;
     window_ = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
-                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0,
-                              0, 0, 0, parent, nullptr, instance, nullptr);
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 0,
+                              0, parent, nullptr, instance, nullptr);
     if (!window_) return false;
     SendMessageW(window_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
     SendMessageW(window_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(8, 8));

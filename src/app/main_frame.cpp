@@ -174,9 +174,7 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
         case ID_CLOSE_WINDOW:
             OnClose();
             break;
-        case ID_SCAN_NOW:
-            StartScan(true, true);
-            break;
+        case ID_SCAN_NOW: StartScan(true, true); break;
         case ID_STOP_SCAN:
             if (worker_) worker_->StopWorker();
             break;
@@ -378,8 +376,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             tray_.Remove();
             PostQuitMessage(0);
             return CMainViewCreation::OnMessage(message, wParam, lParam);
-        default:
-            return CMainViewCreation::OnMessage(message, wParam, lParam);
+        default: return CMainViewCreation::OnMessage(message, wParam, lParam);
     }
 }
 

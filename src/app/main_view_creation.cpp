@@ -144,8 +144,8 @@ void CMainViewCreation::LayoutClient() {
     // it is shown, so the stored preview height is read at the first layout
     // of a visible window.
     const bool reload = split_.reloadPreview;
-    appcore::RecalculateRows(split_, area.Height(),
-                             platform::AppSettings().ReadNumber(setting::kPreviewPaneCy, 0), leftButtonDown);
+    appcore::RecalculateRows(split_, area.Height(), platform::AppSettings().ReadNumber(setting::kPreviewPaneCy, 0),
+                             leftButtonDown);
     if (reload && !IsWindowVisible(window_)) split_.reloadPreview = true;
     PlaceWindows();
 }
@@ -233,23 +233,17 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     switch (message) {
-        case WM_SIZE:
-            LayoutClient();
-            return 0;
+        case WM_SIZE: LayoutClient(); return 0;
         case WM_EXITSIZEMOVE:
             // The left button is up again: the rows are recalculated.
             LayoutClient();
             return CMainRegistration::OnMessage(message, wParam, lParam);
-        case kSelectionChanged:
-            ShowSelection();
-            return 0;
+        case kSelectionChanged: ShowSelection(); return 0;
         case WM_SHOWWINDOW:
             // Laid out again once the window is visible (see LayoutClient).
             if (wParam && split_.reloadPreview) PostMessageA(window_, kRelayout, 0, 0);
             return CMainRegistration::OnMessage(message, wParam, lParam);
-        case kRelayout:
-            LayoutClient();
-            return 0;
+        case kRelayout: LayoutClient(); return 0;
         case WM_ERASEBKGND:
             // The class background (which the flat toolbar also shows
             // through), then the bars in the colour of buttons' faces.
@@ -291,16 +285,13 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (drag_ != Drag::None)
                 OnBarDrag(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)), true);
             return 0;
-        case WM_CAPTURECHANGED:
-            drag_ = Drag::None;
-            return 0;
+        case WM_CAPTURECHANGED: drag_ = Drag::None; return 0;
         case WM_DESTROY:
             // The views' controls go with the window: keep their widths first.
             for (auto& entry : views_)
                 if (entry.second) entry.second->SaveColumnWidths();
             return 0;
-        default:
-            return CMainRegistration::OnMessage(message, wParam, lParam);
+        default: return CMainRegistration::OnMessage(message, wParam, lParam);
     }
 }
 

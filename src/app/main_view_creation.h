@@ -10,8 +10,8 @@
 #include <map>
 #include <memory>
 
-#include "app/frame_panes.h"
 #include "app/daily_refresh.h"
+#include "app/frame_panes.h"
 #include "app/main_registration.h"
 #include "appcore/frame_layout.h"
 #include "inventory/driver_data.h"

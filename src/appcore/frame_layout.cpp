@@ -51,8 +51,8 @@ void DropRowBar(SplitterState& state, int columnHeight, int barTop) {
 }
 
 void DropColumnBar(SplitterState& state, int areaWidth, int barLeft) {
-    const int maxTask = std::max(SplitterState::kMinColumnWidth,
-                                 areaWidth - SplitterState::kBar - SplitterState::kMinColumnWidth);
+    const int maxTask =
+        std::max(SplitterState::kMinColumnWidth, areaWidth - SplitterState::kBar - SplitterState::kMinColumnWidth);
     state.taskWidth = std::clamp(barLeft, SplitterState::kMinColumnWidth, maxTask);
 }
 

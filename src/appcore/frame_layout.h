@@ -33,17 +33,17 @@ struct LayoutRect {
 
 struct SplitterState {
     static constexpr int kTaskPaneWidth = 204;
-    static constexpr int kBar = 7;            // a splitter bar's thickness
-    static constexpr int kRowGap = 11;        // the bar and the preview's borders
-    static constexpr int kKeepMargin = 21;    // no recalculation below preview + this
+    static constexpr int kBar = 7;          // a splitter bar's thickness
+    static constexpr int kRowGap = 11;      // the bar and the preview's borders
+    static constexpr int kKeepMargin = 21;  // no recalculation below preview + this
     static constexpr int kMinListHeight = 10;
     static constexpr int kMinColumnWidth = 10;
 
-    bool created = false;        // the layout exists
-    bool resizing = false;       // a recalculation waits for the left button to come up
-    bool reloadPreview = true;   // the preview height is read again from the setting
-    int previewHeight = 0;       // the preview's inside, in pixels
-    int listHeight = 400;        // the list row's height
+    bool created = false;       // the layout exists
+    bool resizing = false;      // a recalculation waits for the left button to come up
+    bool reloadPreview = true;  // the preview height is read again from the setting
+    int previewHeight = 0;      // the preview's inside, in pixels
+    int listHeight = 400;       // the list row's height
     int taskWidth = kTaskPaneWidth;
 };
 

@@ -21,7 +21,7 @@ std::string TagName(const std::string& tag) {
 }
 
 bool IsBlock(const std::string& name) {
-    static const char* const kBlocks[] = {"p",  "div", "br", "tr", "table", "h1", "h2", "h3", "h4", "h5",
+    static const char* const kBlocks[] = {"p",  "div", "br", "tr", "table", "h1", "h2", "h3", "h4",    "h5",
                                           "h6", "ul",  "ol", "li", "dl",    "dt", "dd", "hr", "title", "body"};
     const std::string bare = !name.empty() && name[0] == '/' ? name.substr(1) : name;
     for (const char* block : kBlocks)
@@ -53,8 +53,8 @@ void AppendEntity(const std::string& entity, std::string& out) {
 std::string PageText(const std::string& html) {
     const std::string lowered = Lower(html);  // for finding end tags
     std::string out;
-    bool space = false;      // a space is owed before the next word
-    int newlines = 2;        // line breaks at the end of `out` (none owed at the start)
+    bool space = false;  // a space is owed before the next word
+    int newlines = 2;    // line breaks at the end of `out` (none owed at the start)
     const auto breakLine = [&] {
         if (newlines < 2) {
             out += '\n';

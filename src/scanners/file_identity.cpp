@@ -217,8 +217,8 @@ std::string FileIdentityXml(std::string_view name, std::string_view baseName, co
     return out;
 }
 
-void AppendFileIdentityXml(std::string& out, std::string_view name, std::string_view baseName,
-                           const std::string& path, std::string_view md5) {
+void AppendFileIdentityXml(std::string& out, std::string_view name, std::string_view baseName, const std::string& path,
+                           std::string_view md5) {
     vnxml::CXMLStringSink sink(out);
     vnxml::CXMLWriter doc(sink);
     AddFileIdentity(doc, name, baseName, path, md5);

@@ -79,8 +79,8 @@ void AddFileIdentity(vnxml::CXMLWriter& doc, std::string_view name, std::string_
 std::string FileIdentityXml(std::string_view name, std::string_view baseName, const std::string& path,
                             std::string_view md5);
 // The same appended to `out`.
-void AppendFileIdentityXml(std::string& out, std::string_view name, std::string_view baseName,
-                           const std::string& path, std::string_view md5);
+void AppendFileIdentityXml(std::string& out, std::string_view name, std::string_view baseName, const std::string& path,
+                           std::string_view md5);
 
 // One icon as the icon encoder describes it.
 struct IconText {

@@ -96,8 +96,8 @@ void Start(std::string& out, int32_t sequence) {
 // "\t<HwId HexRank=\"rank in hexadecimal\">" + escaped identifier + "</HwId>\n".
 void HardwareId(std::string& out, size_t rank, std::string_view id) {
     char head[48];
-    out.append(head, static_cast<size_t>(std::snprintf(head, sizeof head, "\t<HwId HexRank=\"%x\">",
-                                                       static_cast<unsigned>(rank))));
+    out.append(head, static_cast<size_t>(
+                         std::snprintf(head, sizeof head, "\t<HwId HexRank=\"%x\">", static_cast<unsigned>(rank))));
     AppendEscapedItemText(out, id);
     out += "</HwId>\n";
 }
@@ -260,8 +260,7 @@ void AppendItemXml(std::string& out, VN_DriverItem& item) {
     // Hardware identifiers rank by their position; compatible identifiers
     // rank below every hardware identifier, from 0x2000 on.
     for (size_t i = 0; i < item.hardwareIds.size(); ++i) vnxml::HardwareId(out, i, item.hardwareIds[i]);
-    for (size_t i = 0; i < item.compatibleIds.size(); ++i)
-        vnxml::HardwareId(out, 0x2000 + i, item.compatibleIds[i]);
+    for (size_t i = 0; i < item.compatibleIds.size(); ++i) vnxml::HardwareId(out, 0x2000 + i, item.compatibleIds[i]);
     vnxml::PendingReport(out, item);
     out += "\t<ItemType>driver</ItemType>\n";
     out += "</item>\n";

@@ -20,7 +20,8 @@ const vnxml::CXMLItemBase* CatalogueItemOf(const VN_ItemGrandBase& item) {
 
 bool IsWebAddress(const std::string& address) {
     const std::string lower = textutil::ToLowerAscii(address);
-    return (lower.rfind("http://", 0) == 0 && lower.size() > 7) || (lower.rfind("https://", 0) == 0 && lower.size() > 8);
+    return (lower.rfind("http://", 0) == 0 && lower.size() > 7) ||
+           (lower.rfind("https://", 0) == 0 && lower.size() > 8);
 }
 
 }  // namespace

@@ -12,9 +12,10 @@ constexpr int kLastReason = 189;
 }  // namespace
 
 std::vector<int> ReportReasonIds(const VN_UpdatedItem& item) {
-    if (item.IsDriver()) return {kReasonClickToSelect, kReasonDriverUpdateFailed, kReasonDriverListedWrong, kReasonOther};
-    return {kReasonClickToSelect, kReasonMyVersionWrong, kReasonMyVersionNewer, kReasonCurrentWrong,
-            kReasonCurrentMissing, kReasonNameWrong,     kReasonNotTracked,     kReasonOther};
+    if (item.IsDriver())
+        return {kReasonClickToSelect, kReasonDriverUpdateFailed, kReasonDriverListedWrong, kReasonOther};
+    return {kReasonClickToSelect,  kReasonMyVersionWrong, kReasonMyVersionNewer, kReasonCurrentWrong,
+            kReasonCurrentMissing, kReasonNameWrong,      kReasonNotTracked,     kReasonOther};
 }
 
 std::string ReportCaption(const VN_UpdatedItem& item) {
@@ -29,8 +30,7 @@ std::string ReportExplanation(const VN_UpdatedItem& item) {
 
 std::string ReportRefusal(int selection, const std::string& reason, const std::string& comments) {
     if (selection <= 0) return kNoReasonRefusal;
-    if (textutil::EqualsNoCase(reason, platform::LoadText(kReasonOther)) && comments.empty())
-        return kNoCommentsRefusal;
+    if (textutil::EqualsNoCase(reason, platform::LoadText(kReasonOther)) && comments.empty()) return kNoCommentsRefusal;
     return std::string();
 }
 

@@ -244,8 +244,9 @@ void CItemFeedbackDlg::OnSendDone(bool sent) {
         item_.reportComments.clear();
     }
     state_ = sent ? State::Sent : State::Kept;
-    SetDlgItemTextA(window_, IDC_FB_STATUS,
-                    Submit::ReportOutcomeText(sent ? Submit::ReportOutcome::Sent : Submit::ReportOutcome::Kept).c_str());
+    SetDlgItemTextA(
+        window_, IDC_FB_STATUS,
+        Submit::ReportOutcomeText(sent ? Submit::ReportOutcome::Sent : Submit::ReportOutcome::Kept).c_str());
     // What is left is to close: the report cannot be changed or sent twice.
     SetBusy(true);
     ShowWindow(GetDlgItem(window_, IDOK), SW_HIDE);

@@ -25,8 +25,7 @@ public:
     // Sends the report of `item`; true when the call reached the service and
     // returned. Runs on the worker thread, with the worker's own copy of the
     // item. The default is Submit::CSubmitter::Execute.
-    using Sender =
-        std::function<bool(VN_UpdatedItem& item, const std::string& reason, const std::string& comments)>;
+    using Sender = std::function<bool(VN_UpdatedItem& item, const std::string& reason, const std::string& comments)>;
     // Shows a refusal over the dialog (the default is a "Warning" box).
     using Warner = std::function<void(HWND dialog, const std::string& text)>;
 

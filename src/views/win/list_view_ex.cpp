@@ -9,11 +9,11 @@
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
-#include "viewmodel/download_action.h"
 #include "resource.h"
+#include "viewmodel/download_action.h"
+#include "views/win/item_feedback_dlg.h"
 #include "views/win/item_properties.h"
 #include "views/win/uninstall_runner.h"
-#include "views/win/item_feedback_dlg.h"
 
 namespace Views {
 

@@ -263,8 +263,7 @@ TEST_F(ScanEngine, TheFileCacheKeepsTheDigestsTheCheckComputed) {
     products->products.push_back(wltest::UninstallEntry("Fresh Viewer", "FreshViewer", "C:\\Viewer\\unins.exe"));
     products->products.back()->targetName = program;
     products_.Replace(std::move(products));
-    testing_support::ScopedHook<vnxml::InstallScanDocumentServices> services{
-        vnxml::MakePlatformScanDocumentServices()};
+    testing_support::ScopedHook<vnxml::InstallScanDocumentServices> services{vnxml::MakePlatformScanDocumentServices()};
 
     EXPECT_EQ(engine_->Run(engine::WorkerEntry::SearchAllMySoftwareWUpdate), 0);
     ASSERT_EQ(service_.requests.size(), 2u);

@@ -19,7 +19,7 @@ TEST(TaskCounters, CountPresentItemsAndTheUpdatesNotSkipped) {
     };
     EXPECT_EQ(viewmodel::CountItems(list), (viewmodel::ListCounters{0, 0}));
     add(true, false, item_state::kPresent);
-    add(true, true, item_state::kPresent);   // skipped: not out of date
+    add(true, true, item_state::kPresent);  // skipped: not out of date
     add(false, false, item_state::kPresent);
     add(true, false, item_state::kRemovedByUser);
     add(true, false, item_state::kGone);

@@ -18,8 +18,8 @@
 #include "common/posted_texts.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
-#include "common/wine.h"
 #include "common/window_png.h"
+#include "common/wine.h"
 #include "engine/prescan_status.h"
 #include "inventory/driver_data.h"
 #include "inventory/driver_item.h"
@@ -98,8 +98,8 @@ bool WaitFor(const std::function<bool()>& done, int ms = 40000) {
 
 void ChooseReason(HWND dialog, const std::string& reason) {
     HWND list = GetDlgItem(dialog, IDC_FB_REASON);
-    const LRESULT at = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                    reinterpret_cast<LPARAM>(reason.c_str()));
+    const LRESULT at =
+        SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(reason.c_str()));
     ASSERT_NE(at, CB_ERR) << reason;
     SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
 }
@@ -254,10 +254,14 @@ TEST_F(ItemFeedbackWin, TheListActionSendsTheReportToTheServiceAndClearsIt) {
     // The service recorded the report (its log lies beside its port file).
     const std::string log = testing_wine::WindowsPathOf(std::getenv("VARNEL_SERVICE_PORT_FILE"));
     const std::string serviceLog = log.substr(0, log.find_last_of('\\')) + "\\service.log";
-    EXPECT_TRUE(PumpUntil([&] {
-        return platform::ReadWholeFile(serviceLog).value_or("").find(
-                   "catalogue: report on \"Acme Photo Editor 4\" from M-REPORT-1") != std::string::npos;
-    }, 5000)) << serviceLog;
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            return platform::ReadWholeFile(serviceLog)
+                       .value_or("")
+                       .find("catalogue: report on \"Acme Photo Editor 4\" from M-REPORT-1") != std::string::npos;
+        },
+        5000))
+        << serviceLog;
 }
 
 TEST_F(ItemFeedbackWin, AReportThatCannotBeSentIsKeptAndGoesOutWithTheNextCheck) {
