@@ -110,6 +110,8 @@ void CMainFrame::OnCreate() {
     lent.listsHaveItems = [this] {
         return (watch_ && watch_->GetCount() > 0) || (drivers_ && drivers_->GetCount() > 0);
     };
+    // The refresh is created with the lists, after this window: asked when used.
+    lent.dailyListLoading = [this] { return dailyRefresh_ && dailyRefresh_->Refresh().Running(); };
     lent.interactive = &interactive;
     commands_ = std::make_unique<CFrameCommands>(std::move(lent));
     commands_->viewSelected = [this](unsigned id) { ShowView(id); };
