@@ -174,16 +174,15 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             Exit();
             break;
         case ID_CLOSE_WINDOW:
-            OnClose();
-            break;
-        case ID_SCAN_NOW:
-            StartScan(true, true);
-            break;
-        case ID_STOP_SCAN:
-            if (worker_) worker_->StopWorker();
+            // A command sent by another program obeys the enabling of the
+            // menu item: without the icon there is no way back to a hidden window.
+            if (!commands_ || appcore::CommandState(ID_CLOSE_WINDOW, commands_->Context()).enabled) OnClose();
             break;
         default:
-            // Tray: "Updates" as the tray menu shows it; the rest is the command table's.
+            // Tray: "Updates" as the tray menu shows it; the rest is the
+            // command table's, which runs a command only while it is enabled
+            // (Scan Now from the tray waits for no worker and no refresh of
+            // today's updates, as the menus do).
             if (trayUi_.OnCommand(LOWORD(wParam))) break;
             if (commands_) commands_->Run(LOWORD(wParam));
             break;
