@@ -43,7 +43,10 @@ tail_pid=""
 service_pid=""
 page_watch_pid=""
 cleanup() {
-    trap - INT TERM EXIT
+    # A second signal (make passes its own on, a second Ctrl-C) must not cut
+    # the stop short: the agent, the service and the display would be left.
+    trap '' INT TERM
+    trap - EXIT
     [ -n "$tail_pid" ] && kill "$tail_pid" 2>/dev/null || true
     [ -n "$page_watch_pid" ] && kill "$page_watch_pid" 2>/dev/null || true
     if [ -n "$agent_pid" ] && kill -0 "$agent_pid" 2>/dev/null; then
@@ -96,6 +99,12 @@ if [ -x "$service" ]; then
             "$url" "$base" \
             >"$datadir/config.xml"
         say "wrote config.xml with that address into the data folder"
+        # The catalogue (searches, product pages) and today's updates come
+        # from the same service.
+        "$WINE" reg add "$key" /v "Catalogue Host" /t REG_SZ /d 127.0.0.1 /f >/dev/null 2>&1
+        "$WINE" reg add "$key" /v "Catalogue Port" /t REG_DWORD /d "$(cat "$tmp/port")" /f >/dev/null 2>&1
+        "$WINE" reg add "$key" /v "Daily Updates URL" /t REG_SZ /d "$base/varnel/recent.php" /f >/dev/null 2>&1
+        say "setting \"Catalogue Host\", \"Catalogue Port\" and \"Daily Updates URL\" to the same service"
         # The service prints "machine page: URL" when it has answered a check.
         tail -n +1 -f --pid="$service_pid" "$tmp/service.out" 2>/dev/null | while IFS= read -r line; do
             case $line in "machine page: "*) say "$line (open it in a browser)" ;; esac

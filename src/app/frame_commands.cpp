@@ -87,7 +87,7 @@ bool CFrameCommands::ToolbarVisible() const { return toolbar_ && (GetWindowLongA
 appcore::CommandContext CFrameCommands::Context() const {
     appcore::CommandContext c;
     c.workerRunning = frame_.worker && frame_.worker->IsWorkerRunning();
-    c.dailyListLoading = dailyListLoading;
+    c.dailyListLoading = frame_.dailyListLoading && frame_.dailyListLoading();
     c.listsHaveItems = frame_.listsHaveItems && frame_.listsHaveItems();
     c.trayIconShown = frame_.trayIconShown && frame_.trayIconShown();
     c.toolbarVisible = ToolbarVisible();

@@ -31,6 +31,8 @@ public:
         CScanWorker* worker = nullptr;
         std::function<bool()> trayIconShown;
         std::function<bool()> listsHaveItems;
+        // Today's updates are being refreshed: no scan or check starts meanwhile.
+        std::function<bool()> dailyListLoading;
         bool* interactive = nullptr;
     };
 
@@ -59,8 +61,6 @@ public:
     PageOpener openPage = &CFrameCommands::ShellOpen;
     // The monotonic clock in milliseconds (tests step it).
     std::function<uint64_t()> now;
-    // The daily updates list is being loaded (the daily view's; none yet).
-    bool dailyListLoading = false;
     // The frame's views: a view command made `id` current; command 32861
     // empties the software view; a list action (index 0-11) is performed
     // (`run`) or asked for its state. The last answers false when there is no

@@ -1,7 +1,10 @@
 #include "app/frame_panes.h"
 
+#include <commctrl.h>
 #include <richedit.h>
 
+#include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "appcore/page_text.h"
@@ -119,7 +122,61 @@ LRESULT CALLBACK CTaskPane::Proc(HWND window, UINT message, WPARAM wParam, LPARA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// ---------------------------------------------------------------- page fetch
+
+struct CPageFetch::Job {
+    std::string productId;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    std::thread thread;
+};
+
+unsigned CPageFetch::Start(const std::string& productId, HWND window, UINT message) {
+    if (Busy()) return 0;
+    if (job_ && job_->thread.joinable()) job_->thread.join();  // done: it ends at once
+    auto job = std::make_shared<Job>();
+    job->productId = productId;
+    const unsigned number = ++started_;
+    // The thread holds its job; the window may be gone when it posts.
+    job->thread = std::thread([job, window, message, number] {
+        bool made = false;
+        try {
+            made = Views::FindPreviewInfo(job->productId, true, &job->stop);
+        } catch (const std::exception& e) {
+            vnlog::Write("*** The product page of " + job->productId + " could not be made", e);
+        }
+        job->done = true;
+        if (!job->stop) PostMessageA(window, message, made ? 1 : 0, static_cast<LPARAM>(number));
+    });
+    job_ = std::move(job);
+    return number;
+}
+
+bool CPageFetch::Busy() const { return job_ && !job_->done; }
+
+void CPageFetch::Stop(int waitMs) {
+    if (!job_) return;
+    job_->stop = true;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    while (!job_->done && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (job_->thread.joinable()) {
+        if (job_->done) {
+            job_->thread.join();
+        } else {
+            vnlog::Write("The product page fetch of " + job_->productId + " is still waiting for the service; left to end");
+            job_->thread.detach();
+        }
+    }
+    job_.reset();
+}
+
 // ---------------------------------------------------------------- preview pane
+
+CPreviewPane::~CPreviewPane() {
+    fetch_.Stop(CPageFetch::kStopWaitMs);
+    if (window_ && IsWindow(window_)) RemoveWindowSubclass(window_, SubclassProc, 0);
+}
 
 bool CPreviewPane::Create(HINSTANCE instance, HWND parent) {
     static HMODULE richEdit = LoadLibraryA("msftedit.dll");
@@ -128,6 +185,8 @@ bool CPreviewPane::Create(HINSTANCE instance, HWND parent) {
                               WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 0, 0,
                               0, parent, nullptr, instance, nullptr);
     if (!window_) return false;
+    // The fetch's end notice comes to the control; the pane takes it there.
+    SetWindowSubclass(window_, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
     SendMessageW(window_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
     SendMessageW(window_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(8, 8));
     // The text in the system's message font, not the control's default.
@@ -165,20 +224,43 @@ void CPreviewPane::ShowItem(const VN_ItemGrandBase* item) {
         }
         if (productId_.empty()) details_ += "This item is not in the update catalogue.\n";
     }
-    // A catalogue item's page is fetched once, one fetch at a time; the
-    // notice brings it here. The thread shares nothing with the pane.
-    static std::atomic<bool> fetching{false};
-    if (!productId_.empty() && !platform::FileExists(Views::PreviewPagePath(productId_)) && !fetching.exchange(true)) {
-        const std::string id = productId_;
-        std::thread([id] {
-            Views::FindPreviewInfo(id, true);
-            fetching = false;
-        }).detach();
+    // Selected again: a page that could not be fetched is tried once more.
+    if (productId_ == failedId_) failedId_.clear();
+    FetchIfMissing();
+    Render();
+}
+
+void CPreviewPane::FetchIfMissing() {
+    // A catalogue item's page is fetched once, one fetch at a time; an item
+    // selected meanwhile has its turn when that fetch ends.
+    if (productId_.empty() || productId_ == failedId_ || !window_ || fetch_.Busy()) return;
+    if (platform::FileExists(Views::PreviewPagePath(productId_))) return;
+    if (const unsigned number = fetch_.Start(productId_, window_, kFetchEnded)) {
+        fetchNumber_ = number;
+        fetchId_ = productId_;
     }
+}
+
+void CPreviewPane::OnFetchEnded(bool succeeded, unsigned number) {
+    if (!succeeded && number == fetchNumber_ && !fetchId_.empty()) failedId_ = fetchId_;
+    FetchIfMissing();
     Render();
 }
 
 void CPreviewPane::OnPageCreated() { Render(); }
+
+LRESULT CALLBACK CPreviewPane::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR data) {
+    if (message == kFetchEnded) {
+        reinterpret_cast<CPreviewPane*>(data)->OnFetchEnded(wParam != 0, static_cast<unsigned>(lParam));
+        return 0;
+    }
+    if (message == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, SubclassProc, 0);
+        reinterpret_cast<CPreviewPane*>(data)->window_ = nullptr;
+    }
+    return DefSubclassProc(window, message, wParam, lParam);
+}
 
 void CPreviewPane::Render() {
     if (!window_) return;
@@ -190,6 +272,7 @@ void CPreviewPane::Render() {
         if (!productId_.empty()) {
             const std::optional<std::string> page = platform::ReadWholeFile(Views::PreviewPagePath(productId_));
             if (page) body += "\n" + appcore::PageText(*page);
+            else if (productId_ == failedId_) body += "\nThe product page could not be fetched.";
             else body += "\nLoading the product page...";
         }
     }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "inventory/item_base.h"
@@ -41,9 +42,39 @@ private:
     viewmodel::ListCounters drivers_;
 };
 
+// Fetches one product page at a time on a thread of its own. The thread
+// shares only its job with the owner; at the owner's end it is asked to stop
+// and waited for a bounded time, after which it is left to end alone (it then
+// writes and announces nothing).
+class CPageFetch {
+public:
+    static constexpr int kStopWaitMs = 3000;
+    CPageFetch() = default;
+    ~CPageFetch() { Stop(kStopWaitMs); }
+    CPageFetch(const CPageFetch&) = delete;
+    CPageFetch& operator=(const CPageFetch&) = delete;
+
+    // Starts fetching the page of `productId`; when it ends, (message,
+    // succeeded, number) is posted to `window`. The fetch's number (from 1),
+    // or 0 while another fetch runs.
+    unsigned Start(const std::string& productId, HWND window, UINT message);
+    bool Busy() const;
+    // Asks a running fetch to stop and waits up to `waitMs` for it.
+    void Stop(int waitMs);
+
+private:
+    struct Job;
+    std::shared_ptr<Job> job_;
+    unsigned started_ = 0;
+};
+
 class CPreviewPane {
 public:
+    // Sent to the pane's window by its fetch: wParam is 1 when the page was made.
+    static constexpr UINT kFetchEnded = WM_APP + 20;
+
     CPreviewPane() = default;
+    ~CPreviewPane();
     CPreviewPane(const CPreviewPane&) = delete;
     CPreviewPane& operator=(const CPreviewPane&) = delete;
 
@@ -59,8 +90,18 @@ public:
 
 private:
     void Render();
+    // Fetches the shown product's page when it is neither cached, being
+    // fetched, nor known to have failed.
+    void FetchIfMissing();
+    void OnFetchEnded(bool succeeded, unsigned number);
+    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
 
     HWND window_ = nullptr;
+    CPageFetch fetch_;
+    unsigned fetchNumber_ = 0;  // the latest fetch and its product
+    std::string fetchId_;
+    std::string failedId_;  // the product whose page could not be fetched
     bool selected_ = false;
     std::string name_;
     std::string productId_;

@@ -110,6 +110,8 @@ void CMainFrame::OnCreate() {
     lent.listsHaveItems = [this] {
         return (watch_ && watch_->GetCount() > 0) || (drivers_ && drivers_->GetCount() > 0);
     };
+    // The refresh is created with the lists, after this window: asked when used.
+    lent.dailyListLoading = [this] { return dailyRefresh_ && dailyRefresh_->Refresh().Running(); };
     lent.interactive = &interactive;
     commands_ = std::make_unique<CFrameCommands>(std::move(lent));
     commands_->viewSelected = [this](unsigned id) { ShowView(id); };
@@ -172,14 +174,15 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             Exit();
             break;
         case ID_CLOSE_WINDOW:
-            OnClose();
-            break;
-        case ID_SCAN_NOW: StartScan(true, true); break;
-        case ID_STOP_SCAN:
-            if (worker_) worker_->StopWorker();
+            // A command sent by another program obeys the enabling of the
+            // menu item: without the icon there is no way back to a hidden window.
+            if (!commands_ || appcore::CommandState(ID_CLOSE_WINDOW, commands_->Context()).enabled) OnClose();
             break;
         default:
-            // Tray: "Updates" as the tray menu shows it; the rest is the command table's.
+            // Tray: "Updates" as the tray menu shows it; the rest is the
+            // command table's, which runs a command only while it is enabled
+            // (Scan Now from the tray waits for no worker and no refresh of
+            // today's updates, as the menus do).
             if (trayUi_.OnCommand(LOWORD(wParam))) break;
             if (commands_) commands_->Run(LOWORD(wParam));
             break;

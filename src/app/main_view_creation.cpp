@@ -81,6 +81,9 @@ Views::CListViewEx* CMainViewCreation::View(unsigned id) {
         default: return nullptr;
     }
     OnViewCreated(*view);
+    // The task pane counts the software and driver lists: their views'
+    // actions (Skip Version, Remove, Reset, an uninstall's end) change them.
+    if (id == ID_VIEW_SOFTWARE || id == ID_VIEW_DRIVERS) view->reloaded = [this] { RefreshCounters(); };
     if (!view->Create(instance_, window_)) {
         // A view that cannot be made is kept as missing: its commands do nothing.
         vnlog::Write("*** Could not create the list view " + std::to_string(id));

@@ -37,7 +37,7 @@ std::string PreviewPagePath(const std::string& productId) {
 
 bool DoFindPreviewInfo(const VN_ItemBase& item, bool notify) { return FindPreviewInfo(item.GetProductId(), notify); }
 
-bool FindPreviewInfo(const std::string& productId, bool notify) {
+bool FindPreviewInfo(const std::string& productId, bool notify, const std::atomic<bool>* stop) {
     if (productId.empty()) return false;
     // The identifier names a file: only the catalogue's plain identifiers.
     for (char c : productId)
@@ -54,6 +54,7 @@ bool FindPreviewInfo(const std::string& productId, bool notify) {
     } catch (const std::exception&) {
         vnlog::WriteRaw("***Error exception in executing xmlRPC");
     }
+    if (stop && *stop) return false;  // the program is leaving: nothing more is written
     std::string document;
     if (!returned || !catalog::ResultDocument(reply, document)) {
         vnlog::WriteRaw("***Error DoFindPreviewInfo productId: " + productId);

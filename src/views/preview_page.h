@@ -6,6 +6,7 @@
 // that a reader (or a second fetch of the same product) never sees half a page.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <thread>
@@ -37,8 +38,9 @@ std::string PreviewPagePath(const std::string& productId);
 // and `notify` is set. True when the page exists afterwards.
 bool DoFindPreviewInfo(const VN_ItemBase& item, bool notify);
 
-// The same for a product identifier.
-bool FindPreviewInfo(const std::string& productId, bool notify);
+// The same for a product identifier. When `stop` is set by the time the
+// service has answered, the page is neither written nor announced (false).
+bool FindPreviewInfo(const std::string& productId, bool notify, const std::atomic<bool>* stop = nullptr);
 
 // Runs FindPreviewInfo without notification for the product of every item of
 // the list (as the list is now), on a thread of lowest priority that the

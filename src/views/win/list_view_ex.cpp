@@ -358,6 +358,7 @@ void CListViewEx::Reload() {
     rowsVersion_ = data_.StructureVersion();
     rows_ = viewmodel::BuildRows(kind_, data_, showUntracked_, sortOrder_);
     cleared_ = false;
+    if (reloaded) reloaded();
     HWND control = list_;
     if (!control) return;
     SendMessageA(control, LVM_SETITEMCOUNT, rows_.size(), 0);

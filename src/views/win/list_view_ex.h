@@ -112,6 +112,9 @@ public:
     // Whether a scan or check is running over the lists (the frame's
     // worker); actions that delete items wait for it to end.
     std::function<bool()> workerRunning;
+    // Called whenever the rows were rebuilt from the list (an action changed
+    // items, a scan added some): what shows counts of the list follows.
+    std::function<void()> reloaded;
 
     // The item context menu of the view, built from its menu resource with
     // "Uninstall" and a separator before "Report...": the loaded menu (to be

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "platform/log.h"
 #include "platform/message_names.h"
 #include "platform/notifier.h"
@@ -33,7 +35,7 @@ void CSearchView::OnCreated() {
                            0, host_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSearchBoxId)), instance, nullptr);
     button_ = CreateWindowExA(0, "BUTTON", "Search", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
                               host_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSearchButtonId)), instance, nullptr);
-    status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, 0, 0, 0,
+    status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
                               host_, nullptr, instance, nullptr);
     const WPARAM font = reinterpret_cast<WPARAM>(font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     for (HWND control : {box_, button_, status_})
@@ -69,6 +71,28 @@ void CSearchView::ShowStatus() {
     if (text.empty() && search_ && !search_->GetCurrentKeywords().empty())
         text = std::to_string(RowCount()) + (RowCount() == 1 ? " product found" : " products found");
     SetWindowTextA(status_, text.c_str());
+    PlaceStatus();
+}
+
+void CSearchView::PlaceStatus() {
+    if (!status_) return;
+    const int top = (kBarHeight - kControlHeight) / 2;
+    // The height the text takes when wrapped at the width there is.
+    int height = kControlHeight - 4;
+    const std::string text = WindowText(status_);
+    if (statusWidth_ > 0 && !text.empty()) {
+        if (const HDC dc = GetDC(status_)) {
+            const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(status_, WM_GETFONT, 0, 0)));
+            RECT r{0, 0, statusWidth_, 0};
+            DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+            SelectObject(dc, old);
+            ReleaseDC(status_, dc);
+            if (r.bottom > height) height = std::min<int>(r.bottom, kBarHeight);
+        }
+    }
+    // One line beside the button's text; more lines centred in the bar.
+    const int y = height <= kControlHeight - 4 ? top + 4 : (kBarHeight - height) / 2;
+    MoveWindow(status_, statusLeft_, y, statusWidth_, height, TRUE);
 }
 
 void CSearchView::Layout(int width, int height) {
@@ -78,8 +102,9 @@ void CSearchView::Layout(int width, int height) {
     x += kBoxWidth + kMargin;
     if (button_) MoveWindow(button_, x, top, kButtonWidth, kControlHeight, TRUE);
     x += kButtonWidth + 2 * kMargin;
-    if (status_)
-        MoveWindow(status_, x, top + 4, width > x + kMargin ? width - x - kMargin : 0, kControlHeight - 4, TRUE);
+    statusLeft_ = x;
+    statusWidth_ = width > x + kMargin ? width - x - kMargin : 0;
+    PlaceStatus();
     if (list_) MoveWindow(list_, 0, kBarHeight, width, height > kBarHeight ? height - kBarHeight : 0, TRUE);
 }
 

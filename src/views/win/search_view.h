@@ -43,11 +43,15 @@ private:
                                     DWORD_PTR data);
     void ShowStatus();
     void Layout(int width, int height);
+    // The status line beside the button, on two lines when one is too short.
+    void PlaceStatus();
 
     CSearchData* search_;  // null when the list is not a search list
     HWND box_ = nullptr;
     HWND button_ = nullptr;
     HWND status_ = nullptr;
+    int statusLeft_ = 0;
+    int statusWidth_ = 0;
 };
 
 }  // namespace Views

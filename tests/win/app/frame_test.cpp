@@ -8,11 +8,15 @@
 #include "app/app_messages.h"
 #include "app/main_events.h"
 #include "app/one_instance.h"
+#include "app/scan_worker.h"
 #include "common/recorded_events.h"
 #include "common/scoped_hook.h"
 #include "platform/event_log.h"
+#include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "registry_guard.h"
+#include "resource.h"
+#include "service/loopback.h"
 
 namespace {
 
@@ -120,6 +124,35 @@ TEST_F(Frame, ScheduleTimerTicksAfterStartUpUntilExit) {
     PostMessageA(frame_->Window(), app::Messages().exit, 0, 0);
     EXPECT_TRUE(Pump()) << "Exit ends the message loop";
     EXPECT_EQ(frame_->Window(), nullptr);
+}
+
+TEST_F(Frame, CommandsFromAnotherProgramRunOnlyWhileTheirMenuItemsWouldBeEnabled) {
+    const HWND window = frame_->Window();
+    const UINT command = app::Messages().registerCommand;
+    // Close Window without the icon would leave no way back: ignored.
+    frame_->ShowTrayIcon(false);
+    SendMessageA(window, command, ID_CLOSE_WINDOW, 0);
+    EXPECT_FALSE(Pump());
+    ASSERT_EQ(frame_->Window(), window);
+
+    // Scan Now while today's updates are refreshed: ignored; once the
+    // refresh has ended it starts a run (stopped again at once).
+    platform::AppSettings().WriteText(setting::kDailyUpdatesUrl,
+                                      testing_transport::Url(testing_transport::ClosedPort(), "/varnel/recent.php"));
+    frame_->DailyRefresh()->Start();
+    ASSERT_TRUE(frame_->DailyRefresh()->Refresh().Running()) << "ends only when its notice is taken";
+    SendMessageA(window, command, ID_SCAN_NOW, 0);
+    EXPECT_FALSE(frame_->Worker()->IsWorkerRunning());
+    const DWORD end = GetTickCount() + 20000;
+    while (frame_->DailyRefresh()->Refresh().Running() && GetTickCount() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    ASSERT_FALSE(frame_->DailyRefresh()->Refresh().Running());
+    SendMessageA(window, command, ID_SCAN_NOW, 0);
+    EXPECT_TRUE(frame_->Worker()->IsWorkerRunning());
+    SendMessageA(window, command, ID_STOP_SCAN, 0);
+    EXPECT_FALSE(frame_->Worker()->IsWorkerRunning());
 }
 
 }  // namespace

@@ -199,6 +199,14 @@ TEST_F(MainWindow, TaskPaneListAndPreviewFollowTheSizingRulesAndTheBars) {
     EXPECT_EQ(shown.find("p{}"), std::string::npos) << "no style sheet text";
     Screenshot("main_window");
 
+    // Skipping the selected item's version: the task pane counts one less.
+    Command(ID_LA_SKIP);
+    EXPECT_EQ(frame_->TaskPane().Text(),
+              "Installed Software\n5 items, 1 out of date\nInstalled Drivers\n2 items, 1 out of date");
+    Command(ID_LA_UNSKIP);
+    EXPECT_EQ(frame_->TaskPane().Text(),
+              "Installed Software\n5 items, 2 out of date\nInstalled Drivers\n2 items, 1 out of date");
+
     // A page written anew is shown when its notice arrives.
     ASSERT_TRUE(platform::WriteFileAtomically(Views::PreviewPagePath("P7ZIP"), "<p>Version 19.00 is out.</p>"));
     PostMessageA(w, app::Messages().htmlCreated, 0, 0);

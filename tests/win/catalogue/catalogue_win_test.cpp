@@ -346,9 +346,13 @@ TEST_F(CatalogueWin, TodaysUpdatesFillAfterACheckAndSurviveTheServiceBeingDown) 
     // The service is down at the next check: the list and its file stay.
     platform::AppSettings().WriteText(setting::kDailyUpdatesUrl,
                                       testing_transport::Url(testing_transport::ClosedPort(), "/varnel/recent.php"));
-    PostMessageA(frame_->Window(), app::Messages().startDailyUpdates, 0, 0);
+    // While the refresh runs no scan or check may start.
+    SendMessageA(frame_->Window(), app::Messages().startDailyUpdates, 0, 0);
+    EXPECT_TRUE(frame_->Commands()->Context().dailyListLoading);
+    EXPECT_FALSE(appcore::CommandState(ID_SCAN_AND_CHECK, frame_->Commands()->Context()).enabled);
     Pump(100);
     ASSERT_TRUE(PumpUntil([&] { return !frame_->DailyRefresh()->Refresh().Running(); }, 60000));
+    EXPECT_FALSE(frame_->Commands()->Context().dailyListLoading);
     EXPECT_EQ(frame_->DailyList()->GetCount(), count);
     EXPECT_EQ(static_cast<size_t>(RowCount(view->List())), count);
     EXPECT_EQ(platform::ReadWholeFile(data_.Path("dailyupdates.db")).value_or(std::string()), stored);
@@ -375,6 +379,57 @@ TEST_F(CatalogueWin, ASearchWhileTheServiceIsDownEndsWithTheServerError) {
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
     std::printf("search against a closed port ended after %lld ms\n", static_cast<long long>(took.count()));
     EXPECT_EQ(RowCount(view->List()), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CatalogueWin, ThePreviewFetchesTheSelectedPageSaysWhenItCouldNotAndEndsItsFetchAtExit) {
+    VARNEL_REQUIRE_PORT(port, ServicePort());
+    PointAtService(port);
+    CreateFrame();
+    Views::CSearchView* view = SearchView();
+    ASSERT_NE(view, nullptr);
+    view->Search("7-zip");
+    ASSERT_TRUE(PumpUntil([&] { return SearchIdle() && !Search().IsEmpty(); })) << view->StatusText();
+    const auto* item = Search().GetItemAt<VN_SearchItem>(0);
+    const std::string page = html_.Path("h" + item->GetProductId() + ".html");
+    ASSERT_FALSE(platform::FileExists(page));
+
+    // Selected in the list: the page is fetched and shown.
+    LVITEMA state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(view->List(), LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
+    app::CPreviewPane& preview = frame_->PreviewPane();
+    ASSERT_TRUE(PumpUntil([&] { return preview.Text().find("Current Version") != std::string::npos; }))
+        << preview.Text();
+    EXPECT_TRUE(platform::FileExists(page));
+
+    // The service is down: a short line says so instead of waiting forever.
+    ASSERT_TRUE(platform::RemoveFile(page));
+    PointAtService(testing_transport::ClosedPort());
+    preview.ShowItem(item);
+    EXPECT_NE(preview.Text().find("Loading the product page..."), std::string::npos) << preview.Text();
+    ASSERT_TRUE(PumpUntil([&] { return preview.Text().find("could not be fetched") != std::string::npos; }, 40000))
+        << preview.Text();
+
+    // A service that never answers holds the fetch; leaving waits a bounded
+    // time, and the late answer is neither written nor announced.
+    HeldPort hanging;
+    ASSERT_NE(hanging.port(), 0);
+    PointAtService(hanging.port());
+    preview.ShowItem(item);
+    ASSERT_TRUE(PumpUntil([&] { return hanging.Connections() == 1; }, 5000));
+    const auto leaving = std::chrono::steady_clock::now();
+    frame_.reset();
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - leaving).count();
+    EXPECT_LT(took, app::CPageFetch::kStopWaitMs + 2000);
+    hanging.Answer("<product><productID>1</productID><name>Late</name></product>");
+    Pump(1000);
+    EXPECT_FALSE(platform::FileExists(page));
 }
 
 }  // namespace
