@@ -9,6 +9,7 @@
 #include "app/modeless.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
+#include "platform/win/own_windows.h"
 #include "resource.h"
 
 namespace app {
@@ -65,25 +66,13 @@ void LoadImageResource(HINSTANCE instance) {
         vnlog::Write("The about box's image could not be read");
 }
 
-void CentreOnOwner(HWND dialog) {
-    RECT box{}, area{};
-    GetWindowRect(dialog, &box);
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    // A hidden owner (the frame) gives no place to centre on: use the screen.
-    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    const int w = box.right - box.left, h = box.bottom - box.top;
-    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - w) / 2,
-                 area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
             char path[MAX_PATH] = {};
             GetModuleFileNameA(nullptr, path, MAX_PATH);
             SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, CAboutDlg::VersionText(path).c_str());
-            CentreOnOwner(dialog);
+            platform::CentreOnOwnerOrScreen(dialog);
             return TRUE;
         }
         case WM_PAINT: {

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/tray_summary.h"
+#include "platform/win/own_windows.h"
 
 namespace app {
 namespace {
@@ -46,15 +47,7 @@ CStatusProgBar::~CStatusProgBar() {
 }
 
 bool CStatusProgBar::Create(HINSTANCE instance, HWND parent) {
-    WNDCLASSA wc{};
-    if (!GetClassInfoA(instance, kRedTextClass, &wc)) {
-        wc = WNDCLASSA{};
-        wc.lpfnWndProc = RedTextProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-        wc.lpszClassName = kRedTextClass;
-        if (!RegisterClassA(&wc)) return false;
-    }
+    if (!platform::RegisterWindowClass(instance, kRedTextClass, RedTextProc)) return false;
     bar_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, parent,
                            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusBarId)), instance, nullptr);
     if (!bar_) return false;

@@ -113,6 +113,14 @@ std::string DateText(int64_t seconds) {
 
 const VN_UpdatedItem* AsUpdated(const VN_ItemGrandBase& item) { return dynamic_cast<const VN_UpdatedItem*>(&item); }
 
+// The catalogue entry behind a today's-updates or search row; nullptr for
+// other items and for a row without one.
+const vnxml::CXMLItemBase* CatalogueEntry(const VN_ItemGrandBase& item) {
+    if (const auto* daily = dynamic_cast<const VN_DailyItem*>(&item)) return daily->catalogItem.get();
+    if (const auto* search = dynamic_cast<const VN_SearchItem*>(&item)) return search->catalogItem.get();
+    return nullptr;
+}
+
 }  // namespace
 
 bool RowHasUpdate(const VN_ItemGrandBase& item) {
@@ -410,14 +418,10 @@ std::vector<std::pair<std::string, std::string>> ItemProperties(ViewKind kind, c
         add("Driver file", driver->files);
         add("Hardware ID", driver->matchingDeviceId);
         add("Product page", driver->productUrl);
-    } else if (const auto* daily = dynamic_cast<const VN_DailyItem*>(&item); daily && daily->catalogItem) {
-        add("Category", daily->catalogItem->category);
-        add("Platform", daily->catalogItem->osCompatibility);
-        add("About", daily->catalogItem->shortDescription);
-    } else if (const auto* search = dynamic_cast<const VN_SearchItem*>(&item); search && search->catalogItem) {
-        add("Category", search->catalogItem->category);
-        add("Platform", search->catalogItem->osCompatibility);
-        add("About", search->catalogItem->shortDescription);
+    } else if (const vnxml::CXMLItemBase* entry = CatalogueEntry(item)) {
+        add("Category", entry->category);
+        add("Platform", entry->osCompatibility);
+        add("About", entry->shortDescription);
     } else if (const auto* history = dynamic_cast<const dlmgr::CHistoryItem*>(&item)) {
         add("Address", history->Url);
         add("Message", history->Message);

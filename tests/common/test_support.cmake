@@ -20,3 +20,38 @@ function(varnel_shared_suites target)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common/${name}_suite.cpp)
   endforeach()
 endfunction()
+
+# Runs the host build's loopback servers (tests/win/service/loopback_servers.sh:
+# the reference update service and the test responder) in the folder `work`
+# around the test win.<sub>: CTest starts them in win.<sub>.<step>_start
+# before it and stops them in win.<sub>.<step>_stop after it, as the fixture
+# `fixture`.
+function(varnel_loopback_servers sub step fixture work)
+  set(script ${PROJECT_SOURCE_DIR}/tests/win/service/loopback_servers.sh)
+  add_test(NAME win.${sub}.${step}_start COMMAND sh ${script} start ${VARNEL_HOST_BUILD_DIR} ${work})
+  add_test(NAME win.${sub}.${step}_stop COMMAND sh ${script} stop ${work})
+  set_tests_properties(win.${sub}.${step}_start PROPERTIES FIXTURES_SETUP ${fixture} TIMEOUT 60)
+  set_tests_properties(win.${sub}.${step}_stop PROPERTIES FIXTURES_CLEANUP ${fixture} TIMEOUT 60)
+  varnel_loopback_client(win.${sub} ${fixture} ${work})
+endfunction()
+
+# Makes the test `test` need the loopback servers of `fixture`, run in
+# `work`; the test program finds their ports and the service's log through
+# its environment.
+function(varnel_loopback_client test fixture work)
+  set_tests_properties(${test} PROPERTIES
+    FIXTURES_REQUIRED ${fixture}
+    ENVIRONMENT "VARNEL_WINEPREFIX=${VARNEL_WINEPREFIX};VARNEL_SERVICE_PORT_FILE=${work}/service.port;VARNEL_RESPONDER_PORT_FILE=${work}/responder.port;VARNEL_SERVICE_LOG=${work}/service.log")
+endfunction()
+
+# Builds the program's resource script (its dialogs, menus, strings and
+# icons) into the Windows test program `target`, for tests that open the
+# program's windows. The caller enables the RC language first.
+function(varnel_test_resources target)
+  set(script ${PROJECT_SOURCE_DIR}/resources/varnel.rc)
+  target_sources(${target} PRIVATE ${script})
+  set_source_files_properties(${script} PROPERTIES
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/strings.inc;${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/varnel.ico;${VARNEL_PULSE_DIR}/pulse_icons.rc")
+  add_dependencies(${target} varnel_pulse_icons)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources ${VARNEL_PULSE_DIR})
+endfunction()

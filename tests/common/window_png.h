@@ -1,4 +1,4 @@
-// Saves what a window shows on the screen as a PNG (GDI+), for the tests
+// Saves what a window (or a part of the screen) shows as a PNG (GDI+), for the tests
 // that render a window and leave its picture in build/screenshots/.
 #pragma once
 
@@ -17,15 +17,43 @@ using std::min;
 
 namespace testing_support {
 
-// Saves what the window shows as a PNG; false when it could not.
-inline bool SaveWindowPng(HWND window, const std::wstring& path) {
-    RECT r{};
-    GetWindowRect(window, &r);
+// Saves the screen's rectangle `r` as a PNG; false when it could not.
+inline bool SaveScreenRectPng(const RECT& r, const std::wstring& path) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
     HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    bool saved = false;
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (copied && Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
+        {
+            UINT count = 0, size = 0;
+            Gdiplus::GetImageEncodersSize(&count, &size);
+            std::vector<BYTE> buffer(size);
+            auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+            Gdiplus::GetImageEncoders(count, size, encoders);
+            Gdiplus::Bitmap image(bitmap, nullptr);
+            for (UINT i = 0; i < count; ++i) {
+                if (std::wstring(encoders[i].MimeType) == L"image/png")
+                    saved = image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+            }
+        }
+        Gdiplus::GdiplusShutdown(token);
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+// Saves what the window shows as a PNG; false when it could not.
+inline bool SaveWindowPng(HWND window, const std::wstring& path) {
+    RECT r{};
+    GetWindowRect(window, &r);
     // From the screen, as the user sees it (Wine's PrintWindow leaves the
     // controls out).
     SetForegroundWindow(window);
@@ -39,32 +67,7 @@ inline bool SaveWindowPng(HWND window, const std::wstring& path) {
         }
         Sleep(30);
     }
-    const bool printed = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    bool saved = false;
-    if (printed) {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR token = 0;
-        if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-            {
-                UINT count = 0, size = 0;
-                Gdiplus::GetImageEncodersSize(&count, &size);
-                std::vector<BYTE> buffer(size);
-                auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-                Gdiplus::GetImageEncoders(count, size, encoders);
-                Gdiplus::Bitmap image(bitmap, nullptr);
-                for (UINT i = 0; i < count; ++i) {
-                    if (std::wstring(encoders[i].MimeType) == L"image/png")
-                        saved = image.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-                }
-            }
-            Gdiplus::GdiplusShutdown(token);
-        }
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
+    return SaveScreenRectPng(r, path);
 }
 
 }  // namespace testing_support

@@ -140,6 +140,17 @@ installed_version() {
     "$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
         /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p'
 }
+expect_installed() {  # the package's uninstall entry comes to say version $1; then the package is removed
+    installed=""
+    [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
+        installed=$(installed_version)
+        [ "$installed" = "$1" ] && break
+        sleep 2
+    done
+    [ "$installed" = "$1" ] || fail "the installed version is \"$installed\", not $1"
+    say "installed version: $installed"
+    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+}
 reg_value() { "$WINE" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
 outdated_names() {  # the names the watch list marks out of date, one a line
     "$root/scripts/outdated-items.sh" "$vntool" "$data/varnel.db" | cut -f1
@@ -161,16 +172,7 @@ if [ "$mode" = selfupdate ]; then
     wait_log "Exit$" 60 || fail "the agent did not exit after starting the installer"
     [ -f "$data/upgrade/varnel-1.3.1.56.msi" ] || fail "the package is not in the upgrade folder"
     has "Start searching directory" && fail "the run went on to the inventory scan"
-    installed=""
-    [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
-        installed=$("$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
-            /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p')
-        [ "$installed" = 1.3.1.56 ] && break
-        sleep 2
-    done
-    [ "$installed" = 1.3.1.56 ] || fail "the installed version is \"$installed\", not 1.3.1.56"
-    say "installed version: $installed"
-    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+    expect_installed 1.3.1.56
 elif [ "$mode" = notify ]; then
     tool="$build/win/tests/win/window_tool.exe"
     shots="$build/screenshots"
@@ -218,15 +220,7 @@ elif [ "$mode" = notify ]; then
     wait_log "Exit$" 60 || fail "the agent did not exit after starting the installer"
     has "failed its trust check" && fail "the signed package failed its trust check"
     [ -f "$data/upgrade/varnel-1.3.1.56.msi" ] || fail "the package is not in the upgrade folder"
-    installed=""
-    [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
-        installed=$(installed_version)
-        [ "$installed" = 1.3.1.56 ] && break
-        sleep 2
-    done
-    [ "$installed" = 1.3.1.56 ] || fail "the installed version is \"$installed\", not 1.3.1.56"
-    say "installed version: $installed"
-    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+    expect_installed 1.3.1.56
 elif [ "$mode" = check ]; then
     wait_log "Worker ended: SearchAllMySoftwareWUpdate" 180 || fail "the run did not end within 180 s"
     "$WINE" "$bin/varnelctl.exe" exit 20 >/dev/null 2>&1 || fail "the agent did not exit"

@@ -6,6 +6,7 @@
 #include "inventory/watch_item.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
+#include "platform/win/own_windows.h"
 #include "resource.h"
 #include "views/item_feedback.h"
 #include "views/submitter.h"
@@ -32,18 +33,6 @@ std::unique_ptr<VN_UpdatedItem> CopyOfItem(const VN_UpdatedItem& item) {
         return copy;
     }
     return nullptr;
-}
-
-void CentreOnOwnerOrScreen(HWND dialog) {
-    RECT box{}, area{};
-    GetWindowRect(dialog, &box);
-    HWND owner = GetWindow(dialog, GW_OWNER);
-    // The main window is usually hidden: then the dialog sits in the middle of the screen.
-    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
-        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
-    const int w = box.right - box.left, h = box.bottom - box.top;
-    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - w) / 2,
-                 area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -185,7 +174,7 @@ void CItemFeedbackDlg::OnInit() {
     SendMessageA(reasons, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
     SendDlgItemMessageA(window_, IDC_FB_COMMENTS, EM_LIMITTEXT, kCommentsLimit, 0);
     SetDlgItemTextA(window_, IDC_FB_COMMENTS, item_.reportComments.c_str());
-    CentreOnOwnerOrScreen(window_);
+    platform::CentreOnOwnerOrScreen(window_);
 }
 
 std::string CItemFeedbackDlg::ControlText(int id) const {

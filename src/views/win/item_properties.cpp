@@ -1,5 +1,7 @@
 #include "views/win/item_properties.h"
 
+#include "platform/win/own_windows.h"
+
 namespace Views {
 namespace {
 
@@ -35,23 +37,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
 }
 
-bool Register(HINSTANCE instance) {
-    WNDCLASSA existing{};
-    if (GetClassInfoA(instance, kClass, &existing)) return true;
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kClass;
-    return RegisterClassA(&wc) != 0;
-}
-
 }  // namespace
 
 bool CItemPropertiesWnd::Show(HINSTANCE instance, HWND owner, const std::string& title, const std::string& text) {
     if (!g_window) {
-        if (!Register(instance)) return false;
+        if (!platform::RegisterWindowClass(instance, kClass, WindowProc, COLOR_BTNFACE)) return false;
         if (!g_font) {
             NONCLIENTMETRICSA metrics{};
             metrics.cbSize = sizeof metrics;

@@ -9,6 +9,7 @@
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
+#include "platform/win/own_windows.h"
 #include "resource.h"
 #include "viewmodel/download_action.h"
 #include "views/win/item_feedback_dlg.h"
@@ -22,18 +23,6 @@ namespace {
 constexpr char kHostClass[] = "VarnelListHost";
 constexpr UINT kReloadMessage = WM_APP + 10;  // the rows went stale while drawing
 constexpr UINT_PTR kListSubclassId = 1;
-
-bool RegisterHostClass(HINSTANCE instance, WNDPROC procedure) {
-    WNDCLASSA existing{};
-    if (GetClassInfoA(instance, kHostClass, &existing)) return true;
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kHostClass;
-    return RegisterClassA(&wc) != 0;
-}
 
 }  // namespace
 
@@ -50,7 +39,7 @@ CListViewGdiInit::~CListViewGdiInit() {
 bool CListViewGdiInit::CreateWindows(HINSTANCE instance, HWND parent) {
     INITCOMMONCONTROLSEX init{sizeof init, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&init);
-    if (!RegisterHostClass(instance, &CListViewGdiInit::HostProc)) return false;
+    if (!platform::RegisterWindowClass(instance, kHostClass, &CListViewGdiInit::HostProc, COLOR_WINDOW)) return false;
     host_ = CreateWindowExA(0, kHostClass, "", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, parent, nullptr, instance, this);
     if (!host_) return false;
     list_ = CreateWindowExA(

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "dlmgr/history_item.h"
+#include "inventory/daily_item.h"
 #include "inventory/driver_item.h"
 #include "inventory/list_base.h"
+#include "inventory/search_item.h"
 #include "inventory/watch_item.h"
 #include "platform/setting_names.h"
 
@@ -198,6 +200,25 @@ TEST(ListRows, PropertiesSayWhatIsKnownAndLeaveOutTheRest) {
     EXPECT_EQ(lines[1].second, "Network Adapter");
     EXPECT_EQ(lines[2], (std::pair<std::string, std::string>{"Status", "Not known to the update service"}));
     EXPECT_EQ(lines[3], (std::pair<std::string, std::string>{"Driver version", "10.1"}));
+
+    // Search results and today's updates end with what their catalogue entry says.
+    auto found = std::make_unique<vnxml::CXMLSearchItem>();
+    found->name = "Zip Tool";
+    found->category = "Archivers";
+    found->shortDescription = "Packs files";
+    const VN_SearchItem search(std::move(found));
+    const auto searchLines = viewmodel::ItemProperties(ViewKind::Search, search);
+    ASSERT_GE(searchLines.size(), 2u);
+    EXPECT_EQ(searchLines.end()[-2], (std::pair<std::string, std::string>{"Category", "Archivers"}));
+    EXPECT_EQ(searchLines.back(), (std::pair<std::string, std::string>{"About", "Packs files"}));
+    auto update = std::make_unique<vnxml::CXMLDailyItem>();
+    update->name = "Zip Tool";
+    update->osCompatibility = "Windows 7";
+    const VN_DailyItem daily(std::move(update));
+    EXPECT_EQ(viewmodel::ItemProperties(ViewKind::Daily, daily).back(),
+              (std::pair<std::string, std::string>{"Platform", "Windows 7"}));
+    const VN_DailyItem withoutEntry;
+    EXPECT_TRUE(viewmodel::ItemProperties(ViewKind::Daily, withoutEntry).empty());
 }
 
 TEST(ListRows, UninstallGoesBeforeAReportEntryNearTheTop) {

@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 #include "app/main_events.h"
-#include "common/temp_folder.h"
+#include "common/frame_fixture.h"
 #include "dlmgr/download_item.h"
 #include "dlmgr/history_item.h"
 #include "dlmgr/win/download_manager_dlg.h"
@@ -23,33 +23,16 @@
 
 namespace {
 
-void Pump(int rounds) {
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
+using testing_ui::Pump;
 
-class FrameDownload : public ::testing::Test {
+class FrameDownload : public testing_ui::FrameTest {
 protected:
+    FrameDownload() : FrameTest("varnel-frame-download") {}
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::AppSettings().WriteText(setting::kDataFolder, folder_.str());
+        FrameTest::SetUp();
         dlmgr::RegisterItemClasses();  // as the program does before the frame reads the history
     }
-    void TearDown() override {
-        frame_.reset();
-        Pump(1);
-        platform::InstallSettingsStore(nullptr);
-    }
-
-    testing_support::TempFolder folder_{"varnel-frame-download"};
-    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPage) {
@@ -62,8 +45,7 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
         history.AddTail(std::move(earlier));
         ASSERT_TRUE(history.Save());
     }
-    frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
-    ASSERT_TRUE(frame_->Create());
+    ASSERT_NO_FATAL_FAILURE(CreateFrame());
     ASSERT_EQ(frame_->HistoryList()->GetCount(), 1u);
 
     auto program = std::make_unique<VN_WatchItem>();
@@ -76,7 +58,7 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
     program->directDlUrl = "http://127.0.0.1:9/files/zt-2.0.exe";  // nothing listens: the transfer fails
     program->directDlIsFile = true;
     VN_WatchItem* item = static_cast<VN_WatchItem*>(frame_->WatchList()->AddTail(std::move(program)));
-    SendMessageA(frame_->Window(), WM_COMMAND, ID_VIEW_SOFTWARE, 0);
+    Command(ID_VIEW_SOFTWARE);
     Views::CListViewEx* view = frame_->CurrentView();
     ASSERT_NE(view, nullptr);
     std::vector<std::string> pages;
@@ -89,7 +71,7 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
 
     dlmgr::CDownloadManagerDlg& downloads = *frame_->Downloads();
     EXPECT_FALSE(IsWindowVisible(downloads.Window()));
-    SendMessageA(frame_->Window(), WM_COMMAND, ID_LA_DOWNLOAD, 0);
+    Command(ID_LA_DOWNLOAD);
     ASSERT_EQ(downloads.ListData().Items().size(), 1u);
     EXPECT_EQ(downloads.ListData().Items()[0]->Name, "Zip Tool");
     EXPECT_EQ(downloads.ListData().Items()[0]->Url, "http://127.0.0.1:9/files/zt-2.0.exe");
@@ -104,7 +86,7 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
     EXPECT_EQ(frame_->HistoryList()->GetCount(), 2u);
 
     item->directDlIsFile = false;
-    SendMessageA(frame_->Window(), WM_COMMAND, ID_LA_DOWNLOAD, 0);
+    Command(ID_LA_DOWNLOAD);
     EXPECT_EQ(pages, std::vector<std::string>{"http://127.0.0.1:9/product/zip-tool"});
     EXPECT_TRUE(downloads.ListData().Items().empty());
 }

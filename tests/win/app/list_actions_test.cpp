@@ -18,7 +18,7 @@
 
 #include "app/app_messages.h"
 #include "app/main_events.h"
-#include "common/temp_folder.h"
+#include "common/frame_fixture.h"
 #include "engine/worker_posts.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -33,33 +33,13 @@
 #include "views/win/item_properties.h"
 #include "views/win/item_views.h"
 #include "views/win/uninstall_runner.h"
-#include "window_png.h"
 
 namespace {
 
 constexpr char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
-void Pump(int rounds = 5) {
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
-
-// Pumps messages until `done` holds or `ms` have passed.
-template <class Done>
-bool PumpUntil(Done done, DWORD ms = 20000) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > ms) return false;
-        Pump(1);
-    }
-    return true;
-}
+using testing_ui::Pump;
+using testing_ui::PumpUntil;
 
 // An uninstall entry of the test's own under the user's key, deleted at the end.
 struct UninstallEntry {
@@ -95,16 +75,8 @@ VN_WatchItem* AddProgram(VN_WatchList& list, const std::string& name, const std:
 
 std::vector<std::string> Names(HWND list, int column = 0) {
     std::vector<std::string> names;
-    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) {
-        char text[260] = {};
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-        names.emplace_back(text);
-    }
+    const int count = testing_ui::RowCount(list);
+    for (int row = 0; row < count; ++row) names.push_back(testing_ui::CellText(list, row, column));
     return names;
 }
 
@@ -143,23 +115,20 @@ void CALLBACK ReadOpenMenu(HWND, UINT, UINT_PTR timer, DWORD) {
     EndMenu();
 }
 
-class ListActions : public ::testing::Test {
+class ListActions : public testing_ui::FrameTest {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::AppSettings().WriteText(setting::kDataFolder, folder_.path().string());
-        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
-        ASSERT_TRUE(frame_->Create());
+        FrameTest::SetUp();
+        CreateFrame();
     }
     void TearDown() override {
         Views::CItemPropertiesWnd::Close();
         frame_.reset();
         Pump(1);
         vnlog::Close();
-        platform::InstallSettingsStore(nullptr);
+        FrameTest::TearDown();
     }
-    void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
     Views::CWatchListView& SoftwareView() {
         Command(ID_VIEW_SOFTWARE);
         auto* view = dynamic_cast<Views::CWatchListView*>(frame_->CurrentView());
@@ -177,9 +146,6 @@ protected:
         return state;
     }
     std::string Database() const { return folder_.path().string() + "\\varnel.db"; }
-
-    testing_support::TempFolder folder_;
-    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(ListActions, UninstallRunsOffTheWindowThreadAndMarksTheProductGone) {
@@ -272,9 +238,7 @@ TEST_F(ListActions, PropertiesAddAndResetWorkOnTheWatchList) {
     EXPECT_STREQ(title, "Zip Tool Properties");
     UpdateWindow(Views::CItemPropertiesWnd::Window());
     Pump(10);
-    CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
-    const std::string png = testing_app::BuildPath("../screenshots/item_properties.png");
-    EXPECT_TRUE(SaveWindowPng(Views::CItemPropertiesWnd::Window(), std::wstring(png.begin(), png.end())));
+    testing_ui::SaveScreenshot(Views::CItemPropertiesWnd::Window(), "item_properties");
     Views::CItemPropertiesWnd::Close();
 
     // The untracked program becomes the user's own and shows without

@@ -11,27 +11,18 @@
 
 #include "app/app_messages.h"
 #include "app/main_events.h"
-#include "common/temp_folder.h"
+#include "common/frame_fixture.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "registry_guard.h"
 #include "resource.h"
-#include "window_png.h"
 
 namespace {
 
-void Pump(int rounds = 5) {
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
+using testing_ui::CellText;
+using testing_ui::Pump;
 
 VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::string& mine,
                          const std::string& current, bool outdated = false) {
@@ -44,20 +35,9 @@ VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::
     return static_cast<VN_WatchItem*>(list.AddTail(std::move(item)));
 }
 
-std::string CellText(HWND list, int row, int column) {
-    char text[260] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
 std::vector<std::string> Column(HWND list, int column) {
     std::vector<std::string> texts;
-    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row) texts.push_back(CellText(list, row, column));
+    for (int row = 0; row < testing_ui::RowCount(list); ++row) texts.push_back(CellText(list, row, column));
     return texts;
 }
 
@@ -84,36 +64,13 @@ void ClickHeader(const Views::CListViewEx& view, int column) {
     SendMessageA(view.Host(), WM_NOTIFY, click.hdr.idFrom, reinterpret_cast<LPARAM>(&click));
 }
 
-class ListViews : public ::testing::Test {
+class ListViews : public testing_ui::FrameTest {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::AppSettings().WriteText(setting::kDataFolder, folder_.path().string());
+        FrameTest::SetUp();
     }
-    void TearDown() override {
-        frame_.reset();
-        Pump(1);
-        platform::InstallSettingsStore(nullptr);
-    }
-    void CreateFrame() {
-        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
-        ASSERT_TRUE(frame_->Create());
-    }
-    void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
-    void Screenshot(const std::string& name) {
-        SetWindowPos(frame_->Window(), HWND_TOP, 20, 20, 780, 360, SWP_SHOWWINDOW);
-        SetForegroundWindow(frame_->Window());
-        UpdateWindow(frame_->Window());
-        Pump(10);
-        CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
-        const std::string png = testing_app::BuildPath("../screenshots/" + name + ".png");
-        EXPECT_TRUE(SaveWindowPng(frame_->Window(), std::wstring(png.begin(), png.end()))) << png;
-        ShowWindow(frame_->Window(), SW_HIDE);
-    }
-
-    testing_support::TempFolder folder_;
-    std::unique_ptr<app::CMainEvents> frame_;
+    void Screenshot(const std::string& name) { ShowAndSave(name, 780, 360, 10); }
 };
 
 TEST_F(ListViews, TheSoftwareViewShowsTheWatchListThroughTheControl) {

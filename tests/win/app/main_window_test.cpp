@@ -12,7 +12,7 @@
 
 #include "app/app_messages.h"
 #include "app/main_events.h"
-#include "common/temp_folder.h"
+#include "common/frame_fixture.h"
 #include "inventory/driver_data.h"
 #include "inventory/driver_item.h"
 #include "inventory/watch_list.h"
@@ -23,20 +23,10 @@
 #include "registry_guard.h"
 #include "resource.h"
 #include "views/preview_page.h"
-#include "window_png.h"
 
 namespace {
 
-void Pump(int rounds = 5) {
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
+using testing_ui::Pump;
 
 RECT InFrame(HWND frame, HWND child) {
     RECT r{};
@@ -51,21 +41,11 @@ int ClientHeight(HWND window) {
     return r.bottom - r.top;
 }
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public testing_ui::FrameTest {
 protected:
     void SetUp() override {
         testing_app::DeleteProgramKeys();
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
-        platform::AppSettings().WriteText(setting::kDataFolder, folder_.path().string());
-    }
-    void TearDown() override {
-        frame_.reset();
-        Pump(1);
-        platform::InstallSettingsStore(nullptr);
-    }
-    void CreateFrame() {
-        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
-        ASSERT_TRUE(frame_->Create());
+        FrameTest::SetUp();
     }
     void FillLists() {
         struct Program {
@@ -107,7 +87,6 @@ protected:
         }
         frame_->DriverList()->GetDriverAt(0)->updateAvailable = true;
     }
-    void Command(unsigned id) { SendMessageA(frame_->Window(), WM_COMMAND, id, 0); }
     void Show(int width, int height) {
         SetWindowPos(frame_->Window(), HWND_TOP, 10, 10, width, height, SWP_SHOWWINDOW);
         Pump(5);
@@ -145,13 +124,8 @@ protected:
         SetForegroundWindow(frame_->Window());
         RedrawWindow(frame_->Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
         Pump(10);
-        CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
-        const std::string png = testing_app::BuildPath("../screenshots/" + name + ".png");
-        EXPECT_TRUE(SaveWindowPng(frame_->Window(), std::wstring(png.begin(), png.end()))) << png;
+        testing_ui::SaveScreenshot(frame_->Window(), name);
     }
-
-    testing_support::TempFolder folder_;
-    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(MainWindow, TaskPaneListAndPreviewFollowTheSizingRulesAndTheBars) {

@@ -20,12 +20,12 @@
 #include "app/modeless.h"
 #include "app/settings_sheet.h"
 #include "common/temp_folder.h"
+#include "common/win_ui.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "registry_guard.h"
 #include "resource.h"
-#include "window_png.h"
 
 namespace {
 
@@ -43,9 +43,7 @@ void Pump(int rounds = 5) {
 
 void Screenshot(HWND window, const std::string& name) {
     Pump();
-    CreateDirectoryA(testing_app::BuildPath("../screenshots").c_str(), nullptr);
-    const std::string png = testing_app::BuildPath("../screenshots/" + name + ".png");
-    EXPECT_TRUE(SaveWindowPng(window, std::wstring(png.begin(), png.end()))) << png;
+    testing_ui::SaveScreenshot(window, name);
 }
 
 std::string Text(HWND window) {

@@ -20,8 +20,7 @@
 #include "app/app_messages.h"
 #include "app/daily_refresh.h"
 #include "app/main_events.h"
-#include "common/temp_folder.h"
-#include "common/window_png.h"
+#include "common/frame_fixture.h"
 #include "inventory/daily_item.h"
 #include "inventory/search_item.h"
 #include "platform/files.h"
@@ -38,23 +37,10 @@ namespace {
 
 using testing_transport::ServicePort;
 
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 20000) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (std::chrono::steady_clock::now() < until) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (done()) return true;
-        Sleep(10);
-    }
-    return done();
-}
-
-void Pump(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
+using testing_ui::CellText;
+using testing_ui::PumpFor;
+using testing_ui::PumpUntil;
+using testing_ui::RowCount;
 
 // How many lines of the service's log hold `text`.
 size_t LogLines(const std::string& text) {
@@ -65,18 +51,6 @@ size_t LogLines(const std::string& text) {
     for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + text.size())) ++count;
     return count;
 }
-
-std::string CellText(HWND list, int row, int column) {
-    char text[260] = {};
-    LVITEMA item{};
-    item.iSubItem = column;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
-}
-
-int RowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
 
 // A loopback port whose connections are accepted and not answered until
 // Answer: a service that is slow to reply.
@@ -157,19 +131,14 @@ private:
     std::vector<SOCKET> held_;
 };
 
-class CatalogueWin : public ::testing::Test {
+class CatalogueWin : public testing_ui::FrameTest {
 protected:
+    CatalogueWin() : FrameTest("catalogue-data") {}
     void SetUp() override {
-        platform::InstallSettingsStore(platform::MakeMemorySettingsStore());
+        FrameTest::SetUp();
         platform::Settings& settings = platform::AppSettings();
-        settings.WriteText(setting::kDataFolder, data_.str());
         settings.WriteText(setting::kTempHtmlFolder, html_.str());
         settings.WriteFlag(setting::kShowTaskbarIcon, false);
-    }
-    void TearDown() override {
-        frame_.reset();
-        Pump(50);
-        platform::InstallSettingsStore(nullptr);
     }
     void PointAtService(int port) {
         platform::AppSettings().WriteText(setting::kCatalogueHost, "127.0.0.1");
@@ -177,12 +146,8 @@ protected:
         platform::AppSettings().WriteText(setting::kDailyUpdatesUrl,
                                           testing_transport::Url(port, "/varnel/recent.php"));
     }
-    void CreateFrame() {
-        frame_ = std::make_unique<app::CMainEvents>(GetModuleHandleA(nullptr));
-        ASSERT_TRUE(frame_->Create());
-    }
     Views::CSearchView* SearchView() {
-        SendMessageA(frame_->Window(), WM_COMMAND, ID_VIEW_SEARCH, 0);
+        Command(ID_VIEW_SEARCH);
         return dynamic_cast<Views::CSearchView*>(frame_->CurrentView());
     }
     // Types the keywords into the view's box and clicks "Search".
@@ -193,20 +158,9 @@ protected:
     }
     Views::CSearchData& Search() { return *dynamic_cast<Views::CSearchData*>(frame_->SearchList()); }
     bool SearchIdle() { return !Search().IsThreadRunning() && Search().GetPendingKeywords().empty(); }
-    void Screenshot(const std::string& name) {
-        SetWindowPos(frame_->Window(), HWND_TOP, 20, 20, 820, 380, SWP_SHOWWINDOW);
-        SetForegroundWindow(frame_->Window());
-        UpdateWindow(frame_->Window());
-        Pump(300);
-        CreateDirectoryA(testing_wine::BuildPath("../screenshots").c_str(), nullptr);
-        const std::string png = testing_wine::BuildPath("../screenshots/" + name + ".png");
-        EXPECT_TRUE(testing_support::SaveWindowPng(frame_->Window(), std::wstring(png.begin(), png.end()))) << png;
-        ShowWindow(frame_->Window(), SW_HIDE);
-    }
+    void Screenshot(const std::string& name) { ShowAndSave(name, 820, 380, 15); }
 
-    testing_support::TempFolder data_{"catalogue-data"};
     testing_support::TempFolder html_{"catalogue-html"};
-    std::unique_ptr<app::CMainEvents> frame_;
 };
 
 TEST_F(CatalogueWin, SearchesFromTheSearchBoxFillTheViewOrSayWhyNot) {
@@ -244,7 +198,7 @@ TEST_F(CatalogueWin, SearchesFromTheSearchBoxFillTheViewOrSayWhyNot) {
     const size_t before = LogLines("catalogue: search");
     TypeAndSearch(*view, "z");
     EXPECT_EQ(view->StatusText(), Views::SearchEndText(4));
-    Pump(500);
+    PumpFor(500);
     EXPECT_EQ(view->StatusText(), Views::SearchEndText(4));
     EXPECT_EQ(LogLines("catalogue: search"), before);
     EXPECT_EQ(RowCount(list), 0);
@@ -326,7 +280,7 @@ TEST_F(CatalogueWin, TodaysUpdatesFillAfterACheckAndSurviveTheServiceBeingDown) 
     VARNEL_REQUIRE_PORT(port, ServicePort());
     PointAtService(port);
     CreateFrame();
-    SendMessageA(frame_->Window(), WM_COMMAND, ID_VIEW_DAILY, 0);
+    Command(ID_VIEW_DAILY);
     Views::CListViewEx* view = frame_->CurrentView();
     ASSERT_NE(view, nullptr);
     ASSERT_EQ(view->Kind(), viewmodel::ViewKind::Daily);
@@ -339,7 +293,7 @@ TEST_F(CatalogueWin, TodaysUpdatesFillAfterACheckAndSurviveTheServiceBeingDown) 
     EXPECT_EQ(static_cast<size_t>(RowCount(view->List())), count) << "the view rebuilt its rows";
     const std::string name = frame_->DailyList()->GetItemAt<VN_DailyItem>(0)->catalogItem->name;
     EXPECT_FALSE(name.empty());
-    const std::string stored = platform::ReadWholeFile(data_.Path("dailyupdates.db")).value_or(std::string());
+    const std::string stored = platform::ReadWholeFile(folder_.Path("dailyupdates.db")).value_or(std::string());
     ASSERT_FALSE(stored.empty());
     Screenshot("todays_updates_view");
 
@@ -350,12 +304,12 @@ TEST_F(CatalogueWin, TodaysUpdatesFillAfterACheckAndSurviveTheServiceBeingDown) 
     SendMessageA(frame_->Window(), app::Messages().startDailyUpdates, 0, 0);
     EXPECT_TRUE(frame_->Commands()->Context().dailyListLoading);
     EXPECT_FALSE(appcore::CommandState(ID_SCAN_AND_CHECK, frame_->Commands()->Context()).enabled);
-    Pump(100);
+    PumpFor(100);
     ASSERT_TRUE(PumpUntil([&] { return !frame_->DailyRefresh()->Refresh().Running(); }, 60000));
     EXPECT_FALSE(frame_->Commands()->Context().dailyListLoading);
     EXPECT_EQ(frame_->DailyList()->GetCount(), count);
     EXPECT_EQ(static_cast<size_t>(RowCount(view->List())), count);
-    EXPECT_EQ(platform::ReadWholeFile(data_.Path("dailyupdates.db")).value_or(std::string()), stored);
+    EXPECT_EQ(platform::ReadWholeFile(folder_.Path("dailyupdates.db")).value_or(std::string()), stored);
 
     // A new start of the program shows the stored list.
     frame_.reset();
@@ -392,7 +346,9 @@ TEST_F(CatalogueWin, ThePreviewFetchesTheSelectedPageSaysWhenItCouldNotAndEndsIt
     Views::CSearchView* view = SearchView();
     ASSERT_NE(view, nullptr);
     view->Search("7-zip");
-    ASSERT_TRUE(PumpUntil([&] { return SearchIdle() && !Search().IsEmpty(); })) << view->StatusText();
+    // The rows are the view's once it has taken the search's end message;
+    // selecting one before that would be undone by the view's reload.
+    ASSERT_TRUE(PumpUntil([&] { return SearchIdle() && RowCount(view->List()) > 0; })) << view->StatusText();
     const auto* item = Search().GetItemAt<VN_SearchItem>(0);
     const std::string page = html_.Path("h" + item->GetProductId() + ".html");
     ASSERT_FALSE(platform::FileExists(page));
@@ -428,7 +384,7 @@ TEST_F(CatalogueWin, ThePreviewFetchesTheSelectedPageSaysWhenItCouldNotAndEndsIt
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - leaving).count();
     EXPECT_LT(took, app::CPageFetch::kStopWaitMs + 2000);
     hanging.Answer("<product><productID>1</productID><name>Late</name></product>");
-    Pump(1000);
+    PumpFor(1000);
     EXPECT_FALSE(platform::FileExists(page));
 }
 

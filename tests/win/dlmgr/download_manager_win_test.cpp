@@ -7,7 +7,7 @@
 // window during a slow transfer, saved as a PNG. Needs the virtual display.
 #include <gtest/gtest.h>
 
-#include "common/window_png.h"
+#include "common/win_ui.h"
 
 #include <commctrl.h>
 #include <msi.h>
@@ -55,19 +55,7 @@ std::string Url(int port, const std::string& path) {
     return textutil::Format("http://127.0.0.1:%d%s", port, path.c_str());
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
-        if (GetTickCount() - start > limitMs) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-    return true;
-}
+using testing_ui::PumpUntil;
 
 // The main frame's stand-in: it only notes the exit command.
 int g_exitCommands = 0;
@@ -105,7 +93,7 @@ protected:
         platform::SetShellFolderRoot("");
     }
     // Pumps until nothing is active or queued.
-    bool WaitIdle(DWORD limitMs = 60000) {
+    bool WaitIdle(int limitMs = 60000) {
         return PumpUntil([&] { return !dlg_.ListData().Current() && !dlg_.ListData().AnyActiveOrQueued(); }, limitMs);
     }
     void Offer(int port, const std::string& path) {
@@ -326,7 +314,7 @@ TEST_F(DownloadManagerWin, TheWindowShowsRateTimeRemainingAndProgressOfASlowTran
     CDownloadItem& demo = dlg_.Add("Demo Setup 3.0", Url(*slow, "/downloads/files/demo-setup.exe"));
     dlg_.Show();
     ASSERT_TRUE(PumpUntil([&] { return demo.Received.load() > 200000; }, 30000));
-    PumpUntil([] { return false; }, 1500);  // the details move on with the clock
+    testing_ui::PumpFor(1500);  // the details move on with the clock
     char rate[128] = {}, left[128] = {};
     GetDlgItemTextA(dlg_.Window(), IDC_DL_RATE, rate, sizeof rate);
     GetDlgItemTextA(dlg_.Window(), IDC_DL_TIME_LEFT, left, sizeof left);
@@ -337,9 +325,7 @@ TEST_F(DownloadManagerWin, TheWindowShowsRateTimeRemainingAndProgressOfASlowTran
     EXPECT_LT(percent, 100);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_STOP)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_LAUNCH)));
-    CreateDirectoryA(testing_wine::BuildPath("../screenshots").c_str(), nullptr);
-    const std::string png = testing_wine::BuildPath("../screenshots/download_manager_slow_transfer.png");
-    EXPECT_TRUE(testing_support::SaveWindowPng(dlg_.Window(), std::wstring(png.begin(), png.end()))) << png;
+    testing_ui::SaveScreenshot(dlg_.Window(), "download_manager_slow_transfer");
 
     // "&Stop" ends the transfer as "Stopped"; Restart is then on.
     SendMessageA(dlg_.Window(), WM_COMMAND, IDC_DL_STOP, 0);

@@ -18,7 +18,7 @@
 #include "common/posted_texts.h"
 #include "common/scoped_hook.h"
 #include "common/temp_folder.h"
-#include "common/window_png.h"
+#include "common/win_ui.h"
 #include "common/wine.h"
 #include "engine/prescan_status.h"
 #include "inventory/driver_data.h"
@@ -44,25 +44,10 @@ using testing_transport::ServicePort;
 
 namespace {
 
-void Pump(int rounds = 5) {
-    for (int i = 0; i < rounds; ++i) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-}
+using testing_ui::Pump;
 
 // Pumps until `done` holds or the time is up.
-bool PumpUntil(const std::function<bool()>& done, int ms = 40000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        Pump(1);
-    }
-    return done();
-}
+bool PumpUntil(const std::function<bool()>& done, int ms = 40000) { return testing_ui::PumpUntil(done, ms); }
 
 std::string Text(HWND window) {
     char text[1024] = {};
@@ -72,11 +57,7 @@ std::string Text(HWND window) {
 
 std::string ItemText(HWND dialog, int id) { return Text(GetDlgItem(dialog, id)); }
 
-void Screenshot(HWND window, const std::string& name) {
-    CreateDirectoryA(testing_wine::BuildPath("../screenshots").c_str(), nullptr);
-    const std::string png = testing_wine::BuildPath("../screenshots/" + name + ".png");
-    EXPECT_TRUE(testing_support::SaveWindowPng(window, std::wstring(png.begin(), png.end()))) << png;
-}
+using testing_ui::SaveScreenshot;
 
 // A top-level window of this process with the caption, once it shows.
 HWND WaitForWindow(const char* caption, int ms = 20000) {
@@ -168,7 +149,7 @@ TEST_F(ItemFeedbackWin, TheDialogShowsTheItemAndRefusesAReportWithoutAReasonOrWi
     EXPECT_EQ(GetNextDlgTabItem(window, reasons, FALSE), GetDlgItem(window, IDC_FB_COMMENTS));
     EXPECT_EQ(GetNextDlgTabItem(window, GetDlgItem(window, IDC_FB_COMMENTS), FALSE), GetDlgItem(window, IDOK));
     EXPECT_EQ(LOWORD(SendMessageA(window, DM_GETDEFID, 0, 0)), IDOK);
-    Screenshot(window, "item_feedback_dialog");
+    SaveScreenshot(window, "item_feedback_dialog");
 
     // No reason: the "Warning" box, as the user sees it; the dialog stays.
     std::string warning;
@@ -176,7 +157,7 @@ TEST_F(ItemFeedbackWin, TheDialogShowsTheItemAndRefusesAReportWithoutAReasonOrWi
         HWND box = WaitForWindow("Warning");
         if (!box) return;
         warning = ItemText(box, 0xFFFF);
-        Screenshot(box, "item_feedback_refusal");
+        SaveScreenshot(box, "item_feedback_refusal");
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
     SendMessageA(window, WM_COMMAND, IDOK, 0);
@@ -206,7 +187,7 @@ TEST_F(ItemFeedbackWin, TheDialogShowsTheItemAndRefusesAReportWithoutAReasonOrWi
     EXPECT_EQ(Text(driverDialog.Window()), "Report Drivers");
     EXPECT_EQ(ItemText(driverDialog.Window(), IDC_FB_EXPLANATION), platform::LoadText(173));
     EXPECT_EQ(SendDlgItemMessageA(driverDialog.Window(), IDC_FB_REASON, CB_GETCOUNT, 0, 0), 4);
-    Screenshot(driverDialog.Window(), "item_feedback_driver");
+    SaveScreenshot(driverDialog.Window(), "item_feedback_driver");
 }
 
 TEST_F(ItemFeedbackWin, TheListActionSendsTheReportToTheServiceAndClearsIt) {
@@ -236,7 +217,7 @@ TEST_F(ItemFeedbackWin, TheListActionSendsTheReportToTheServiceAndClearsIt) {
             return !IsWindowVisible(GetDlgItem(dialog, IDOK));
         });
         outcome = ItemText(dialog, IDC_FB_STATUS);
-        Screenshot(dialog, "item_feedback_sent");
+        SaveScreenshot(dialog, "item_feedback_sent");
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
     view.DoAction(viewmodel::kReportItem);
@@ -280,7 +261,7 @@ TEST_F(ItemFeedbackWin, AReportThatCannotBeSentIsKeptAndGoesOutWithTheNextCheck)
         EXPECT_EQ(ItemText(dialog.Window(), IDC_FB_STATUS),
                   "The report could not be sent now. It is kept and goes out with your next check for updates.");
         EXPECT_EQ(Text(GetDlgItem(dialog.Window(), IDCANCEL)), "Close");
-        Screenshot(dialog.Window(), "item_feedback_kept");
+        SaveScreenshot(dialog.Window(), "item_feedback_kept");
         EXPECT_TRUE(dialog.ItemChanged());
     }
     EXPECT_EQ(item->reportReason, 183);

@@ -1,0 +1,29 @@
+// What the program's own windows share (see own_windows.h).
+#include "platform/win/own_windows.h"
+
+namespace platform {
+
+bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, int background) {
+    WNDCLASSA wc{};
+    if (GetClassInfoA(instance, name, &wc)) return true;
+    wc = WNDCLASSA{};
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    if (background != kNoBackground) wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(background + 1));
+    wc.lpszClassName = name;
+    return RegisterClassA(&wc) != 0;
+}
+
+void CentreOnOwnerOrScreen(HWND dialog) {
+    RECT box{}, area{};
+    GetWindowRect(dialog, &box);
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
+        SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const int w = box.right - box.left, h = box.bottom - box.top;
+    SetWindowPos(dialog, nullptr, area.left + (area.right - area.left - w) / 2,
+                 area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace platform

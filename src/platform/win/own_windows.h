@@ -1,0 +1,22 @@
+// What the program's own windows share: their classes, registered once per
+// module (the second window of a class finds it registered and uses it), and
+// the place a dialog box opens.
+#pragma once
+
+#include "platform/win/win.h"
+
+namespace platform {
+
+// The background of a class's windows: none (the window procedure paints
+// all of it) or a system colour such as COLOR_WINDOW.
+constexpr int kNoBackground = -1;
+
+// Registers `name` for `procedure` with the arrow cursor, unless this module
+// has it already; false when it could not be registered.
+bool RegisterWindowClass(HINSTANCE instance, const char* name, WNDPROC procedure, int background = kNoBackground);
+
+// Centres a dialog box on its owner, or on the screen's work area when it has
+// no owner or the owner is hidden (the main window usually is).
+void CentreOnOwnerOrScreen(HWND dialog);
+
+}  // namespace platform
