@@ -60,6 +60,16 @@ namespace {
 
 void AppendIndent(std::string& out, size_t level) { out.append(level, ' '); }
 
+// The bytes a text keeps as they are: printable ASCII but the five that
+// have entities.
+struct PlainXmlBytes {
+    bool plain[256] = {};
+    PlainXmlBytes() {
+        for (int b = 32; b < 128; ++b) plain[b] = b != '"' && b != '&' && b != '\'' && b != '<' && b != '>';
+    }
+};
+const PlainXmlBytes kPlainXml;
+
 bool IsSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDFFF; }
 
 // The character reference for a single high byte: the Unicode value of the
@@ -97,6 +107,14 @@ std::string EscapeXmlText(std::string_view text, size_t level, const CXMLCodePag
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     for (size_t i = 0; i < text.size(); ++i) {
+        // Runs of bytes that stand as they are go over in one copy.
+        size_t run = i;
+        while (run < text.size() && kPlainXml.plain[static_cast<unsigned char>(text[run])]) ++run;
+        if (run != i) {
+            out.append(text.data() + i, run - i);
+            if (run == text.size()) break;
+            i = run;
+        }
         const unsigned char c = static_cast<unsigned char>(text[i]);
         switch (c) {
         case '\n':

@@ -13,12 +13,7 @@ namespace {
 
 inline uint32_t Rotl(uint32_t x, int c) { return (x << c) | (x >> (32 - c)); }
 
-// Per-round shift amounts and the sine-derived constants of RFC 1321.
-const int kShift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
-                        5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
-                        4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23, 4, 11, 16, 23,
-                        6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21, 6, 10, 15, 21};
-
+// The sine-derived constants of RFC 1321.
 const uint32_t kSine[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
     0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
@@ -46,27 +41,33 @@ void CMd5::Block(const uint8_t* block) {
                static_cast<uint32_t>(block[i * 4 + 2]) << 16 | static_cast<uint32_t>(block[i * 4 + 3]) << 24;
     }
     uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    for (int i = 0; i < 64; ++i) {
-        uint32_t f;
-        int g;
-        if (i < 16) {
-            f = (b & c) | (~b & d);
-            g = i;
-        } else if (i < 32) {
-            f = (d & b) | (~d & c);
-            g = (5 * i + 1) % 16;
-        } else if (i < 48) {
-            f = b ^ c ^ d;
-            g = (3 * i + 5) % 16;
-        } else {
-            f = c ^ (b | ~d);
-            g = (7 * i) % 16;
-        }
-        const uint32_t next = b + Rotl(a + f + kSine[i] + m[g], kShift[i]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
+    // Each round in steps of four, the four words taking turns in place
+    // (no shuffling of a, b, c, d per step), so that the compiler unrolls the
+    // 64 steps with constant indexes and shifts. The round functions are the
+    // RFC's in forms with one operation fewer.
+    for (int i = 0; i < 16; i += 4) {
+        a = b + Rotl(a + (d ^ (b & (c ^ d))) + kSine[i] + m[i], 7);
+        d = a + Rotl(d + (c ^ (a & (b ^ c))) + kSine[i + 1] + m[i + 1], 12);
+        c = d + Rotl(c + (b ^ (d & (a ^ b))) + kSine[i + 2] + m[i + 2], 17);
+        b = c + Rotl(b + (a ^ (c & (d ^ a))) + kSine[i + 3] + m[i + 3], 22);
+    }
+    for (int i = 16; i < 32; i += 4) {
+        a = b + Rotl(a + (c ^ (d & (b ^ c))) + kSine[i] + m[(5 * i + 1) % 16], 5);
+        d = a + Rotl(d + (b ^ (c & (a ^ b))) + kSine[i + 1] + m[(5 * i + 6) % 16], 9);
+        c = d + Rotl(c + (a ^ (b & (d ^ a))) + kSine[i + 2] + m[(5 * i + 11) % 16], 14);
+        b = c + Rotl(b + (d ^ (a & (c ^ d))) + kSine[i + 3] + m[(5 * i + 16) % 16], 20);
+    }
+    for (int i = 32; i < 48; i += 4) {
+        a = b + Rotl(a + (b ^ c ^ d) + kSine[i] + m[(3 * i + 5) % 16], 4);
+        d = a + Rotl(d + (a ^ b ^ c) + kSine[i + 1] + m[(3 * i + 8) % 16], 11);
+        c = d + Rotl(c + (d ^ a ^ b) + kSine[i + 2] + m[(3 * i + 11) % 16], 16);
+        b = c + Rotl(b + (c ^ d ^ a) + kSine[i + 3] + m[(3 * i + 14) % 16], 23);
+    }
+    for (int i = 48; i < 64; i += 4) {
+        a = b + Rotl(a + (c ^ (b | ~d)) + kSine[i] + m[(7 * i) % 16], 6);
+        d = a + Rotl(d + (b ^ (a | ~c)) + kSine[i + 1] + m[(7 * i + 7) % 16], 10);
+        c = d + Rotl(c + (a ^ (d | ~b)) + kSine[i + 2] + m[(7 * i + 14) % 16], 15);
+        b = c + Rotl(b + (d ^ (c | ~a)) + kSine[i + 3] + m[(7 * i + 21) % 16], 21);
     }
     state_[0] += a;
     state_[1] += b;
@@ -110,13 +111,21 @@ CMd5::Digest CMd5::Final() {
     return out;
 }
 
-std::string ToHex(const CMd5::Digest& digest) {
+namespace {
+
+void HexInto(const CMd5::Digest& digest, char* out) {
     static const char kHex[] = "0123456789abcdef";
-    std::string out(32, '\0');
     for (size_t i = 0; i < digest.size(); ++i) {
         out[2 * i] = kHex[digest[i] >> 4];
         out[2 * i + 1] = kHex[digest[i] & 15];
     }
+}
+
+}  // namespace
+
+std::string ToHex(const CMd5::Digest& digest) {
+    std::string out(32, '\0');
+    HexInto(digest, &out[0]);
     return out;
 }
 
@@ -127,12 +136,23 @@ std::string Md5Hex(std::string_view bytes) {
 }
 
 std::string StringDigest(std::string_view ansi) {
+    std::string out;
+    AppendStringDigest(out, ansi);
+    return out;
+}
+
+void AppendStringDigest(std::string& out, std::string_view ansi) {
     // Bytes below 128 are the same characters in every ANSI code page (none
     // of them leads a double-byte character) and in UTF-8: such a text needs
     // no conversion.
     bool ascii = true;
     for (const char c : ansi) ascii &= static_cast<unsigned char>(c) < 0x80;
-    return Md5Hex(ascii ? ansi : std::string_view(platform::AnsiToUtf8(ansi)));
+    CMd5 md5;
+    if (ascii) md5.Update(ansi);
+    else md5.Update(platform::AnsiToUtf8(ansi));
+    char hex[32];
+    HexInto(md5.Final(), hex);
+    out.append(hex, sizeof hex);
 }
 
 std::string FileMd5Hex(const std::string& path) {

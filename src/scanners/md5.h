@@ -42,6 +42,8 @@ std::string Md5Hex(std::string_view bytes);
 // then to UTF-8, hashed without a terminator. An empty text gives the digest
 // of zero bytes.
 std::string StringDigest(std::string_view ansi);
+// The same 32 digits appended to `out` (no text of its own to allocate).
+void AppendStringDigest(std::string& out, std::string_view ansi);
 
 // The MD5 of a file's bytes, read in blocks, or an empty text when the file
 // cannot be opened or read.

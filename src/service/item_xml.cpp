@@ -3,6 +3,7 @@
 // only the program's identity element comes from the XML writer.
 #include "service/item_xml.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -30,14 +31,38 @@ const PlainBytes kPlain;
 
 }  // namespace
 
+namespace {
+
+// The length of the run of bytes at the start of `text` that stand as they
+// are. Eight bytes are tested at a time: a word passes when none of its bytes
+// is below 32 or above 127, nor "&", "<" or ">" (each test is exact for the
+// word as a whole); the word that fails, and the tail, go byte by byte.
+size_t PlainRun(const char* text, size_t size) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHigh = 0x8080808080808080ull;
+    const auto hasZero = [](uint64_t w) { return (w - kOnes) & ~w & kHigh; };
+    size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        const uint64_t special = (w & kHigh) | ((w - kOnes * 0x20) & ~w & kHigh) | hasZero(w ^ (kOnes * '&')) |
+                                 hasZero(w ^ (kOnes * '<')) | hasZero(w ^ (kOnes * '>'));
+        if (special) break;
+    }
+    while (i < size && kPlain.plain[static_cast<unsigned char>(text[i])]) ++i;
+    return i;
+}
+
+}  // namespace
+
 void AppendEscapedItemText(std::string& out, std::string_view text) {
     // Runs of bytes that stand as they are go over in one copy.
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p != end) {
-        const char* run = p;
-        while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
-        out.append(run, static_cast<size_t>(p - run));
+        const size_t run = PlainRun(p, static_cast<size_t>(end - p));
+        out.append(p, run);
+        p += run;
         if (p == end) break;
         switch (*p++) {
             case '&': out += "&amp;"; break;
@@ -68,6 +93,22 @@ std::unique_ptr<IScanDocumentServices> g_services;
 template <size_t N>
 void Line(std::string& out, const char (&name)[N], std::string_view text) {
     constexpr size_t n = N - 1;
+    if (PlainRun(text.data(), text.size()) == text.size()) {
+        // Nothing to escape (the common case): the line goes in at once.
+        const size_t at = out.size();
+        out.resize(at + 2 * n + 7 + text.size());
+        char* p = &out[at];
+        std::memcpy(p, "\t<", 2);
+        std::memcpy(p + 2, name, n);
+        p[n + 2] = '>';
+        p += n + 3;
+        if (!text.empty()) std::memcpy(p, text.data(), text.size());
+        p += text.size();
+        std::memcpy(p, "</", 2);
+        std::memcpy(p + 2, name, n);
+        std::memcpy(p + n + 2, ">\n", 2);
+        return;
+    }
     char tag[n + 4];
     tag[0] = '\t';
     tag[1] = '<';
@@ -86,18 +127,26 @@ void OptionalLine(std::string& out, const char (&name)[N], std::string_view text
     if (!text.empty()) Line(out, name, text);
 }
 
+// The number's digits in `base` (lower-case letters), as printf's %d and %x
+// write them, without printf's cost of parsing a format for every item.
+template <typename Number>
+void AppendNumber(std::string& out, Number value, int base = 10) {
+    char digits[24];
+    const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value, base);
+    out.append(digits, static_cast<size_t>(end.ptr - digits));
+}
+
 void Start(std::string& out, int32_t sequence) {
     out += "<item>\n\t<Sequence>";
-    char digits[16];
-    out.append(digits, static_cast<size_t>(std::snprintf(digits, sizeof digits, "%d", sequence)));
+    AppendNumber(out, sequence);
     out += "</Sequence>\n";
 }
 
 // "\t<HwId HexRank=\"rank in hexadecimal\">" + escaped identifier + "</HwId>\n".
 void HardwareId(std::string& out, size_t rank, std::string_view id) {
-    char head[48];
-    out.append(head, static_cast<size_t>(
-                         std::snprintf(head, sizeof head, "\t<HwId HexRank=\"%x\">", static_cast<unsigned>(rank))));
+    out += "\t<HwId HexRank=\"";
+    AppendNumber(out, static_cast<unsigned>(rank), 16);
+    out += "\">";
     AppendEscapedItemText(out, id);
     out += "</HwId>\n";
 }
@@ -221,7 +270,7 @@ void AppendItemXml(std::string& out, VN_WatchItem& item) {
 
     if (!item.signature.empty()) {
         out += "\t<Md5Id>";
-        out += digest::StringDigest(item.signature);
+        digest::AppendStringDigest(out, item.signature);
         out += "</Md5Id>\n\t<Signature>";
         vnxml::AppendCutEscaped(out, item.signature, vnxml::kMaxSignature);
         out += "</Signature>\n";

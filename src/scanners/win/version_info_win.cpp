@@ -97,6 +97,17 @@ private:
 VersionBytesRead ReadVersionBytes(const std::string& path) {
     VersionBytesRead read;
     const std::wstring wide = platform::Widen(path);
+    // A program file that is not there is the common failure (items whose
+    // program was removed). Its attributes say so at the cost of one lookup,
+    // where the version API loads the path as a module, then tries it as an
+    // older image format, before it fails with the same error.
+    if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            read.result = FromSystemError(error);
+            return read;
+        }
+    }
     DWORD handle = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(wide.c_str(), &handle);
     if (size == 0) {

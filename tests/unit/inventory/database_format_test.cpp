@@ -172,6 +172,29 @@ TEST(DatabaseFormat, StringLengthPrefixBoundaries) {
     }
 }
 
+// Short strings are copied in fixed-size pieces that overlap: every length
+// of a one-byte prefix, in one image, comes back byte for byte.
+TEST(DatabaseFormat, EveryShortStringLengthRoundTrips) {
+    ArchiveWriter w;
+    std::vector<std::string> texts;
+    for (size_t length = 0; length < 255; ++length) {
+        std::string text(length, '\0');
+        for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>('A' + (length * 7 + i) % 53);
+        w.WriteString(text);
+        texts.push_back(text);
+    }
+    ArchiveReader r(w.Data());
+    for (const std::string& text : texts) {
+        ASSERT_EQ(r.ReadByte(), text.size());
+        std::string back(text.size(), '\0');
+        for (char& c : back) c = static_cast<char>(r.ReadByte());
+        EXPECT_EQ(back, text) << text.size();
+    }
+    EXPECT_EQ(r.Remaining(), 0u);
+    ArchiveReader again(w.Data());
+    for (const std::string& text : texts) EXPECT_EQ(again.ReadString(), text) << text.size();
+}
+
 TEST(DatabaseFormat, TwoByteCharacterStringsReadAsAnsi) {
     // "a", e-acute, euro sign, and a character with no ANSI form.
     Bytes b;

@@ -472,6 +472,25 @@ TEST(ItemTextEscape, KeepsAsciiTextAndLineBreaksDropsControlAndHighBytes) {
     EXPECT_EQ(vnxml::EscapeItemText(std::string("a\0b", 3)), "ab");
 }
 
+// The escaping tests eight bytes at a time: every byte value, at each place
+// of a word and of the tail, is kept, replaced or left out as alone.
+TEST(ItemTextEscape, EveryByteAtEveryPlaceOfAWord) {
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        std::string expected;
+        if (c == '&') expected = "&amp;";
+        else if (c == '<') expected = "&lt;";
+        else if (c == '>') expected = "&gt;";
+        else if (c == '\t' || c == '\n' || c == '\r' || (byte >= 32 && byte < 128)) expected = std::string(1, c);
+        for (size_t at = 0; at < 19; ++at) {
+            std::string text(19, 'x');
+            text[at] = c;
+            ASSERT_EQ(vnxml::EscapeItemText(text), std::string(at, 'x') + expected + std::string(18 - at, 'x'))
+                << byte << " at " << at;
+        }
+    }
+}
+
 TEST_F(ScanDocumentTest, LongSignatureIsCutTo255CharactersWithoutSplittingAnEntity) {
     VN_WatchItem item;
     item.sequence = 5;

@@ -92,6 +92,19 @@ TEST(VersionReadersWin, FilesWithoutVersionResourceOrTranslation) {
     EXPECT_EQ(numbers.productVersion, "");
 }
 
+// A missing program file or folder is answered without the version API; the
+// answer must be the one that API gives for it.
+TEST(VersionReadersWin, MissingFilesFailAsTheVersionApiDoes) {
+    for (const std::string& path : {FixturePath("missing.exe"), FixturePath("no such folder\\missing.exe")}) {
+        DWORD handle = 0;
+        ASSERT_EQ(::GetFileVersionInfoSizeW(platform::Widen(path).c_str(), &handle), 0u) << path;
+        const HResult expected = FromSystemError(::GetLastError());
+        EXPECT_EQ(ReadVersionBytes(path).result, expected) << path;
+        VersionNumbers numbers;
+        EXPECT_EQ(GetVersionNumbers(path, numbers), expected) << path;
+    }
+}
+
 TEST(FileIdentityWin, ElementFromTheFirstTranslationsTable) {
     EXPECT_EQ(Identity("several_tables.exe"),
               "<ProcessIdentity>\n"
