@@ -269,12 +269,14 @@ int main(int argc, char** argv) {
     // The same number of reads of program files that are not there (items
     // whose program was removed): the check document's identity elements
     // try one for each such item.
-    ms["part_read_versions_missing"] = BestMilliseconds("part_read_versions_missing", runs, [] {}, [&] {
-        for (int i = 0; i < kPrograms; ++i) {
-            const fileid::VersionInfoRead read = fileid::ReadVersionInfo(ProgramPath(i) + ".removed.exe");
-            if (read.info) std::abort();
-        }
-    });
+    ms["part_read_versions_missing"] = BestMilliseconds(
+        "part_read_versions_missing", runs, [] {},
+        [&] {
+            for (int i = 0; i < kPrograms; ++i) {
+                const fileid::VersionInfoRead read = fileid::ReadVersionInfo(ProgramPath(i) + ".removed.exe");
+                if (read.info) std::abort();
+            }
+        });
     std::vector<std::unique_ptr<VN_WatchItem>> made;
     ms["part_item_from_file"] = BestMilliseconds("part_item_from_file", runs, [&] { fresh(); made.clear(); }, [&] {
         for (const std::string& link : links) {

@@ -164,7 +164,8 @@ void CPageFetch::Stop(int waitMs) {
         if (job_->done) {
             job_->thread.join();
         } else {
-            vnlog::Write("The product page fetch of " + job_->productId + " is still waiting for the service; left to end");
+            vnlog::Write("The product page fetch of " + job_->productId +
+                         " is still waiting for the service; left to end");
             job_->thread.detach();
         }
     }

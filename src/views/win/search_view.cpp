@@ -35,8 +35,8 @@ void CSearchView::OnCreated() {
                            0, host_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSearchBoxId)), instance, nullptr);
     button_ = CreateWindowExA(0, "BUTTON", "Search", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
                               host_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSearchButtonId)), instance, nullptr);
-    status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0,
-                              host_, nullptr, instance, nullptr);
+    status_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 0, 0, host_,
+                              nullptr, instance, nullptr);
     const WPARAM font = reinterpret_cast<WPARAM>(font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
     for (HWND control : {box_, button_, status_})
         if (control) SendMessageA(control, WM_SETFONT, font, TRUE);
