@@ -31,7 +31,10 @@ VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::
     item->myVersion = mine;
     item->SetCurrentVers(current);
     item->groupCurrentCount = current.empty() ? 0 : 1;
+    // A reply that says "outdated" sets both flags (the rows draw one, the
+    // task pane counts the other).
     item->outdated = outdated;
+    item->updateAvailable = outdated;
     return static_cast<VN_WatchItem*>(list.AddTail(std::move(item)));
 }
 
@@ -227,6 +230,7 @@ TEST_F(ListViews, TheSoftwareAndDriverViewsAreDrawnForTheUser) {
         driver->SetCurrentVers("1.0");
         driver->groupCurrentCount = 1;
         driver->outdated = d.outdated;
+        driver->updateAvailable = d.outdated;
         drivers.AddTail(std::move(driver));
     }
     Command(ID_VIEW_DRIVERS);
