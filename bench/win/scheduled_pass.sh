@@ -10,12 +10,19 @@
 # the goal is under 10 MB. Wine keeps no private-bytes counter, so the agent
 # adds up its committed private regions: there every thread counts its whole
 # stack reserve and Wine's own 1 MB kernel stack, and the last thread that
-# ended keeps both until another thread ends. The CPU time the agent's process
-# used while idle is read from /proc. Usage: scheduled_pass.sh BUILD_DIR [IDLE]
+# ended keeps both until another thread ends. So the same prefix then runs the
+# floor, bench_idle_floor_win: a bare Win32 program with a hidden window and
+# the agent's threads after a check (the main thread, one waiting for work,
+# one ended), counted the same way; the agent's own share is the difference.
+# The CPU time the agent's process used while idle is read from /proc.
+# Usage: scheduled_pass.sh BUILD_DIR [IDLE]
 set -eu
 build=$(cd "$1" && pwd)
 idle=${2:-15}
 root=$(cd "$(dirname "$0")/../.." && pwd)
+make -C "$root" BUILD="$build" win >/dev/null
+[ -x "$build/host/server/varnel-service" ] || make -C "$root" BUILD="$build" host >/dev/null
+cmake --build "$build/win" --target bench_idle_floor_win >/dev/null
 . "$root/scripts/wine-env.sh"
 export WINEPREFIX="$build/benchprefix"
 bin="$build/win/src/app"
@@ -83,6 +90,13 @@ cpu_ms=$(( (after - before) * 1000 / $(getconf CLK_TCK) ))
 mem=$("$WINE" "$bin/varnelctl.exe" memory 2>/dev/null | tr -d '\r' || true)
 echo "after ${idle} s idle: ${mem:-memory not readable}"
 echo "CPU time while idle: ${cpu_ms} ms in ${idle} s"
-echo "$mem" | awk -v cpu="$cpu_ms" -v idle="$idle" '/^private bytes/ {
-    mb = $3 / 1048576; printf "private bytes %.1f MB (goal under 10 MB)\n", mb
-    printf "summary: idle in the tray after a check under Wine: private bytes %.1f MB (goal under 10 MB), CPU %d ms in %d s\n", mb, cpu, idle }'
+floor=$("$WINE" "$build/win/bench/win/bench_idle_floor_win.exe" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^floor private bytes //p' || true)
+echo "$mem" | awk -v cpu="$cpu_ms" -v idle="$idle" -v floor="${floor:-0}" '/^private bytes/ {
+    mb = $3 / 1048576; fmb = floor / 1048576
+    printf "private bytes %.2f MB (goal under 10 MB)\n", mb
+    if (floor > 0) {
+        printf "floor, a bare Win32 program with the same threads: %.2f MB; the agent adds %.2f MB (%.2fx)\n", fmb, mb - fmb, mb / fmb
+        detail = sprintf(", %.2fx a bare program with the same threads (%.2f MB; the agent adds %.2f MB)", mb / fmb, fmb, mb - fmb)
+    } else detail = ", floor not measured"
+    printf "summary: idle in the tray after a check under Wine: private bytes %.2f MB (goal under 10 MB)%s, CPU %d ms in %d s\n", mb, detail, cpu, idle }'

@@ -1,7 +1,5 @@
 #include "app/main_frame.h"
 
-#include <psapi.h>
-
 #include "app/about_dialog.h"
 #include "app/account_contact_worker.h"
 #include "app/app_messages.h"
@@ -18,6 +16,7 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
+#include "platform/win/process_memory.h"
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
@@ -356,23 +355,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_APP + 1:
             return 0;
-        case kQueryPrivateKiB: {
-            PROCESS_MEMORY_COUNTERS_EX counters{};
-            counters.cb = sizeof counters;
-            if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                     sizeof counters) &&
-                counters.PrivateUsage != 0)
-                return static_cast<LRESULT>(counters.PrivateUsage / 1024);
-            // Wine keeps no private-bytes counter: add up the committed
-            // private regions of the address space instead.
-            SIZE_T committed = 0;
-            MEMORY_BASIC_INFORMATION region{};
-            for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
-                 at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-                if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) committed += region.RegionSize;
-            }
-            return static_cast<LRESULT>(committed / 1024);
-        }
+        case kQueryPrivateKiB:
+            return static_cast<LRESULT>(platform::PrivateBytes() / 1024);
         case WM_DESTROY:
             if (timerRunning_) KillTimer(window, kScheduleTimer);
             timerRunning_ = false;
