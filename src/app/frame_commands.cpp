@@ -76,6 +76,7 @@ void CFrameCommands::CreateBars() {
             SendMessageA(toolbar_, TB_ADDBUTTONSA, 1, reinterpret_cast<LPARAM>(&button));
         }
         SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+        UpdateToolbar();
         if (settings.ReadFlag(setting::kViewToolbar, setting::kViewToolbarDefault)) ShowWindow(toolbar_, SW_SHOW);
     }
     SelectView(
@@ -175,6 +176,18 @@ void CFrameCommands::ToggleToolbar() {
 
 void CFrameCommands::OnSize() {
     if (toolbar_) SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+}
+
+void CFrameCommands::UpdateToolbar() const {
+    if (!toolbar_) return;
+    const appcore::CommandContext context = Context();
+    for (const ToolButton& b : kButtons) {
+        const appcore::CommandKind kind = appcore::ClassifyCommand(b.id);
+        if (kind != appcore::CommandKind::ScanAndCheck && kind != appcore::CommandKind::Stop) continue;
+        const bool enabled = appcore::CommandState(b.id, context).enabled;
+        const bool shown = SendMessageA(toolbar_, TB_ISBUTTONENABLED, b.id, 0) != 0;
+        if (enabled != shown) SendMessageA(toolbar_, TB_ENABLEBUTTON, b.id, MAKELPARAM(enabled ? TRUE : FALSE, 0));
+    }
 }
 
 void CFrameCommands::UpdateMenu(HMENU menu) const {

@@ -51,6 +51,9 @@ public:
     bool OnNotify(const NMHDR& header, LRESULT& result);
     // WM_SIZE: the toolbar follows the frame's width.
     void OnSize();
+    // Greys the toolbar's Scan and Stop as the menus grey their items; the
+    // frame calls it whenever a worker may have started or ended.
+    void UpdateToolbar() const;
 
     void SetWorker(CScanWorker* worker) { frame_.worker = worker; }
     unsigned CurrentView() const { return currentView_; }

@@ -184,6 +184,7 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
             // today's updates, as the menus do).
             if (trayUi_.OnCommand(LOWORD(wParam))) break;
             if (commands_) commands_->Run(LOWORD(wParam));
+            FollowBusyState();  // the command may have started or stopped a worker
             break;
     }
 }
@@ -209,7 +210,8 @@ void CMainFrame::Exit() {
     // The download manager's transfers stop first, then the schedule.
     StopTransfers();
     if (timerRunning_) KillTimer(window_, kScheduleTimer);
-    timerRunning_ = false;
+    if (toolbarTimerRunning_) KillTimer(window_, kToolbarTimer);
+    timerRunning_ = toolbarTimerRunning_ = false;
     // A running pass is asked to stop and given a few seconds, then ended;
     // the lists are saved only at whole steps and replaced atomically.
     if (worker_) worker_->StopForExit();
@@ -230,6 +232,18 @@ void CMainFrame::OnScheduleTimer() {
     }
     engine::SchedulePass(schedule_, *this, platform::CurrentTime());
     scanNow = schedule_.scanNow;
+}
+
+void CMainFrame::FollowBusyState() {
+    if (!commands_) return;
+    commands_->UpdateToolbar();
+    const bool busy = IsWorkerRunning() || (dailyRefresh_ && dailyRefresh_->Refresh().Running());
+    if (busy && !toolbarTimerRunning_ && !exiting_)
+        toolbarTimerRunning_ = SetTimer(window_, kToolbarTimer, kToolbarTimerMs, nullptr) != 0;
+    else if (!busy && toolbarTimerRunning_) {
+        KillTimer(window_, kToolbarTimer);
+        toolbarTimerRunning_ = false;
+    }
 }
 
 bool CMainFrame::IsConnected() { return engine::EngineSystem().IsConnected(); }
@@ -301,10 +315,12 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (worker_) worker_->OnProgress(static_cast<int>(wParam), static_cast<int>(lParam));
             // Status bar: the phase display.
             statusBar_.OnPhase(static_cast<int>(wParam), static_cast<int>(lParam & 0xFF), worker_ && worker_->stopping);
+            FollowBusyState();
         } else if (message == m.talkProgress) {
             statusBar_.OnTalkProgress(lParam);  // status bar: string 345 with the text
         } else if (message == m.updateComplete) {
             OnUpdateComplete((wParam & 0xFF) != 0, (lParam & 0xFF) != 0);
+            FollowBusyState();
         } else if (message == m.taskbarCreated) {
             tray_.Restore();
         } else {
@@ -340,6 +356,7 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return CMainViewCreation::OnMessage(message, wParam, lParam);
         case WM_TIMER:
             if (wParam == kScheduleTimer) OnScheduleTimer();
+            if (wParam == kToolbarTimer) FollowBusyState();
             return 0;
         case WM_CLOSE:
             OnClose();
@@ -359,7 +376,8 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return static_cast<LRESULT>(platform::PrivateBytes() / 1024);
         case WM_DESTROY:
             if (timerRunning_) KillTimer(window, kScheduleTimer);
-            timerRunning_ = false;
+            if (toolbarTimerRunning_) KillTimer(window, kToolbarTimer);
+            timerRunning_ = toolbarTimerRunning_ = false;
             tray_.Remove();
             PostQuitMessage(0);
             return CMainViewCreation::OnMessage(message, wParam, lParam);

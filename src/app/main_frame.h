@@ -32,6 +32,10 @@ class CMainFrame : public CMainViewCreation,
                    private ITrayHost {
 public:
     static constexpr UINT_PTR kScheduleTimer = 1000;
+    // Runs only while a worker or today's-updates refresh runs: the toolbar's
+    // Scan and Stop follow it, and it ends with them.
+    static constexpr UINT_PTR kToolbarTimer = 1004;  // the tray uses 1001 and 1003
+    static constexpr UINT kToolbarTimerMs = 500;
     static constexpr UINT kScheduleFirstDelayMs = 1000;
     // Sent by support tools (varnelctl memory): answers the process's private
     // bytes in KiB, as its own counters report them (under Wine, which keeps
@@ -108,6 +112,8 @@ private:
     void OnCreate();
     void OnClose();
     void OnScheduleTimer();
+    // The toolbar follows whether a worker or refresh runs (kToolbarTimer).
+    void FollowBusyState();
     void OnSetMessage(WPARAM block);
     void OnUpdateComplete(bool notify, bool success);
 
@@ -132,6 +138,7 @@ private:
     CTrayUi trayUi_{tray_, *this};
     CStatusProgBar statusBar_;
     bool timerRunning_ = false;
+    bool toolbarTimerRunning_ = false;
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;
     std::string lastErrorText_;

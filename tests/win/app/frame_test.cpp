@@ -16,7 +16,12 @@
 #include "platform/settings.h"
 #include "registry_guard.h"
 #include "resource.h"
+#include "screen_png.h"
 #include "service/loopback.h"
+
+#include "platform/win/win.h"
+// (after windows.h)
+#include <commctrl.h>
 
 namespace {
 
@@ -143,16 +148,36 @@ TEST_F(Frame, CommandsFromAnotherProgramRunOnlyWhileTheirMenuItemsWouldBeEnabled
     ASSERT_TRUE(frame_->DailyRefresh()->Refresh().Running()) << "ends only when its notice is taken";
     SendMessageA(window, command, ID_SCAN_NOW, 0);
     EXPECT_FALSE(frame_->Worker()->IsWorkerRunning());
+    // The toolbar greys what the menus grey, and follows the refresh's end
+    // by itself.
+    const HWND toolbar = frame_->Commands()->Toolbar();
+    const auto enabled = [toolbar](unsigned id) { return SendMessageA(toolbar, TB_ISBUTTONENABLED, id, 0) != 0; };
+    EXPECT_FALSE(enabled(ID_SCAN_AND_CHECK));
+    EXPECT_FALSE(enabled(ID_STOP_CHECKING));
     const DWORD end = GetTickCount() + 20000;
     while (frame_->DailyRefresh()->Refresh().Running() && GetTickCount() < end) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         Pump();
     }
     ASSERT_FALSE(frame_->DailyRefresh()->Refresh().Running());
+    for (const DWORD until = GetTickCount() + 2000; !enabled(ID_SCAN_AND_CHECK) && GetTickCount() < until;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        Pump();
+    }
+    EXPECT_TRUE(enabled(ID_SCAN_AND_CHECK));
     SendMessageA(window, command, ID_SCAN_NOW, 0);
     EXPECT_TRUE(frame_->Worker()->IsWorkerRunning());
+    EXPECT_FALSE(enabled(ID_SCAN_AND_CHECK));
+    EXPECT_TRUE(enabled(ID_STOP_CHECKING));
+    SetWindowPos(window, HWND_TOP, 40, 40, 640, 160, SWP_SHOWWINDOW);
+    UpdateWindow(window);
+    RECT bar{};
+    GetWindowRect(toolbar, &bar);
+    EXPECT_TRUE(testing_app::SaveScreenPng(bar, "toolbar_scanning"));
     SendMessageA(window, command, ID_STOP_SCAN, 0);
     EXPECT_FALSE(frame_->Worker()->IsWorkerRunning());
+    EXPECT_TRUE(enabled(ID_SCAN_AND_CHECK));
+    EXPECT_FALSE(enabled(ID_STOP_CHECKING));
 }
 
 }  // namespace
