@@ -82,17 +82,11 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             EndPaint(dialog, &paint);
             return TRUE;
         }
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-                DestroyWindow(dialog);
-                return TRUE;
-            }
-            return FALSE;
-        case WM_DESTROY:
-            UnregisterModeless(dialog);
-            if (g_about == dialog) g_about = nullptr;
-            return FALSE;
-        default: return FALSE;
+        default: {
+            INT_PTR result = FALSE;
+            HandleModelessClose(dialog, message, wParam, g_about, result);
+            return result;
+        }
     }
 }
 

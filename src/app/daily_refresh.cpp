@@ -1,6 +1,7 @@
 #include "app/daily_refresh.h"
 
 #include "platform/log.h"
+#include "platform/win/own_windows.h"
 #include "service/catalog_client.h"
 
 namespace app {
@@ -11,14 +12,7 @@ constexpr char kWindowClass[] = "VarnelDailyRefresh";
 
 CDailyRefresh::CDailyRefresh(HINSTANCE instance, VN_ListBase& list, std::function<void()> replaced)
     : refresh_(list), replaced_(std::move(replaced)) {
-    WNDCLASSA existing{};
-    if (!GetClassInfoA(instance, kWindowClass, &existing)) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = &CDailyRefresh::WindowProc;
-        wc.hInstance = instance;
-        wc.lpszClassName = kWindowClass;
-        RegisterClassA(&wc);
-    }
+    platform::RegisterWindowClass(instance, kWindowClass, &CDailyRefresh::WindowProc);
     window_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
     if (!window_) vnlog::Write("*** Today's updates: no window for the refresh");
 }

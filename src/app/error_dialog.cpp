@@ -93,18 +93,11 @@ INT_PTR CALLBACK CErrorDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
                 OnLink(*reinterpret_cast<const ENLINK*>(lParam));
             return FALSE;
         }
-        case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-                DestroyWindow(dialog);
-                return TRUE;
-            }
-            return FALSE;
-        case WM_DESTROY:
-            UnregisterModeless(dialog);
-            if (g_window == dialog) g_window = nullptr;
-            return FALSE;
-        default:
-            return FALSE;
+        default: {
+            INT_PTR result = FALSE;
+            HandleModelessClose(dialog, message, wParam, g_window, result);
+            return result;
+        }
     }
 }
 

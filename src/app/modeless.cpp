@@ -31,6 +31,24 @@ void UnregisterModeless(HWND window) {
     }
 }
 
+bool HandleModelessClose(HWND dialog, UINT message, WPARAM wParam, HWND& single, INT_PTR& result) {
+    switch (message) {
+        case WM_COMMAND:
+            result = FALSE;
+            if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+                DestroyWindow(dialog);
+                result = TRUE;
+            }
+            return true;
+        case WM_DESTROY:
+            UnregisterModeless(dialog);
+            if (single == dialog) single = nullptr;
+            result = FALSE;
+            return true;
+        default: return false;
+    }
+}
+
 bool TranslateModeless(MSG& message) {
     // A copy: handling the message may close a window.
     const auto windows = Windows();

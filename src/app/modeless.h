@@ -11,6 +11,11 @@ enum class ModelessKind { Dialog, Sheet };
 
 void RegisterModeless(HWND window, ModelessKind kind);
 void UnregisterModeless(HWND window);
+// The closing of a one-of-its-kind modeless dialog box, for its dialog
+// procedure: OK or Cancel destroys it, and its destruction unregisters it and
+// clears `single`, the pointer its Show keeps. True when `message` was one of
+// those and the procedure answers `result`.
+bool HandleModelessClose(HWND dialog, UINT message, WPARAM wParam, HWND& single, INT_PTR& result);
 // True when one of the modeless windows took the message. A property sheet
 // whose OK or Cancel has closed its last page is destroyed here.
 bool TranslateModeless(MSG& message);
