@@ -1,10 +1,8 @@
 // Saving and loading a 10,000-item watch list against writing and reading the
 // same number of bytes raw, in one run. The raw figures use the same file
-// primitives as the list (atomic replacement with flush, whole-file read):
-// the list hands its image to the atomic file writer piece by piece as it is
-// made, the raw write gives it the whole image in one write, the cheapest use
-// of it; so the difference is the cost of the format. The plain variant,
-// without the flush, shows what the flush itself costs here.
+// primitives as the list (atomic replacement with flush, whole-file read), so
+// the difference is the cost of the format; the plain variant, without the
+// flush, shows what the flush itself costs here.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -114,29 +112,6 @@ void BM_ListSaveLoadClear(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes.size() * 2));
 }
 
-// The two halves of BM_ListSaveLoad apart.
-void BM_ListSave(benchmark::State& state) {
-    Fixture& f = Data();
-    const std::string path = f.folder + "/list.db";
-    for (auto _ : state) f.list.SaveFile(path);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes.size()));
-}
-
-void BM_ListLoad(benchmark::State& state) {
-    Fixture& f = Data();
-    const std::string path = f.folder + "/list.db";
-    f.list.SaveFile(path);
-    VN_ListBase loaded;
-    for (auto _ : state) {
-        if (!loaded.LoadFile(path) || loaded.GetCount() != kItems) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(loaded.GetAt(0));
-        state.PauseTiming();
-        loaded.Clear();
-        state.ResumeTiming();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * f.bytes.size()));
-}
-
 void BM_RawWriteRead(benchmark::State& state) {
     Fixture& f = Data();
     const std::string path = f.folder + "/raw.db";
@@ -209,8 +184,6 @@ void BM_Parse(benchmark::State& state) {
 
 BENCHMARK(BM_ListSaveLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListSaveLoadClear)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListSave)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawWriteRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RawWriteReadNoFlush)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SerializeParse)->Unit(benchmark::kMillisecond);

@@ -56,8 +56,8 @@ size_t LoadExchange::ReadCount32(size_t minElementBytes) {
 void ArchiveWriter::Grow(size_t bytes) {
     if (sink_) {
         Finish();
-        // A string longer than a piece is handed over as a piece of its own.
-        out_.resize(std::max(bytes, kPieceBytes));
+        // A string longer than a piece has a buffer its size for a while.
+        if (out_.size() < bytes) out_.resize(std::max(bytes, kPieceBytes));
         return;
     }
     size_t size = out_.size() < 256 ? 256 : out_.size() * 2;

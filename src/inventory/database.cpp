@@ -39,24 +39,12 @@ const PersistentClass* FindPersistentClass(std::string_view name) {
     return nullptr;
 }
 
-namespace {
-void WriteObjectList(ArchiveWriter& writer, const ItemList& items) {
-    writer.WriteCount(items.size());
-    for (const auto& item : items) writer.WriteObject(item.get());
-}
-}  // namespace
-
 std::string SerializeObjectList(const ItemList& items, size_t sizeHint) {
     ArchiveWriter writer;
     writer.Reserve(sizeHint);
-    WriteObjectList(writer, items);
+    writer.WriteCount(items.size());
+    for (const auto& item : items) writer.WriteObject(item.get());
     return writer.TakeData();
-}
-
-void SerializeObjectList(const ItemList& items, ArchiveSink& sink) {
-    ArchiveWriter writer(sink);
-    WriteObjectList(writer, items);
-    writer.Finish();
 }
 
 ItemList ParseObjectList(std::string_view data, size_t* unread) {

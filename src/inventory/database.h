@@ -12,8 +12,6 @@
 
 namespace inventory {
 
-class ArchiveSink;
-
 // File names, appended to the data folder.
 namespace dbfile {
 inline constexpr char kWatchList[] = "\\varnel.db";
@@ -30,8 +28,6 @@ using ItemList = std::vector<std::unique_ptr<VN_ItemGrandBase>>;
 // allowed). Throws ArchiveError for an object that cannot be stored.
 // `sizeHint`, the expected size (say, of the last image), saves regrowing.
 std::string SerializeObjectList(const ItemList& items, size_t sizeHint = 0);
-// The same image handed to `sink` piece by piece as it is made.
-void SerializeObjectList(const ItemList& items, ArchiveSink& sink);
 // Parses a whole file image; throws ArchiveError for damaged or foreign data.
 // Bytes after the list are ignored (files of other versions may carry
 // some); `unread`, when given, receives how many there were.

@@ -207,18 +207,19 @@ bool VN_ListBase::LoadFile(const std::string& path) {
         platform::RemoveStaleSaveTemporaries(path);
         std::string data;
         switch (platform::ReadWholeFile(path, data)) {
-            case platform::ReadOutcome::kCannotOpen: return true;
+            case platform::ReadOutcome::kCannotOpen:
+                return true;
             case platform::ReadOutcome::kReadFailed:
                 // What was read is not the whole list: treated like a damaged file.
                 throw inventory::ArchiveError("the file could not be read to its end");
-            case platform::ReadOutcome::kRead: break;
+            case platform::ReadOutcome::kRead:
+                break;
         }
         size_t unread = 0;
         inventory::ItemList loaded = inventory::ParseObjectList(data, &unread);
         for (const auto& item : loaded)
             if (item && !AcceptsItem(*item))
-                throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() +
-                                              " does not belong in this list");
+                throw inventory::ArchiveError(std::string("a ") + item->RuntimeClassName() + " does not belong in this list");
         // Loaded all the same, as files of other versions may carry more after
         // the list; but said, as it may as well be what is left of damage.
         if (unread > 0)
@@ -240,23 +241,13 @@ bool VN_ListBase::LoadFile(const std::string& path) {
 
 bool VN_ListBase::SaveFile(const std::string& path) {
     try {
-        // The image goes to the file piece by piece as it is made, so that a
-        // save holds one piece of it in memory, not a copy of the whole list.
-        // The pieces are written under the shared lock; the flush, which
-        // waits for the disk, comes after it.
-        platform::AtomicFileWriter file(path);
-        struct ToFile final : inventory::ArchiveSink {
-            explicit ToFile(platform::AtomicFileWriter& f) : file(f) {}
-            void Put(std::string_view bytes) override {
-                if (!file.Write(bytes)) throw inventory::ArchiveError("the file could not be written");
-            }
-            platform::AtomicFileWriter& file;
-        } sink(file);
-        if (file.Ok()) {
+        std::string image;
+        {
             std::shared_lock<std::shared_mutex> lock(itemsMutex_);
-            inventory::SerializeObjectList(items_, sink);
+            image = inventory::SerializeObjectList(items_, lastImageSize_ + lastImageSize_ / 8);
         }
-        if (!file.Commit()) vnlog::Warning("VN_ListBase::SaveFile");
+        lastImageSize_ = image.size();
+        if (!platform::WriteFileAtomically(path, image)) vnlog::Warning("VN_ListBase::SaveFile");
     } catch (...) {
         vnlog::Warning("VN_ListBase::SaveFile");
     }

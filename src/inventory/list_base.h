@@ -173,6 +173,7 @@ protected:
 private:
     IListControl* listControl_ = nullptr;  // not owned
     std::string databasePath_;
+    std::atomic<size_t> lastImageSize_{0};  // reserved for the next save
 };
 
 // The base of lists whose items are VN_UpdatedItem-derived (watch list, drivers).

@@ -13,7 +13,7 @@ namespace platform {
 // The path as the local file functions take it (host: backslashes become slashes).
 std::string NativePath(const std::string& path);
 
-bool FileExists(const std::string& path);  // a file or a folder
+bool FileExists(const std::string& path);       // a file or a folder
 bool IsDirectory(const std::string& path);
 std::optional<uint64_t> FileSize(const std::string& path);
 
@@ -36,40 +36,12 @@ enum class ReadOutcome { kRead, kCannotOpen, kReadFailed };
 ReadOutcome ReadWholeFile(const std::string& path, std::string& contents);
 // The whole file, or nothing when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
-// A replacement of `path` written piece by piece: the pieces go to a new
-// file in the same folder, and Commit flushes it to disk and moves it over
-// `path`. Until Commit succeeds the old file is untouched; a writer ended
-// without it (a write failed, or its caller gave up part way) removes its
-// temporary file. The replacement keeps the replaced file's permissions (a
-// new file gets the default ones); saves of one file from several threads or
-// processes at once each land whole. Stale temporaries of `path` are removed
-// as well.
-class AtomicFileWriter {
-public:
-    explicit AtomicFileWriter(const std::string& path);
-    ~AtomicFileWriter();
-    AtomicFileWriter(const AtomicFileWriter&) = delete;
-    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
-
-    // False once the temporary could not be made or a write failed; later
-    // writes then do nothing and Commit fails.
-    bool Ok() const { return ok_; }
-    // Appends the bytes to the temporary file.
-    bool Write(std::string_view data);
-    // Flushes the temporary, closes it and moves it over `path`. True when the
-    // new contents are in place. Once only.
-    bool Commit();
-
-private:
-    void Close();
-    std::string path_;
-    std::string tmp_;
-    intptr_t handle_ = -1;  // the temporary: a descriptor on the host, a HANDLE on Windows
-    bool ok_ = false;
-    bool committed_ = false;
-};
-// Writes the bytes through an AtomicFileWriter: one write, then Commit. True
-// on success; on any failure the old file is left untouched.
+// Writes the bytes to a new file in the same folder, flushes it to disk, then
+// moves it over `path`. On any failure the old file is left untouched and the
+// temporary file is removed. True on success.
+// The replacement keeps the replaced file's permissions (a new file gets
+// the default ones); saves of one file from several threads or processes at
+// once each land whole. Stale temporaries of `path` are removed as well.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 // The temporary files that saves of `path` left behind when their process
 // ended part way (killed, or lost with the machine) are removed; those of

@@ -123,64 +123,39 @@ size_t RemoveStaleSaveTemporaries(const std::string& path) {
     return removed;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(NativePath(path)) {
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
+    const std::string target = NativePath(path);
     RemoveStaleSaveTemporaries(path);
-    const int fd = CreateSaveTemporary(path_, tmp_);
-    if (fd < 0) {
-        tmp_.clear();  // the last name tried is not ours to remove
-        return;
-    }
-    handle_ = fd;
-    ok_ = true;
+    std::string tmp;
+    const int fd = CreateSaveTemporary(target, tmp);
+    if (fd < 0) return false;
+    bool ok = true;
     // The replaced file's permissions carry over: a private file stays private.
     struct stat old {};
-    if (::stat(path_.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 0777) != 0) ok_ = false;
-}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    Close();
-    if (!committed_ && !tmp_.empty()) ::unlink(tmp_.c_str());
-}
-
-void AtomicFileWriter::Close() {
-    if (handle_ < 0) return;
-    if (::close(static_cast<int>(handle_)) != 0) ok_ = false;
-    handle_ = -1;
-}
-
-bool AtomicFileWriter::Write(std::string_view data) {
+    if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 0777) != 0) ok = false;
     size_t done = 0;
-    while (ok_ && done < data.size()) {
-        const ssize_t n = ::write(static_cast<int>(handle_), data.data() + done, data.size() - done);
+    while (ok && done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok_ = false;
+        if (n <= 0) ok = false;
         else done += static_cast<size_t>(n);
     }
-    return ok_;
-}
-
-bool AtomicFileWriter::Commit() {
-    if (committed_ || handle_ < 0) return false;
-    if (ok_ && ::fsync(static_cast<int>(handle_)) != 0) ok_ = false;
-    Close();
-    if (ok_ && ::rename(tmp_.c_str(), path_.c_str()) != 0) ok_ = false;
-    if (!ok_) return false;
-    committed_ = true;
+    if (ok && ::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
     // The rename lives in the folder: flush it too, so that the replacement
     // outlasts a power loss. Its failure is not the save's: the new contents
     // are in place already, and false would tell the caller the old file stayed.
-    const int folder = ::open(FolderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         ::fsync(folder);
         ::close(folder);
     }
     return true;
-}
-
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
-    AtomicFileWriter file(path);
-    file.Write(data);
-    return file.Commit();
 }
 
 bool RemoveFile(const std::string& path) { return ::unlink(NativePath(path).c_str()) == 0; }

@@ -69,8 +69,8 @@ UniqueFile CreateSaveTemporary(const std::string& path, std::string& tmp) {
         tmp = path + "." + std::to_string(GetCurrentProcessId()) + "." + std::to_string(GetCurrentThreadId()) + "." +
               std::to_string(++counter) + ".tmp";
         // CREATE_NEW: a file left behind by a crashed save is never reused.
-        UniqueFile file(
-            CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueFile file(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
         if (file || GetLastError() != ERROR_FILE_EXISTS) return file;
     }
     return UniqueFile();
@@ -108,61 +108,34 @@ size_t RemoveStaleSaveTemporaries(const std::string& path) {
     return removed;
 }
 
-AtomicFileWriter::AtomicFileWriter(const std::string& path) : path_(path) {
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
     RemoveStaleSaveTemporaries(path);
-    UniqueFile file = CreateSaveTemporary(path, tmp_);
-    if (!file) {
-        tmp_.clear();  // the last name tried is not ours to remove
-        return;
+    std::string tmp;
+    bool ok;
+    {
+        UniqueFile file = CreateSaveTemporary(path, tmp);
+        if (!file) return false;
+        ok = true;
+        size_t done = 0;
+        while (ok && done < data.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 20));
+            DWORD wrote = 0;
+            if (!WriteFile(file.get(), data.data() + done, chunk, &wrote, nullptr) || wrote == 0) ok = false;
+            done += wrote;
+        }
+        if (ok && !FlushFileBuffers(file.get())) ok = false;
     }
-    handle_ = reinterpret_cast<intptr_t>(file.release());
-    ok_ = true;
-}
-
-AtomicFileWriter::~AtomicFileWriter() {
-    Close();
-    if (!committed_ && !tmp_.empty()) DeleteFileA(tmp_.c_str());
-}
-
-void AtomicFileWriter::Close() {
-    if (handle_ == -1) return;
-    if (!CloseHandle(reinterpret_cast<HANDLE>(handle_))) ok_ = false;
-    handle_ = -1;
-}
-
-bool AtomicFileWriter::Write(std::string_view data) {
-    size_t done = 0;
-    while (ok_ && done < data.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(data.size() - done, 1u << 20));
-        DWORD wrote = 0;
-        if (!WriteFile(reinterpret_cast<HANDLE>(handle_), data.data() + done, chunk, &wrote, nullptr) || wrote == 0)
-            ok_ = false;
-        done += wrote;
-    }
-    return ok_;
-}
-
-bool AtomicFileWriter::Commit() {
-    if (committed_ || handle_ == -1) return false;
-    if (ok_ && !FlushFileBuffers(reinterpret_cast<HANDLE>(handle_))) ok_ = false;
-    Close();
     // Another save moving its file over `path` at this moment, or a scanner
     // (a virus checker, the indexer) holding it briefly, makes the move fail
     // for a moment: retry with growing waits, about 1.3 s in all.
-    for (DWORD wait = 10; ok_; wait *= 2) {
-        if (MoveFileExA(tmp_.c_str(), path_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
+    for (DWORD wait = 10; ok; wait *= 2) {
+        if (MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) break;
         const DWORD error = GetLastError();
-        if (wait > 640 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok_ = false;
+        if (wait > 640 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) ok = false;
         else Sleep(wait);
     }
-    committed_ = ok_;
-    return ok_;
-}
-
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
-    AtomicFileWriter file(path);
-    file.Write(data);
-    return file.Commit();
+    if (!ok) DeleteFileA(tmp.c_str());
+    return ok;
 }
 
 bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }

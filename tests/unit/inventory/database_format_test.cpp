@@ -273,26 +273,3 @@ TEST(DatabaseFormat, WriterUsesBackReferencesAndBigIndexForms) {
     EXPECT_NE(dynamic_cast<VN_WatchItem*>(items[32767].get()), nullptr);
     EXPECT_NE(dynamic_cast<MsUpdates::CMsItem*>(items[32768].get()), nullptr);
 }
-
-TEST(DatabaseFormat, WriterWithASinkHandsOverTheSameImageInPieces) {
-    ItemList items;
-    for (int i = 0; i < 3000; ++i) items.push_back(NamedWatchItem(textutil::Format("Program %05d of the list", i)));
-    static_cast<VN_WatchItem&>(*items[2000]).signature = std::string(ArchiveWriter::kPieceBytes + 7, 's');
-    items.push_back(nullptr);
-
-    struct Pieces final : inventory::ArchiveSink {
-        void Put(std::string_view bytes) override { got.emplace_back(bytes); }
-        std::vector<std::string> got;
-    } sink;
-    SerializeObjectList(items, sink);
-
-    std::string joined;
-    size_t oversized = 0;
-    for (const std::string& piece : sink.got) {
-        joined += piece;
-        if (piece.size() > ArchiveWriter::kPieceBytes) ++oversized;
-    }
-    EXPECT_GT(sink.got.size(), 3u);
-    EXPECT_EQ(oversized, 1u);  // the piece that holds the long signature
-    EXPECT_EQ(joined, SerializeObjectList(items));
-}

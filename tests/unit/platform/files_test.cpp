@@ -115,29 +115,3 @@ TEST(SaveFiles, SavesFromSeveralProcessesAtOnceAllLandWhole) {
     EXPECT_EQ(badReads, 0);
     EXPECT_EQ(Names(dir), std::vector<std::string>{"varnel.db"});
 }
-
-TEST(SaveFiles, PiecesReplaceTheFileOnlyAtCommitAndAnAbandonedSaveLeavesNothing) {
-    TempFolder dir;
-    const std::string path = dir.Write("list.db", "old");
-    {
-        platform::AtomicFileWriter file(path);
-        ASSERT_TRUE(file.Ok());
-        EXPECT_TRUE(file.Write("new "));
-        EXPECT_TRUE(file.Write("contents"));
-        EXPECT_EQ(platform::ReadWholeFile(path), std::string("old"));
-        EXPECT_TRUE(file.Commit());
-        EXPECT_FALSE(file.Commit());  // once only
-    }
-    EXPECT_EQ(platform::ReadWholeFile(path), std::string("new contents"));
-    {
-        platform::AtomicFileWriter file(path);
-        EXPECT_TRUE(file.Write("given up part way"));
-    }
-    EXPECT_EQ(platform::ReadWholeFile(path), std::string("new contents"));
-    EXPECT_EQ(Names(dir), std::vector<std::string>{"list.db"});
-
-    platform::AtomicFileWriter nowhere(dir.Path("missing/list.db"));
-    EXPECT_FALSE(nowhere.Ok());
-    EXPECT_FALSE(nowhere.Write("x"));
-    EXPECT_FALSE(nowhere.Commit());
-}

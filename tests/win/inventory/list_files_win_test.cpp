@@ -1,8 +1,7 @@
 // The database files through the real Windows file functions: round trips
 // with Windows paths, replacement of an existing file, a failed save that
 // must leave the old file and no temporary behind, saves of one file from
-// two threads at once, a list written in many pieces, and the removal of
-// temporaries that ended saves left.
+// two threads at once, and the removal of temporaries that ended saves left.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "common/temp_folder.h"
-#include "inventory/archive.h"
 #include "inventory/database.h"
 #include "inventory/driver_item.h"
 #include "inventory/list_base.h"
@@ -66,23 +64,6 @@ TEST(ListFilesWin, SaveReplacesAndLoadReadsBack) {
     ASSERT_EQ(loaded.GetCount(), 3u);
     EXPECT_EQ(loaded.GetItemAt<VN_DriverItem>(1)->hardwareIds.size(), 2u);
     EXPECT_EQ(loaded.GetItemAt<VN_WatchItem>(2)->progName, "Beta \xE9");
-}
-
-TEST(ListFilesWin, AListOfManyPiecesIsWrittenWhole) {
-    ScratchFolder dir;
-    const std::string path = dir.File("varnel.db");
-    VN_ListBase list(path);
-    inventory::ItemList copies;
-    for (int i = 0; i < 4000; ++i) {
-        list.AddTail(Program("Program " + std::to_string(i)));
-        copies.push_back(Program("Program " + std::to_string(i)));
-    }
-    ASSERT_TRUE(list.Save());
-    const std::optional<std::string> image = platform::ReadWholeFile(path);
-    ASSERT_TRUE(image.has_value());
-    EXPECT_GT(image->size(), 2 * inventory::ArchiveWriter::kPieceBytes);
-    EXPECT_EQ(*image, inventory::SerializeObjectList(copies));
-    EXPECT_EQ(dir.Names(), std::vector<std::string>{"varnel.db"});
 }
 
 TEST(ListFilesWin, FailedSaveKeepsTheOldFile) {
