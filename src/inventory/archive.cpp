@@ -1,6 +1,5 @@
 #include "inventory/archive.h"
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -54,22 +53,9 @@ size_t LoadExchange::ReadCount32(size_t minElementBytes) {
 // ------------------------------------------------------------ ArchiveWriter
 
 void ArchiveWriter::Grow(size_t bytes) {
-    if (sink_) {
-        Finish();
-        // A string longer than a piece has a buffer its size for a while.
-        if (out_.size() < bytes) out_.resize(std::max(bytes, kPieceBytes));
-        return;
-    }
     size_t size = out_.size() < 256 ? 256 : out_.size() * 2;
     while (size - used_ < bytes) size *= 2;
     out_.resize(size);
-}
-
-void ArchiveWriter::Finish() {
-    if (!sink_ || used_ == 0) return;
-    const size_t piece = used_;
-    used_ = 0;
-    sink_->Put(std::string_view(out_.data(), piece));
 }
 
 void ArchiveWriter::WriteInt64(int64_t value) {

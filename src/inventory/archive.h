@@ -92,26 +92,8 @@ inline size_t UnboundedLength(size_t n) {
     return n;
 }
 
-// Where a writer made with one sends its image, piece by piece as it is made.
-class ArchiveSink {
-public:
-    virtual ~ArchiveSink() = default;
-    // Takes the next piece; throws to end the writing.
-    virtual void Put(std::string_view bytes) = 0;
-};
-
 class ArchiveWriter {
 public:
-    // A writer that builds the whole image in memory (Data, TakeData).
-    ArchiveWriter() = default;
-    // A writer that hands its image to `sink` in pieces of about kPieceBytes
-    // as they fill, keeping only the piece being filled (it stays in the
-    // processor's cache, where a whole image would not); Finish hands over
-    // the last piece.
-    explicit ArchiveWriter(ArchiveSink& sink) : sink_(&sink) {}
-    static constexpr size_t kPieceBytes = 128 * 1024;
-    void Finish();
-
     void WriteByte(uint8_t value) { *Room(1) = static_cast<char>(value); }
     void WriteWord(uint16_t value) {
         char* p = Room(2);
@@ -147,8 +129,7 @@ public:
     void Reserve(size_t bytes) {
         if (bytes > out_.size()) out_.resize(bytes);
     }
-    // The image so far (cut to its length; writing on grows it again). Not
-    // for a writer with a sink.
+    // The image so far (cut to its length; writing on grows it again).
     const std::string& Data() const {
         out_.resize(used_);
         return out_;
@@ -161,9 +142,8 @@ public:
 
 private:
     // `bytes` more at the end of the image, to be written through the
-    // pointer. The buffer grows by doubling and is cut to size by TakeData
-    // (with a sink: is handed over and reused), so a write is a bounds check
-    // and a copy.
+    // pointer. The buffer grows by doubling and is cut to size by TakeData,
+    // so a write is a bounds check and a copy.
     char* Room(size_t bytes) {
         if (out_.size() - used_ < bytes) Grow(bytes);
         char* p = &out_[used_];
@@ -192,8 +172,7 @@ private:
         size_t used_ = 0;
     };
 
-    ArchiveSink* sink_ = nullptr;
-    mutable std::string out_;  // the image so far (with a sink: the current piece) is its first used_ bytes
+    mutable std::string out_;  // the image so far is its first used_ bytes
     size_t used_ = 0;
     uint32_t mapCount_ = 1;  // classes and objects share one index sequence from 1
     std::unordered_map<const PersistentClass*, uint32_t> classIndex_;
