@@ -32,11 +32,11 @@ public:
 
     // The stored fields, in file order (base class first).
     virtual void ExchangeFields(inventory::FieldExchange& fx) { ExchangeAllFields(fx); }
-    // The same walk for the database archive. These walk ExchangeFields through
-    // the interface; a stored class whose list is a template (see below)
-    // overrides both with its ExchangeAllFields, so that the archive's
-    // per-field work is inlined. A class that overrides ExchangeFields must
-    // override these two as well, or inherit none of the three.
+    // The same walk for the database archive. Here they walk ExchangeFields
+    // through the interface; a stored class whose list is a template (see
+    // below) overrides both with its ExchangeAllFields, so that the archive's
+    // per-field work is inlined. A subclass of such a class that overrides
+    // ExchangeFields must override these two as well.
     virtual void StoreFields(inventory::StoreExchange& fx);
     virtual void LoadFields(inventory::LoadExchange& fx);
 
