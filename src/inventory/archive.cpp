@@ -8,73 +8,6 @@
 #include "platform/codepage.h"
 
 namespace inventory {
-namespace {
-
-// The field list written through an archive: names are not stored, only the
-// values in order.
-class StoreExchange final : public FieldExchange {
-public:
-    explicit StoreExchange(ArchiveWriter& w) : w_(w) {}
-    bool IsLoading() const override { return false; }
-    void Field(const char*, std::string& value) override { w_.WriteString(value); }
-    void Field(const char*, int32_t& value) override { w_.WriteInt32(value); }
-    void Field(const char*, int64_t& value) override { w_.WriteInt64(value); }
-    void Field(const char*, bool& value) override { w_.WriteBool(value); }
-    void WordFlag(const char*, bool& value) override { w_.WriteWord(value ? 1 : 0); }
-    void Reserved32() override { w_.WriteInt32(0); }
-    void Field(const char*, std::vector<std::string>& values) override {
-        w_.WriteInt32(CheckedCount(values.size()));
-        for (const std::string& v : values) w_.WriteString(v);
-    }
-    size_t BeginRecords(const char*, size_t count, size_t) override {
-        w_.WriteInt32(CheckedCount(count));
-        return count;
-    }
-    void BeginRecord(size_t) override {}
-    void EndRecord() override {}
-    void EndRecords() override {}
-
-private:
-    static int32_t CheckedCount(size_t count) {
-        if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-            throw ArchiveError("too many entries to store");
-        return static_cast<int32_t>(count);
-    }
-    ArchiveWriter& w_;
-};
-
-class LoadExchange final : public FieldExchange {
-public:
-    explicit LoadExchange(ArchiveReader& r) : r_(r) {}
-    bool IsLoading() const override { return true; }
-    void Field(const char*, std::string& value) override { r_.ReadString(value); }
-    void Field(const char*, int32_t& value) override { value = r_.ReadInt32(); }
-    void Field(const char*, int64_t& value) override { value = r_.ReadInt64(); }
-    void Field(const char*, bool& value) override { value = r_.ReadBool(); }
-    void WordFlag(const char*, bool& value) override { value = r_.ReadWord() != 0; }
-    void Reserved32() override { (void)r_.ReadInt32(); }
-    void Field(const char*, std::vector<std::string>& values) override {
-        const size_t count = ReadCount32(1);
-        for (size_t i = 0; i < count; ++i) values.push_back(r_.ReadString());
-    }
-    size_t BeginRecords(const char*, size_t, size_t minRecordBytes) override { return ReadCount32(minRecordBytes); }
-    void BeginRecord(size_t) override {}
-    void EndRecord() override {}
-    void EndRecords() override {}
-
-private:
-    size_t ReadCount32(size_t minElementBytes) {
-        const size_t at = r_.Position();
-        const int32_t count = r_.ReadInt32();
-        if (count < 0)
-            throw ArchiveError("negative count " + std::to_string(count) + " at offset " + std::to_string(at));
-        r_.RequireRoom(static_cast<uint64_t>(count), minElementBytes);
-        return static_cast<size_t>(count);
-    }
-    ArchiveReader& r_;
-};
-
-}  // namespace
 
 std::string QuoteBytes(std::string_view bytes) {
     static const char kHex[] = "0123456789ABCDEF";
@@ -95,12 +28,26 @@ std::string QuoteBytes(std::string_view bytes) {
 
 void StoreFields(ArchiveWriter& writer, VN_ItemGrandBase& object) {
     StoreExchange fx(writer);
-    object.ExchangeFields(fx);
+    object.StoreFields(fx);
 }
 
 void LoadFields(ArchiveReader& reader, VN_ItemGrandBase& object) {
     LoadExchange fx(reader);
-    object.ExchangeFields(fx);
+    object.LoadFields(fx);
+}
+
+int32_t StoreExchange::CheckedCount(size_t count) {
+    if (count > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        throw ArchiveError("too many entries to store");
+    return static_cast<int32_t>(count);
+}
+
+size_t LoadExchange::ReadCount32(size_t minElementBytes) {
+    const size_t at = r_.Position();
+    const int32_t count = r_.ReadInt32();
+    if (count < 0) throw ArchiveError("negative count " + std::to_string(count) + " at offset " + std::to_string(at));
+    r_.RequireRoom(static_cast<uint64_t>(count), minElementBytes);
+    return static_cast<size_t>(count);
 }
 
 // ------------------------------------------------------------ ArchiveWriter
@@ -316,8 +263,8 @@ std::unique_ptr<VN_ItemGrandBase> ArchiveReader::ReadObject() {
             repeatedBytes_ += bodyLength;
             if (repeatedBytes_ > uint64_t{kRepeatBudgetFactor} * data_.size()) {
                 pos_ = at;
-                Fail("repeated objects would copy more than " + std::to_string(kRepeatBudgetFactor) +
-                     " times the " + std::to_string(data_.size()) + " bytes of the data");
+                Fail("repeated objects would copy more than " + std::to_string(kRepeatBudgetFactor) + " times the " +
+                     std::to_string(data_.size()) + " bytes of the data");
             }
             std::unique_ptr<VN_ItemGrandBase> copy = entry.cls->create();
             ArchiveReader bodyReader(data_.substr(entry.bodyBegin, bodyLength));

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "inventory/field_exchange.h"
+
 class VN_ItemGrandBase;
 
 namespace inventory {
@@ -257,9 +259,81 @@ private:
     };
     std::string_view data_;
     size_t pos_ = 0;
-    uint64_t repeatedBytes_ = 0;  // body bytes re-read for repeats so far
+    uint64_t repeatedBytes_ = 0;                           // body bytes re-read for repeats so far
     std::vector<Entry> map_{Entry{nullptr, false, 0, 0}};  // index 0: the null reference
 };
+
+// The field lists written through an archive: names are not stored, only the
+// values in order. Both are final and defined here, so that a field list
+// walked with one of them as its exchange type (a class's templated
+// ExchangeAllFields, see item_base.h) calls them directly and inlines the
+// per-field work; through the FieldExchange interface they serve the classes
+// whose lists take the interface.
+class StoreExchange final : public FieldExchange {
+public:
+    explicit StoreExchange(ArchiveWriter& w) : w_(w) {}
+    bool IsLoading() const override { return false; }
+    void Field(const char*, std::string& value) override { w_.WriteString(value); }
+    void Field(const char*, int32_t& value) override { w_.WriteInt32(value); }
+    void Field(const char*, int64_t& value) override { w_.WriteInt64(value); }
+    void Field(const char*, bool& value) override { w_.WriteBool(value); }
+    void WordFlag(const char*, bool& value) override { w_.WriteWord(value ? 1 : 0); }
+    void Reserved32() override { w_.WriteInt32(0); }
+    void Field(const char*, std::vector<std::string>& values) override {
+        w_.WriteInt32(CheckedCount(values.size()));
+        for (const std::string& v : values) w_.WriteString(v);
+    }
+    void MemoryField(const char*, std::string&) override {}
+    void MemoryField(const char*, int32_t&) override {}
+    void MemoryField(const char*, bool&) override {}
+    size_t BeginRecords(const char*, size_t count, size_t) override {
+        w_.WriteInt32(CheckedCount(count));
+        return count;
+    }
+    void BeginRecord(size_t) override {}
+    void EndRecord() override {}
+    void EndRecords() override {}
+
+private:
+    static int32_t CheckedCount(size_t count);
+    ArchiveWriter& w_;
+};
+
+class LoadExchange final : public FieldExchange {
+public:
+    explicit LoadExchange(ArchiveReader& r) : r_(r) {}
+    bool IsLoading() const override { return true; }
+    void Field(const char*, std::string& value) override { r_.ReadString(value); }
+    void Field(const char*, int32_t& value) override { value = r_.ReadInt32(); }
+    void Field(const char*, int64_t& value) override { value = r_.ReadInt64(); }
+    void Field(const char*, bool& value) override { value = r_.ReadBool(); }
+    void WordFlag(const char*, bool& value) override { value = r_.ReadWord() != 0; }
+    void Reserved32() override { (void)r_.ReadInt32(); }
+    void Field(const char*, std::vector<std::string>& values) override {
+        const size_t count = ReadCount32(1);
+        for (size_t i = 0; i < count; ++i) values.push_back(r_.ReadString());
+    }
+    void MemoryField(const char*, std::string&) override {}
+    void MemoryField(const char*, int32_t&) override {}
+    void MemoryField(const char*, bool&) override {}
+    size_t BeginRecords(const char*, size_t, size_t minRecordBytes) override { return ReadCount32(minRecordBytes); }
+    void BeginRecord(size_t) override {}
+    void EndRecord() override {}
+    void EndRecords() override {}
+
+private:
+    // A 32-bit count that must not be negative, checked against the room left.
+    size_t ReadCount32(size_t minElementBytes);
+    ArchiveReader& r_;
+};
+
+// Makes a class level's templated field list (ExchangeOwnFields, see
+// item_base.h) for the interface and the archive's two exchanges; written
+// after the list in the class's source file.
+#define VN_INSTANTIATE_FIELD_LIST(Class)                               \
+    template void Class::ExchangeOwnFields(inventory::FieldExchange&); \
+    template void Class::ExchangeOwnFields(inventory::StoreExchange&); \
+    template void Class::ExchangeOwnFields(inventory::LoadExchange&);
 
 // Stores an object's fields into a writer, or loads them from a reader.
 void StoreFields(ArchiveWriter& writer, VN_ItemGrandBase& object);

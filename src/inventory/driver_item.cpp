@@ -1,15 +1,17 @@
 #include "inventory/driver_item.h"
 
+#include "inventory/archive.h"
 #include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
 
-void VN_DriverItem::ExchangeFields(inventory::FieldExchange& fx) {
-    VN_UpdatedItem::ExchangeFields(fx);
-    ExchangeOwnFields(fx);
-}
+// The archive's walks, with the per-field work of every level inlined.
+void VN_DriverItem::StoreFields(inventory::StoreExchange& fx) { ExchangeAllFields(fx); }
 
-void VN_DriverItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
+void VN_DriverItem::LoadFields(inventory::LoadExchange& fx) { ExchangeAllFields(fx); }
+
+template <class Fx>
+void VN_DriverItem::ExchangeOwnFields(Fx& fx) {
     fx.Field("reservedDriverText", reservedDriverText);
     fx.Field("deviceDesc", deviceDesc);
     fx.Field("friendlyName", friendlyName);
@@ -34,6 +36,7 @@ void VN_DriverItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("files", files);
     fx.MemoryField("driverFlag", driverFlag);
 }
+VN_INSTANTIATE_FIELD_LIST(VN_DriverItem)
 
 std::string VN_DriverItem::GetDisplayName(bool) const { return driverDesc.empty() ? deviceDesc : driverDesc; }
 

@@ -15,7 +15,9 @@ public:
     VN_DriverItem() { expanded = true; }
 
     const char* RuntimeClassName() const override { return kClassName; }
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
+    void StoreFields(inventory::StoreExchange& fx) override;
+    void LoadFields(inventory::LoadExchange& fx) override;
 
     std::string GetExePath() const override { return files; }
     std::string GetDisplayName(bool indent) const override;
@@ -52,9 +54,15 @@ public:
     std::string matchingDeviceId;
     std::string serviceKeyPath;
     std::string serviceGroup;
-    std::string files;        // the driver file
-    bool driverFlag = true;   // the driver search found it; not stored
+    std::string files;       // the driver file
+    bool driverFlag = true;  // the driver search found it; not stored
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_UpdatedItem::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
 };

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "inventory/archive.h"
 #include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
@@ -58,12 +59,8 @@ int VN_GuidItem::CompareByName(const VN_GuidItem& other, bool descending) const 
     return descending ? -suiteFirst : suiteFirst;
 }
 
-void VN_GuidItem::ExchangeFields(inventory::FieldExchange& fx) {
-    VN_ItemBase::ExchangeFields(fx);
-    ExchangeOwnFields(fx);
-}
-
-void VN_GuidItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
+template <class Fx>
+void VN_GuidItem::ExchangeOwnFields(Fx& fx) {
     fx.Field("productGuid", productGuid);
     fx.Field("componentGuid", componentGuid);
     fx.Field("groupOutdated", groupOutdated);
@@ -72,6 +69,7 @@ void VN_GuidItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("groupCurrentCount", groupCurrentCount);
     fx.MemoryField("sequence", sequence);
 }
+VN_INSTANTIATE_FIELD_LIST(VN_GuidItem)
 
 // The installer name cache belongs to the product code: it is never copied or
 // merged, and dropped whenever the code changes.
@@ -114,12 +112,8 @@ bool VN_UpdatedItem::HasTrackedComponents() const {
     return IsSuite() && groupCurrentCount >= 1 && !(groupCurrentCount == 1 && !currentVers.empty());
 }
 
-void VN_UpdatedItem::ExchangeFields(inventory::FieldExchange& fx) {
-    VN_GuidItem::ExchangeFields(fx);
-    ExchangeOwnFields(fx);
-}
-
-void VN_UpdatedItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
+template <class Fx>
+void VN_UpdatedItem::ExchangeOwnFields(Fx& fx) {
     fx.Field("progName", progName);
     fx.Field("myVersion", myVersion);
     fx.Field("currentVers", currentVers);
@@ -139,6 +133,7 @@ void VN_UpdatedItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.Field("reportReason", reportReason);
     fx.Field("reportComments", reportComments);
 }
+VN_INSTANTIATE_FIELD_LIST(VN_UpdatedItem)
 
 void VN_UpdatedItem::CopyFrom(const VN_UpdatedItem& other) {
     inventory::CopyFields(*this, other, &VN_UpdatedItem::ExchangeOwnFields);
@@ -152,18 +147,15 @@ void VN_UpdatedItem::MergeFrom(const VN_UpdatedItem& other) {
 
 // --------------------------------------------------------- VN_RegistryItem
 
-void VN_RegistryItem::ExchangeFields(inventory::FieldExchange& fx) {
-    VN_UpdatedItem::ExchangeFields(fx);
-    ExchangeOwnFields(fx);
-}
-
-void VN_RegistryItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
+template <class Fx>
+void VN_RegistryItem::ExchangeOwnFields(Fx& fx) {
     fx.Field("uninstallString", uninstallString);
     fx.Field("signature", signature);
     fx.Field("iconPath", iconPath);
     fx.Field("keyName", keyName);
     fx.Field("matchedPvId", matchedPvId);
 }
+VN_INSTANTIATE_FIELD_LIST(VN_RegistryItem)
 
 void VN_RegistryItem::CopyFrom(const VN_RegistryItem& other) {
     inventory::CopyFields(*this, other, &VN_RegistryItem::ExchangeOwnFields);

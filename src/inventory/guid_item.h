@@ -38,7 +38,7 @@ public:
     // suite comes first (after the other item when `descending`).
     int CompareByName(const VN_GuidItem& other, bool descending) const;
 
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
 
     std::string productGuid;    // installer product code, braced, as read
     std::string componentGuid;  // installer component code
@@ -50,7 +50,13 @@ public:
     mutable std::string msiProductName;  // cache of GetMsiProductName; not stored
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_ItemBase::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
     void CopyFrom(const VN_GuidItem& other);
     void MergeFrom(const VN_GuidItem& other);
 };
@@ -83,7 +89,7 @@ public:
     // The available-updates list is made of these items.
     bool IsUpdateCandidate() const { return updateAvailable && !skipped; }
 
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
 
     std::string progName;
     std::string myVersion;    // installed version as echoed by the service
@@ -105,7 +111,13 @@ public:
     std::string reportComments;
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_GuidItem::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
     void CopyFrom(const VN_UpdatedItem& other);
     void MergeFrom(const VN_UpdatedItem& other);
 };
@@ -118,7 +130,7 @@ class VN_RegistryItem : public VN_UpdatedItem {
 public:
     void SetMatchedPvId(const std::string& id) override { matchedPvId = id; }
 
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
 
     std::string uninstallString;
     std::string signature;  // identity string of the installed product
@@ -127,7 +139,13 @@ public:
     std::string matchedPvId;
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_UpdatedItem::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
     void CopyFrom(const VN_RegistryItem& other);
     void MergeFrom(const VN_RegistryItem& other);
 };

@@ -13,6 +13,11 @@
 
 #include "inventory/field_exchange.h"
 
+namespace inventory {
+class StoreExchange;
+class LoadExchange;
+}  // namespace inventory
+
 class VN_ItemGrandBase {
 public:
     VN_ItemGrandBase() = default;
@@ -26,7 +31,14 @@ public:
     virtual const char* RuntimeClassName() const { return nullptr; }
 
     // The stored fields, in file order (base class first).
-    virtual void ExchangeFields(inventory::FieldExchange& fx) { ExchangeOwnFields(fx); }
+    virtual void ExchangeFields(inventory::FieldExchange& fx) { ExchangeAllFields(fx); }
+    // The same walk for the database archive. Here they walk ExchangeFields
+    // through the interface; a stored class whose list is a template (see
+    // below) overrides both with its ExchangeAllFields, so that the archive's
+    // per-field work is inlined. A subclass of such a class that overrides
+    // ExchangeFields must override these two as well.
+    virtual void StoreFields(inventory::StoreExchange& fx);
+    virtual void LoadFields(inventory::LoadExchange& fx);
 
     // 0 present; 1 removed by the user; 2 gone (no longer installed, or folded
     // into another item). Items with a non-zero value are kept but not shown
@@ -36,11 +48,19 @@ public:
     int32_t scanStamp = 0;
 
 protected:
-    // Each class level lists the fields it adds in ExchangeOwnFields; its
-    // ExchangeFields, CopyFrom and MergeFrom walk that one list (field_copy.h).
+    // Each class level lists the fields it adds in ExchangeOwnFields, a
+    // template over the exchange type (instantiated in the class's source file
+    // for FieldExchange and the archive's two exchanges); ExchangeAllFields
+    // walks the levels from the root down. ExchangeFields, StoreFields,
+    // LoadFields, CopyFrom and MergeFrom all walk that one list (field_copy.h).
     // `scanStamp` belongs to the owning list and is neither copied nor merged;
     // `removed` is copied but never merged: an item's state stays its own.
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        ExchangeOwnFields(fx);
+    }
     void CopyFrom(const VN_ItemGrandBase& other);
 };
 
@@ -65,13 +85,19 @@ public:
     virtual std::string GetProductId() const = 0;
     virtual std::string GetGuid() const { return std::string(); }
 
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
 
     // The item's suite group is shown expanded in the tree list.
     bool expanded = false;
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_ItemGrandBase::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
     void CopyFrom(const VN_ItemBase& other);
     void MergeFrom(const VN_ItemBase& other);
 };

@@ -1,5 +1,6 @@
 #include "inventory/watch_item.h"
 
+#include "inventory/archive.h"
 #include "inventory/field_copy.h"
 #include "inventory/item_services.h"
 #include "platform/text.h"
@@ -11,12 +12,13 @@ bool NonEmptyEqual(const std::string& mine, const std::string& theirs) {
 }
 }  // namespace
 
-void VN_WatchItem::ExchangeFields(inventory::FieldExchange& fx) {
-    VN_RegistryItem::ExchangeFields(fx);
-    ExchangeOwnFields(fx);
-}
+// The archive's walks, with the per-field work of every level inlined.
+void VN_WatchItem::StoreFields(inventory::StoreExchange& fx) { ExchangeAllFields(fx); }
 
-void VN_WatchItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
+void VN_WatchItem::LoadFields(inventory::LoadExchange& fx) { ExchangeAllFields(fx); }
+
+template <class Fx>
+void VN_WatchItem::ExchangeOwnFields(Fx& fx) {
     fx.Field("packageName", packageName);
     fx.Field("fileDesc", fileDesc);
     fx.Field("shortcutName", shortcutName);
@@ -34,6 +36,7 @@ void VN_WatchItem::ExchangeOwnFields(inventory::FieldExchange& fx) {
     fx.WordFlag("comFromReg", comFromReg);
     fx.Field("reservedText2", reservedText2);
 }
+VN_INSTANTIATE_FIELD_LIST(VN_WatchItem)
 
 std::string VN_WatchItem::GetDisplayName(bool indent) const {
     if (IsSuite()) return GetMsiProductName();

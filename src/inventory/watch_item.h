@@ -20,7 +20,9 @@ public:
     VN_WatchItem() : source(watch_source::kRegistry) {}
 
     const char* RuntimeClassName() const override { return kClassName; }
-    void ExchangeFields(inventory::FieldExchange& fx) override;
+    void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
+    void StoreFields(inventory::StoreExchange& fx) override;
+    void LoadFields(inventory::LoadExchange& fx) override;
 
     std::string GetExePath() const override { return targetName; }
     bool IsUntrackableComponent() const override { return comFromReg && HasComponentGuid(); }
@@ -65,5 +67,11 @@ public:
     std::string reservedText2;  // carried through files, never set by the program
 
 protected:
-    void ExchangeOwnFields(inventory::FieldExchange& fx);
+    template <class Fx>
+    void ExchangeOwnFields(Fx& fx);
+    template <class Fx>
+    void ExchangeAllFields(Fx& fx) {
+        VN_RegistryItem::ExchangeAllFields(fx);
+        ExchangeOwnFields(fx);
+    }
 };
