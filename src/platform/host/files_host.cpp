@@ -56,6 +56,10 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
         ::close(fd);
         return ReadOutcome::kCannotOpen;
     }
+    // Room for the whole file at once: the chunks are appended without the
+    // string regrowing (and copying what it holds) along the way.
+    if (st.st_size > 0 && static_cast<unsigned long long>(st.st_size) < contents.max_size())
+        contents.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);

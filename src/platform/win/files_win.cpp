@@ -45,6 +45,12 @@ ReadOutcome ReadWholeFile(const std::string& path, std::string& contents) {
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return ReadOutcome::kCannotOpen;
+    // Room for the whole file at once: the chunks are appended without the
+    // string regrowing (and copying what it holds) along the way.
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 &&
+        static_cast<unsigned long long>(size.QuadPart) < contents.max_size())
+        contents.reserve(static_cast<size_t>(size.QuadPart));
     char buf[65536];
     for (;;) {
         DWORD got = 0;
