@@ -15,6 +15,7 @@ public:
     VN_DriverItem() { expanded = true; }
 
     const char* RuntimeClassName() const override { return kClassName; }
+    VN_DriverItem* AsDriverItem() override { return this; }
     void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
     void StoreFields(inventory::StoreExchange& fx) override;
     void LoadFields(inventory::LoadExchange& fx) override;

@@ -17,6 +17,8 @@ namespace inventory {
 class StoreExchange;
 class LoadExchange;
 }  // namespace inventory
+class VN_WatchItem;
+class VN_DriverItem;
 
 class VN_ItemGrandBase {
 public:
@@ -29,6 +31,12 @@ public:
     // class that cannot be stored. A subclass that is stored as its base (its
     // own additions living in memory only) does not override it.
     virtual const char* RuntimeClassName() const { return nullptr; }
+
+    // The item as a watch item or a driver item, or nullptr: what a
+    // dynamic_cast answers, for the walks that ask it of every item of a list
+    // (the check request's), at the cost of one virtual call.
+    virtual VN_WatchItem* AsWatchItem() { return nullptr; }
+    virtual VN_DriverItem* AsDriverItem() { return nullptr; }
 
     // The stored fields, in file order (base class first).
     virtual void ExchangeFields(inventory::FieldExchange& fx) { ExchangeAllFields(fx); }

@@ -20,6 +20,7 @@ public:
     VN_WatchItem() : source(watch_source::kRegistry) {}
 
     const char* RuntimeClassName() const override { return kClassName; }
+    VN_WatchItem* AsWatchItem() override { return this; }
     void ExchangeFields(inventory::FieldExchange& fx) override { ExchangeAllFields(fx); }
     void StoreFields(inventory::StoreExchange& fx) override;
     void LoadFields(inventory::LoadExchange& fx) override;

@@ -316,8 +316,8 @@ void AppendItemXml(std::string& out, VN_DriverItem& item) {
 }
 
 void AppendItemXml(std::string& out, VN_GuidItem& item) {
-    if (auto* watch = dynamic_cast<VN_WatchItem*>(&item)) return AppendItemXml(out, *watch);
-    if (auto* driver = dynamic_cast<VN_DriverItem*>(&item)) return AppendItemXml(out, *driver);
+    if (VN_WatchItem* watch = item.AsWatchItem()) return AppendItemXml(out, *watch);
+    if (VN_DriverItem* driver = item.AsDriverItem()) return AppendItemXml(out, *driver);
 }
 
 std::string ItemXml(VN_WatchItem& item) {

@@ -105,10 +105,10 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
             // A list's walk ends at its first empty slot.
             if (!entry) break;
             if (entry->removed != item_state::kPresent) continue;
-            auto* item = dynamic_cast<VN_GuidItem*>(entry);
-            if (!item) continue;
             text.clear();
-            AppendItemXml(text, *item);
+            if (VN_WatchItem* watch = entry->AsWatchItem()) AppendItemXml(text, *watch);
+            else if (VN_DriverItem* driver = entry->AsDriverItem()) AppendItemXml(text, *driver);
+            else continue;
             out << text;
             if (out.Failed()) return false;
         }
