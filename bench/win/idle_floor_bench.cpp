@@ -1,11 +1,11 @@
 // The floor of the idle measurement: a bare Win32 program with the agent's
 // thread shape after a check and nothing else. It creates a hidden top-level
-// window with the common controls loaded, starts one thread that waits for
-// work for the whole run (as the agent's report fetch thread does), runs one
-// short thread to its end (as a check's worker does), settles, and prints its
-// private bytes counted as the agent counts its own:
+// window with the common controls loaded, runs one short thread to its end
+// (as a check's worker does; the report fetch thread has ended too by the
+// time the agent idles), settles, and prints its private bytes counted as the
+// agent counts its own:
 //   floor private bytes N
-// Under Wine most of that is per thread: each thread's stack is committed in
+// Under Wine much of that is per thread: each thread's stack is committed in
 // full (at least 1 MB) with a 1 MB kernel stack beside it, and the last thread
 // that ended keeps both. Usage: bench_idle_floor_win [SETTLE_MS]
 #include "platform/win/win.h"
@@ -18,11 +18,6 @@
 #include "platform/win/process_memory.h"
 
 namespace {
-
-DWORD WINAPI WaitForWork(void* event) {
-    WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
-    return 0;
-}
 
 DWORD WINAPI ShortWork(void*) { return 0; }
 
@@ -43,10 +38,8 @@ int main(int argc, char** argv) {
     InitCommonControlsEx(&controls);
     HWND window = CreateWindowExW(0, L"STATIC", L"floor", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
-    HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE waiting = CreateThread(nullptr, 0, WaitForWork, stop, 0, nullptr);
     HANDLE shortOne = CreateThread(nullptr, 0, ShortWork, nullptr, 0, nullptr);
-    if (!window || !stop || !waiting || !shortOne) {
+    if (!window || !shortOne) {
         std::fprintf(stderr, "bench_idle_floor_win: set-up failed (%lu)\n", GetLastError());
         return 1;
     }
@@ -54,9 +47,6 @@ int main(int argc, char** argv) {
     CloseHandle(shortOne);
     Pump(settle);
     std::printf("floor private bytes %zu\n", platform::PrivateBytes());
-    SetEvent(stop);
-    WaitForSingleObject(waiting, INFINITE);
-    CloseHandle(waiting);
     DestroyWindow(window);
     return 0;
 }

@@ -12,8 +12,9 @@
 # stack reserve and Wine's own 1 MB kernel stack, and the last thread that
 # ended keeps both until another thread ends. So the same prefix then runs the
 # floor, bench_idle_floor_win: a bare Win32 program with a hidden window and
-# the agent's threads after a check (the main thread, one waiting for work,
-# one ended), counted the same way; the agent's own share is the difference.
+# the agent's threads when it idles after a check (the main thread and one
+# ended; the report fetch thread ends 5 s after its last request), counted the
+# same way; the agent's own share is the difference.
 # The CPU time the agent's process used while idle is read from /proc.
 # Usage: scheduled_pass.sh BUILD_DIR [IDLE]
 set -eu

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "inventory/database.h"
@@ -69,8 +70,12 @@ struct CScanReportService::State {
     bool done = true;
     bool request = false;
     bool stop = false;
-    bool threadEnded = false;
     bool lastResult = false;
+    // The fetch thread: `running` from its start until it has decided to end
+    // (after that it touches no shared state); `thread` is the last one
+    // started, joined before the next one starts.
+    bool running = false;
+    std::thread thread;
 
     // The list lock.
     mutable std::mutex listMutex;
@@ -122,6 +127,9 @@ struct CScanReportService::State {
 
     bool FetchList(std::unique_ptr<IRestSession>& session);
     bool ScanReport(ScanReportStatus& status);
+    // Starts the fetch thread unless it runs; with eventMutex held. False
+    // when no thread can be made.
+    bool EnsureThread(const std::shared_ptr<State>& self);
     void Run();
 };
 
@@ -186,14 +194,41 @@ bool CScanReportService::State::ScanReport(ScanReportStatus& status) {
     return true;
 }
 
+bool CScanReportService::State::EnsureThread(const std::shared_ptr<State>& self) {
+    if (running) return true;
+    // A thread that ended by lingering has left the shared state already and
+    // only returns: joining it here cannot wait for this lock.
+    if (thread.joinable()) thread.join();
+    try {
+        thread = std::thread([self] { self->Run(); });
+    } catch (const std::exception& e) {
+        vnlog::Debug(std::string("Out-of-date list: cannot start the fetch thread: ") + e.what());
+        return false;
+    }
+    running = true;
+    return true;
+}
+
 void CScanReportService::State::Run() {
     // The thread's session (and with it the request object) lives until the
     // thread ends.
     std::unique_ptr<IRestSession> session;
+    const auto asked = [this] { return request || stop; };
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(eventMutex);
-            eventChanged.wait(lock, [this] { return request || stop; });
+            if (!eventChanged.wait_for(lock, std::chrono::milliseconds(options.lingerMs), asked)) {
+                // No work for the linger time: release the session outside
+                // the lock, then end unless a request came meanwhile.
+                lock.unlock();
+                session.reset();
+                lock.lock();
+                if (!asked()) {
+                    running = false;
+                    eventChanged.notify_all();
+                    return;
+                }
+            }
             if (stop) break;
             request = false;
         }
@@ -217,7 +252,7 @@ void CScanReportService::State::Run() {
         std::lock_guard<std::mutex> lock(eventMutex);
         lastResult = false;
         done = true;
-        threadEnded = true;
+        running = false;
     }
     eventChanged.notify_all();
 }
@@ -237,34 +272,31 @@ bool CScanReportService::Start(const ScanReportOptions& options) {
         if (!inventory::LoadStringListFile(options.listFile, state_->names))
             vnlog::Debug("Out-of-date list: " + options.listFile + " is damaged; the list starts empty");
     }
-    std::shared_ptr<State> state = state_;
-    thread_ = std::thread([state] { state->Run(); });
     started_ = true;
     return true;
 }
 
 bool CScanReportService::Stop(std::chrono::milliseconds wait) {
-    if (!thread_.joinable()) {
-        std::lock_guard<std::mutex> lock(state_->eventMutex);
-        state_->stop = true;
-        return true;
-    }
+    State& s = *state_;
+    std::thread thread;
     bool ended;
     {
-        std::unique_lock<std::mutex> lock(state_->eventMutex);
-        state_->stop = true;
-        state_->eventChanged.notify_all();
-        ended = state_->eventChanged.wait_for(lock, wait, [this] { return state_->threadEnded; });
+        std::unique_lock<std::mutex> lock(s.eventMutex);
+        s.stop = true;
+        s.eventChanged.notify_all();
+        ended = s.eventChanged.wait_for(lock, wait, [&s] { return !s.running; });
+        thread = std::move(s.thread);
     }
+    if (!thread.joinable()) return true;
     if (ended) {
-        thread_.join();
+        thread.join();
         return true;
     }
     // The thread is inside a request that cannot be interrupted. It holds its
     // own share of the state, checks the stop flag before it changes the list,
     // and ends when the request returns.
     vnlog::Debug("Out-of-date list: the fetch thread did not end in time; it is left to finish");
-    thread_.detach();
+    thread.detach();
     return false;
 }
 
@@ -292,7 +324,7 @@ bool CScanReportService::RequestOutOfDateList(bool forced) {
     std::lock_guard<std::mutex> serial(s.requestMutex);
     std::unique_lock<std::mutex> lock(s.eventMutex);
     s.eventChanged.wait(lock, [&s] { return s.done || s.stop; });
-    if (s.stop) return false;
+    if (s.stop || !s.EnsureThread(state_)) return false;
     s.done = false;
     s.request = true;
     s.eventChanged.notify_all();
@@ -313,5 +345,10 @@ int CScanReportService::OutOfDateCount() const {
 }
 
 bool CScanReportService::UserReportFlag() const { return state_->userReport; }
+
+bool CScanReportService::FetchThreadRunning() const {
+    std::lock_guard<std::mutex> lock(state_->eventMutex);
+    return state_->running;
+}
 
 }  // namespace vnxml

@@ -3,7 +3,10 @@
 //
 // The list is fetched by one background thread, at most once per cache
 // period, and kept in "outdatedproductlist.db" in the data folder across
-// runs. A request and a scan report never run at the same time: both take the
+// runs. The thread is started by the first request and ends when no request
+// has come for a while (`lingerMs`); the next request starts it again. An
+// agent idle in the tray then keeps no thread for it, and with it no stack
+// and no request object. A request and a scan report never run at the same time: both take the
 // "done" state (false while one runs). The names, the last fetch time and the
 // file are touched only under the list lock; callers of RequestOutOfDateList
 // are serialised by the request lock.
@@ -14,7 +17,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "service/rest_session.h"
@@ -57,6 +59,10 @@ struct ScanReportOptions {
     uint32_t cacheSeconds = 30;  // "Product Menu Cache Time"
     uint32_t timeoutMs = 2000;   // "IPAPI TimeOut"
     uint32_t delayMs = 0;        // "IPAPI Delay"
+    // How long the fetch thread waits for the next request before it ends.
+    // Starting one costs far less than a request; the wait spares it only
+    // when the tray menu is opened several times in a row.
+    uint32_t lingerMs = 5'000;
 };
 
 // The options from the settings and the data folder.
@@ -73,10 +79,11 @@ public:
     CScanReportService(const CScanReportService&) = delete;
     CScanReportService& operator=(const CScanReportService&) = delete;
 
-    // Loads the list file (when it exists) and starts the fetch thread.
-    // False when the service already ran.
+    // Loads the list file (when it exists); the fetch thread starts with the
+    // first request. False when the service already ran.
     bool Start(const ScanReportOptions& options);
-    // Asks the fetch thread to end and waits up to `wait` for it. A fetch
+    // Asks the fetch thread, when one runs, to end and waits up to `wait`
+    // for it. A fetch
     // that is still in its request then is left to finish on its own (it
     // writes nothing more); false in that case. Requests after Stop fail.
     bool Stop(std::chrono::milliseconds wait = std::chrono::milliseconds(3000));
@@ -87,11 +94,13 @@ public:
     int OutOfDateCount() const override;
     bool UserReportFlag() const override;
 
+    // Whether a fetch thread runs now (it ends after `lingerMs` without work).
+    bool FetchThreadRunning() const;
+
     struct State;  // shared with the fetch thread, which may outlive a Stop
 
 private:
     std::shared_ptr<State> state_;
-    std::thread thread_;
     bool started_ = false;
 };
 

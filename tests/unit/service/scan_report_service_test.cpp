@@ -323,6 +323,26 @@ TEST_F(ScanReportServiceTest, StopEndsTheThreadAndALateReplyChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(options_.listFile));
 }
 
+// The fetch thread ends after its linger time without a request, and with it
+// its session; the next request starts a new thread that fetches as before.
+TEST_F(ScanReportServiceTest, FetchThreadEndsWhenIdleAndTheNextRequestStartsAnother) {
+    options_.lingerMs = 20;
+    options_.cacheSeconds = 0;
+    script_->Set(kListAddress, Answer{std::vector<RestChild>{}, {"Editor 2"}, "", ""});
+    auto service = Make();
+    EXPECT_FALSE(service->FetchThreadRunning());  // none before the first request
+    ASSERT_TRUE(service->RequestOutOfDateList(true));
+    ASSERT_TRUE(script_->WaitForSessionsClosed(1));
+    for (int i = 0; i < 500 && service->FetchThreadRunning(); ++i) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(service->FetchThreadRunning());
+
+    script_->Set(kListAddress, Answer{std::vector<RestChild>{}, {"Editor 3"}, "", ""});
+    ASSERT_TRUE(service->RequestOutOfDateList(true));
+    EXPECT_EQ(Names(*service), std::vector<std::string>{"Editor 3"});
+    EXPECT_EQ(script_->Gets().size(), 2u);
+    EXPECT_TRUE(service->Stop(2s));
+}
+
 TEST_F(ScanReportServiceTest, StopCutsTheReadingDelayShort) {
     options_.delayMs = 60'000;  // "IPAPI Delay": the pause between a reply and its reading
     options_.timeoutMs = 10;
