@@ -40,6 +40,13 @@ enum class SpecialFolder {
     Recent,           // the user's recent documents (CSIDL_RECENT)
 };
 
+// Holds a thread ready for a system's calls (see IDiscoverySystem::
+// EnterSecondThread) until it is destroyed.
+class ThreadScope {
+public:
+    virtual ~ThreadScope() = default;
+};
+
 class IDiscoverySystem {
 public:
     virtual ~IDiscoverySystem() = default;
@@ -64,6 +71,13 @@ public:
     virtual void EnumerateProcesses(const std::function<bool(uint32_t id, const std::string& path)>& step) = 0;
     // Whether a visible top-level window belongs to the process.
     virtual bool HasVisibleWindow(uint32_t processId) = 0;
+
+    // Readies the calling thread, a second one beside the pass's own, for
+    // ResolveShortcut while the pass runs (Windows: COM for the thread) until
+    // the scope is destroyed. Nothing when
+    // this system must not be called from a second thread: then the pass
+    // reads no files ahead.
+    virtual std::unique_ptr<ThreadScope> EnterSecondThread() { return nullptr; }
 };
 
 // The process's system (the platform's unless another was installed).

@@ -48,6 +48,9 @@ public:
     virtual std::optional<std::string> NextSubkey() = 0;
     // The values of the named subkey of this key.
     virtual UninstallValues ReadSubkey(const std::string& name) = 0;
+    // Whether ReadSubkey may run on several threads at once (the scan then
+    // reads a long key's subkeys on two).
+    virtual bool ReadsOnAnyThread() const { return false; }
 };
 
 class IUninstallKeys {

@@ -1,8 +1,12 @@
 #include "scanners/products.h"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
+#include <optional>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -11,6 +15,7 @@
 #include "platform/codepage.h"
 #include "platform/log.h"
 #include "platform/text.h"
+#include "platform/threads.h"
 #include "scanners/md5.h"
 #include "scanners/uninstall_string.h"
 
@@ -20,6 +25,10 @@ namespace {
 // The words REMOVE ONLY, and REMOVE OR REPAIR, in parentheses, in any letter
 // case, with blanks or tabs around and between them. "|" binds tighter than
 // concatenation, so "R|rE|e" is one letter R or r followed by one E or e.
+// A key with fewer subkeys is read on one thread: starting a second costs
+// more than it saves.
+constexpr size_t kSecondReaderFrom = 64;
+
 constexpr char kRemoveOnlyPattern[] = "{\\b*\\(\\b*R|rE|eM|mO|oV|vE|e\\b+O|oN|nL|lY|y\\b*\\)\\b*}";
 constexpr char kRemoveOrRepairPattern[] =
     "{\\b*\\(\\b*R|rE|eM|mO|oV|vE|e\\b+O|oR|r\\b+R|rE|eP|pA|aI|iR|r\\b*\\)\\b*}";
@@ -196,14 +205,68 @@ bool VN_RegistryProducts::Walk(UninstallRoot root) {
     if (!sources_.uninstallKeys) return false;
     std::unique_ptr<IUninstallKeyWalk> key = sources_.uninstallKeys->Open(root);
     if (!key) return false;
+    std::vector<std::string> names;
     while (std::optional<std::string> name = key->NextSubkey()) {
         if (IsStopRequested()) return true;
-        const UninstallValues values = key->ReadSubkey(*name);
-        // Only entries with both a name and an uninstall command are products.
-        if (values.displayName.empty() || values.uninstallString.empty()) continue;
-        Store(*name, std::make_unique<VN_RegistryItem>(*name, values));
+        names.push_back(std::move(*name));
     }
-    return false;
+    std::vector<std::optional<UninstallValues>> values(names.size());
+    std::exception_ptr failure;
+    const bool stopped = ReadSubkeys(*key, names, values, failure);
+    // After a stop or a failure, the subkeys read before the first one left
+    // unread are kept.
+    for (size_t i = 0; i < names.size() && values[i]; ++i) {
+        // Only entries with both a name and an uninstall command are products.
+        if (values[i]->displayName.empty() || values[i]->uninstallString.empty()) continue;
+        Store(names[i], std::make_unique<VN_RegistryItem>(names[i], *values[i]));
+    }
+    if (failure) std::rethrow_exception(failure);
+    return stopped;
+}
+
+bool VN_RegistryProducts::ReadSubkeys(IUninstallKeyWalk& key, const std::vector<std::string>& names,
+                                      std::vector<std::optional<UninstallValues>>& values,
+                                      std::exception_ptr& failure) {
+    // Each read waits on the registry (under Wine, a round trip to its
+    // server) more than it computes, so a second reader halves a long key's
+    // walk; the two take the next subkey in turn and end at a stop request
+    // or at the first failure of either.
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stopped{false};
+    const auto read = [&](std::exception_ptr& failed) {
+        try {
+            // The stop is tested before a subkey is taken, so every subkey
+            // taken is read and those before the first unread are all read.
+            for (;;) {
+                if (IsStopRequested()) {
+                    stopped = true;
+                    return;
+                }
+                const size_t i = next++;
+                if (i >= names.size()) return;
+                values[i] = key.ReadSubkey(names[i]);
+            }
+        } catch (...) {
+            failed = std::current_exception();
+            next = names.size();
+        }
+    };
+    std::exception_ptr secondFailure;
+    std::thread second;
+    if (key.ReadsOnAnyThread() && names.size() >= kSecondReaderFrom) {
+        try {
+            second = std::thread([&] {
+                platform::LowerCurrentThreadPriority();
+                read(secondFailure);
+            });
+        } catch (const std::system_error&) {
+            // No second thread: this one reads them all.
+        }
+    }
+    read(failure);
+    if (second.joinable()) second.join();
+    if (!failure) failure = secondFailure;
+    return stopped;
 }
 
 bool VN_MsiProducts::Fill() {

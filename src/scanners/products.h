@@ -19,9 +19,12 @@
 #pragma once
 
 #include <cstddef>
+#include <exception>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "scanners/product_sources.h"
 
@@ -180,6 +183,11 @@ public:
 private:
     // One root; true when stopped.
     bool Walk(UninstallRoot root);
+    // The values of each named subkey into the same place of `values`;
+    // true when stopped before all were read (those not read stay empty). A
+    // read that threw ends the reading and lands in `failure`.
+    bool ReadSubkeys(IUninstallKeyWalk& key, const std::vector<std::string>& names,
+                     std::vector<std::optional<UninstallValues>>& values, std::exception_ptr& failure);
 };
 
 // The installer's products, with ProductName, ProductIcon, VersionString,

@@ -1,8 +1,11 @@
 #include "scanners/program_discovery.h"
 
+#include <atomic>
 #include <exception>
 #include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "inventory/watch_list.h"
 #include "platform/files.h"
@@ -12,6 +15,7 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "platform/threads.h"
 #include "scanners/component_scan.h"
 #include "scanners/file_cache.h"
 #include "scanners/file_identity.h"
@@ -147,6 +151,105 @@ std::string DisplayName(std::string_view productName, std::string_view workingPa
 
 // ----------------------------------------------------------------- the scanner
 
+namespace {
+
+// The system's answer for a shortcut, through the file cache for plain shell
+// links. An installer shortcut's target is the installer's answer of the
+// moment, not the file's: only plain shell links are kept.
+LinkResult ResolveThroughCache(IDiscoverySystem& system, const std::string& path, ShortcutInfo& link) {
+    fileid::CFileCache& cache = fileid::ProcessFileCache();
+    fileid::CFileCache::Link cached;
+    std::optional<platform::FileStamp> stamp;
+    if (cache.FindLink(path, cached, stamp)) {
+        link = ShortcutInfo();
+        link.target = std::move(cached.target);
+        link.arguments = std::move(cached.arguments);
+        link.description = std::move(cached.description);
+        return kLinkOk;
+    }
+    const LinkResult result = system.ResolveShortcut(path, link);
+    if (result == kLinkOk && stamp && link.productCode.empty() && link.componentGuid.empty())
+        cache.KeepLink(path, *stamp, {link.target, link.arguments, link.description});
+    return result;
+}
+
+// Every file below `folder`, in the order the folder walk meets them.
+void ListFiles(const std::string& folder, std::vector<std::string>& files) {
+    for (const FolderEntry& entry : ListFolder(folder)) {
+        std::string path = JoinPath(folder, entry.name);
+        if (entry.directory) ListFiles(path, files);
+        else files.push_back(std::move(path));
+    }
+}
+
+// While the product scan walks the registry and the installer, a second
+// thread reads what the folder walks will ask of the file cache: each
+// shortcut's target and each program's version resource. It starts at the
+// last file and goes backwards while the walks go forwards, so the two meet
+// and each file is read about once; the walks find the rest in the cache.
+// It only fills the cache: the items, their order and everything the pass
+// writes are what they would be without it. It runs only while the cache is
+// open (else there is nothing to fill) and the system can be called from a
+// second thread.
+class FolderReadAhead {
+public:
+    FolderReadAhead(IDiscoverySystem& system, const VN_WatchList& list, const std::vector<std::string>& folders)
+        : system_(system), list_(list), folders_(folders) {
+        if (!fileid::ProcessFileCache().IsOpen()) return;
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::exception& e) {
+            vnlog::Debug(std::string("Inventory: no read-ahead thread: ") + e.what());
+        }
+    }
+    ~FolderReadAhead() {
+        end_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    FolderReadAhead(const FolderReadAhead&) = delete;
+    FolderReadAhead& operator=(const FolderReadAhead&) = delete;
+
+private:
+    bool Ending() const { return end_ || list_.IsStopRequested(); }
+
+    void Run() noexcept {
+        try {
+            const std::unique_ptr<ThreadScope> scope = system_.EnterSecondThread();
+            if (!scope) return;
+            platform::LowerCurrentThreadPriority();
+            std::vector<std::string> files;
+            for (const std::string& folder : folders_) {
+                if (Ending()) return;
+                if (!folder.empty()) ListFiles(folder, files);
+            }
+            for (auto file = files.rbegin(); file != files.rend() && !Ending(); ++file) ReadAhead(*file);
+        } catch (...) {
+            // A read that failed here is made again by the walk, which reports it.
+        }
+    }
+
+    // The reads ItemFromFile makes of the file, up to its version resource.
+    void ReadAhead(const std::string& path) {
+        std::string program = path;
+        if (HasExtension(path, "lnk")) {
+            ShortcutInfo link;
+            if (ResolveThroughCache(system_, path, link) != kLinkOk) return;
+            program = std::move(link.target);
+        }
+        if (program.empty() || !IsProgramLikeFile(program) || !IsItemFile(program) || !platform::FileExists(program))
+            return;
+        fileid::ReadVersionInfo(program);
+    }
+
+    IDiscoverySystem& system_;
+    const VN_WatchList& list_;
+    const std::vector<std::string> folders_;
+    std::atomic<bool> end_{false};
+    std::thread thread_;  // last: started once the members it reads are made
+};
+
+}  // namespace
+
 VN_ProgramDiscovery::VN_ProgramDiscovery(VN_WatchList& list)
     : VN_ProgramDiscovery(list, DiscoverySystem(), ProductScanners()) {}
 
@@ -202,14 +305,21 @@ bool VN_ProgramDiscovery::RunFullSourceList(bool componentScan) {
     const ItemFromFileFn itemFromFile = [this](const std::string& path, VN_WatchItem& item, bool check) {
         return ItemFromFile(path, item, check);
     };
+    // The all-users Start Menu exists only on the NT family; an empty Quick
+    // Launch path is still announced in the log and searches nothing.
+    std::vector<std::string> folders{system_.SpecialFolderPath(SpecialFolder::StartMenu)};
+    if (system_.IsNtFamily()) folders.push_back(system_.SpecialFolderPath(SpecialFolder::CommonStartMenu));
+    folders.push_back(QuickLaunchFolder());
+    folders.push_back(system_.SpecialFolderPath(SpecialFolder::Desktop));
+    folders.push_back(system_.SpecialFolderPath(SpecialFolder::Recent));
+
+    const FolderReadAhead readAhead(system_, list_, folders);
     if (componentScan && products_.ScanComponents(list_, itemFromFile)) return true;
     if (products_.ScanInstalledProducts(list_)) return true;
-    if (SearchDirectory(system_.SpecialFolderPath(SpecialFolder::StartMenu))) return true;
-    if (system_.IsNtFamily() && SearchDirectory(system_.SpecialFolderPath(SpecialFolder::CommonStartMenu)))
-        return true;
-    if (SearchDirectory(QuickLaunchFolder())) return true;
-    if (SearchDirectory(system_.SpecialFolderPath(SpecialFolder::Desktop))) return true;
-    return SearchDirectory(system_.SpecialFolderPath(SpecialFolder::Recent));
+    for (const std::string& folder : folders) {
+        if (SearchDirectory(folder)) return true;
+    }
+    return false;
 }
 
 std::string VN_ProgramDiscovery::QuickLaunchFolder() {
@@ -316,22 +426,7 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
 }
 
 LinkResult VN_ProgramDiscovery::ResolveShortcut(const std::string& path, ShortcutInfo& link) {
-    fileid::CFileCache& cache = fileid::ProcessFileCache();
-    fileid::CFileCache::Link cached;
-    std::optional<platform::FileStamp> stamp;
-    if (cache.FindLink(path, cached, stamp)) {
-        link = ShortcutInfo();
-        link.target = std::move(cached.target);
-        link.arguments = std::move(cached.arguments);
-        link.description = std::move(cached.description);
-        return kLinkOk;
-    }
-    const LinkResult result = system_.ResolveShortcut(path, link);
-    // An installer shortcut's target is the installer's answer of the moment,
-    // not the file's: only plain shell links are kept.
-    if (result == kLinkOk && stamp && link.productCode.empty() && link.componentGuid.empty())
-        cache.KeepLink(path, *stamp, {link.target, link.arguments, link.description});
-    return result;
+    return ResolveThroughCache(system_, path, link);
 }
 
 bool VN_ProgramDiscovery::IsExcluded(std::string_view path, const std::string& name) const {

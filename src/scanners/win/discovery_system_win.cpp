@@ -316,6 +316,17 @@ void CWinDiscoverySystem::EnumerateProcesses(const ProcessStep& step) {
 
 bool CWinDiscoverySystem::HasVisibleWindow(uint32_t processId) { return FirstVisibleWindowOf(processId) != nullptr; }
 
+namespace {
+
+// COM for the thread: the shell link is an apartment object.
+class SecondThreadScope final : public ThreadScope {
+    const platform::ComInit com_;
+};
+
+}  // namespace
+
+std::unique_ptr<ThreadScope> CWinDiscoverySystem::EnterSecondThread() { return std::make_unique<SecondThreadScope>(); }
+
 std::unique_ptr<IDiscoverySystem> MakePlatformDiscoverySystem() { return std::make_unique<CWinDiscoverySystem>(); }
 
 }  // namespace scanners

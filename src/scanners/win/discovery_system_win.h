@@ -59,6 +59,7 @@ public:
     std::string ProgramForDocument(const std::string& document) override;
     void EnumerateProcesses(const ProcessStep& step) override;
     bool HasVisibleWindow(uint32_t processId) override;
+    std::unique_ptr<ThreadScope> EnterSecondThread() override;
 };
 
 }  // namespace scanners

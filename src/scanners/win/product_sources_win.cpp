@@ -46,6 +46,9 @@ public:
         return values;
     }
 
+    // Each read opens the subkey through its own handle.
+    bool ReadsOnAnyThread() const override { return true; }
+
 private:
     platform::UniqueKey key_;
     REGSAM view_;

@@ -41,8 +41,13 @@ public:
     }
     // A root whose uninstall key exists but cannot be opened.
     void MakeUnopenable(UninstallRoot root) { unopenable_.insert(root); }
-    // Called with each subkey name as the walk enumerates it.
+    // Called with each subkey name as the walk enumerates it, and as it
+    // reads the subkey's values.
     std::function<void(const std::string&)> onSubkey;
+    std::function<void(const std::string&)> onRead;
+    // Whether the walks let several threads read at once (then onRead must
+    // be safe to call from them).
+    bool parallel = false;
     // The roots opened, in order.
     std::vector<UninstallRoot> opened;
 
@@ -64,10 +69,12 @@ private:
             return name;
         }
         UninstallValues ReadSubkey(const std::string& name) override {
+            if (owner_.onRead) owner_.onRead(name);
             for (const auto& [key, values] : subkeys_)
                 if (key == name) return values;
             return UninstallValues{};
         }
+        bool ReadsOnAnyThread() const override { return owner_.parallel; }
 
     private:
         FakeUninstallKeys& owner_;

@@ -5,14 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <set>
 #include <stdexcept>
-#include <unistd.h>
+#include <thread>
 
 #include "common/temp_folder.h"
 #include "inventory/inventory_test_support.h"
 #include "inventory/watch_list.h"
+#include "platform/text.h"
 #include "product_fakes.h"
 #include "scanners/md5.h"
 
@@ -236,12 +241,12 @@ TEST_F(Products, AStopRequestEndsTheScanAndHandsNothingFurtherOn) {
     for (int i = 0; i < 5; ++i)
         keys.Add(UninstallRoot::Machine64, "Entry" + std::to_string(i), Entry("P" + std::to_string(i), "u.exe"));
     keys.Add(UninstallRoot::User, "UserEntry", Entry("U", "u.exe"));
-    keys.onSubkey = [&](const std::string& name) {
-        if (name == "Entry2") list.SetStop();
+    keys.onRead = [&](const std::string& name) {
+        if (name == "Entry1") list.SetStop();
     };
     VN_RegistryProducts registry(&list, Sources());
     EXPECT_TRUE(registry.Fill());
-    EXPECT_EQ(registry.GetCount(), 2u);
+    EXPECT_EQ(registry.GetCount(), 2u) << "the subkeys read before the stop are kept";
     EXPECT_EQ(keys.opened.size(), 1u) << "a stopped walk opens no further root";
 
     // Stopped inside the registry walk of the merged scan, with records
@@ -257,7 +262,7 @@ TEST_F(Products, AStopRequestEndsTheScanAndHandsNothingFurtherOn) {
 
     // Stopped between installer products.
     list.ResetStop();
-    keys.onSubkey = nullptr;
+    keys.onRead = nullptr;
     installer.AddProduct(kZip, {{"ProductName", "7-Zip"}});
     installer.AddProduct(kOffice, {{"ProductName", "Office"}});
     installer.onProduct = [&](const std::string& code) {
@@ -266,6 +271,57 @@ TEST_F(Products, AStopRequestEndsTheScanAndHandsNothingFurtherOn) {
     VN_MsiProducts products(&list, Sources());
     EXPECT_TRUE(products.Fill());
     EXPECT_EQ(products.GetCount(), 1u);
+}
+
+// A long key is read on two threads: the records are those of one reader,
+// and a stop or a failure keeps exactly the subkeys before the first unread.
+TEST_F(Products, ALongKeyIsReadOnTwoThreadsWithTheSameRecordsStopAndFailure) {
+    const auto name = [](int i) { return textutil::Format("Entry%03d", i); };
+    for (int i = 0; i < 120; ++i) keys.Add(UninstallRoot::Machine64, name(i), Entry("P" + std::to_string(i), "u.exe"));
+    VN_RegistryProducts one(nullptr, Sources());
+    EXPECT_FALSE(one.Fill());
+
+    keys.parallel = true;
+    std::mutex mutex;
+    std::set<std::thread::id> readers;
+    keys.onRead = [&](const std::string&) {
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::lock_guard<std::mutex> lock(mutex);
+        readers.insert(std::this_thread::get_id());
+    };
+    VN_RegistryProducts two(nullptr, Sources());
+    EXPECT_FALSE(two.Fill());
+    EXPECT_EQ(readers.size(), 2u);
+    ASSERT_EQ(two.GetCount(), one.GetCount());
+    for (const auto& [key, record] : one.GetRecords()) {
+        const RegScan::VN_ProductItemBase* other = two.Lookup(key);
+        ASSERT_NE(other, nullptr) << key;
+        EXPECT_EQ(other->GetSignature(), record->GetSignature());
+    }
+
+    // Whatever reader meets them, a stop and a failure keep the same prefix.
+    const auto keptPrefix = [&](const VN_RegistryProducts& products) {
+        size_t count = 0;
+        while (products.Lookup(name(static_cast<int>(count)))) ++count;
+        return count == products.GetCount() ? count : 0;
+    };
+    keys.onRead = [&](const std::string& read) {
+        if (read == name(60)) list.SetStop();
+    };
+    VN_RegistryProducts stopped(&list, Sources());
+    EXPECT_TRUE(stopped.Fill());
+    EXPECT_GE(keptPrefix(stopped), 61u);
+    EXPECT_LT(keptPrefix(stopped), 120u);
+    list.ResetStop();
+
+    testsupport::LogCapture log;
+    keys.onRead = [&](const std::string& read) {
+        if (read == name(90)) throw std::runtime_error("unreadable");
+    };
+    VN_RegistryProducts failed(nullptr, Sources());
+    EXPECT_TRUE(failed.Fill());
+    EXPECT_EQ(keptPrefix(failed), 90u);
+    EXPECT_TRUE(log.Contains("*** Warning, exceptions in VN_RegistryProducts::Fill"));
 }
 
 TEST_F(Products, AFailingSourceEndsItsFillAsAStopWouldAndIsLogged) {

@@ -7,8 +7,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "common/scan_document_support.h"
 #include "inventory/driver_data.h"
@@ -42,19 +47,36 @@ std::string ProgramImage(const std::string& product, const std::string& version)
 }
 
 // Only the Start Menu, which holds programs and shortcuts; the shortcuts'
-// answers are recorded, and each resolution is counted.
+// answers are recorded, and each resolution is counted. With `readAhead` it
+// may be called from the pass's second thread, and tells when that has left.
 class MenuOnly final : public scanners::IDiscoverySystem {
 public:
     explicit MenuOnly(std::string menu) : menu_(std::move(menu)) {}
     std::map<std::string, scanners::ShortcutInfo> shortcuts;
     std::map<std::string, int> resolved;
+    std::map<std::string, std::set<std::thread::id>> resolvedOn;
+    bool readAhead = false;
+
+    std::unique_ptr<scanners::ThreadScope> EnterSecondThread() override {
+        if (!readAhead) return nullptr;
+        return std::make_unique<Scope>(*this);
+    }
+    // Waits until a second thread has come and gone.
+    bool WaitForReadAhead() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return left_.wait_for(lock, std::chrono::seconds(5), [this] { return readAheadLeft_; });
+    }
     void PrepareForScan() override {}
     bool IsNtFamily() override { return false; }
     std::string SpecialFolderPath(SpecialFolder folder) override {
         return folder == SpecialFolder::StartMenu ? menu_ : std::string();
     }
     scanners::LinkResult ResolveShortcut(const std::string& path, scanners::ShortcutInfo& info) override {
-        ++resolved[path];
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++resolved[path];
+            resolvedOn[path].insert(std::this_thread::get_id());
+        }
         const auto found = shortcuts.find(path);
         if (found == shortcuts.end()) return scanners::kLinkFail;
         info = found->second;
@@ -65,7 +87,35 @@ public:
     bool HasVisibleWindow(uint32_t) override { return false; }
 
 private:
+    struct Scope final : scanners::ThreadScope {
+        explicit Scope(MenuOnly& owner) : owner(owner) {}
+        ~Scope() override {
+            {
+                std::lock_guard<std::mutex> lock(owner.mutex_);
+                owner.readAheadLeft_ = true;
+            }
+            owner.left_.notify_all();
+        }
+        MenuOnly& owner;
+    };
     std::string menu_;
+    std::mutex mutex_;
+    std::condition_variable left_;
+    bool readAheadLeft_ = false;
+};
+
+// No products; the scan lasts until the pass's second thread has read ahead.
+class ProductsAfterReadAhead final : public scanners::IProductScanners {
+public:
+    explicit ProductsAfterReadAhead(MenuOnly& system) : system_(system) {}
+    bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
+    bool ScanInstalledProducts(VN_WatchList&) override {
+        EXPECT_TRUE(system_.WaitForReadAhead());
+        return false;
+    }
+
+private:
+    MenuOnly& system_;
 };
 
 class NoProducts final : public scanners::IProductScanners {
@@ -175,6 +225,28 @@ TEST_F(FileCache, PassAndDocumentAreByteIdenticalWithAndWithoutTheCache) {
     EXPECT_EQ(system_->resolved[Win(menu_ + "/Epsilon.lnk")], 4);
     EXPECT_TRUE(entries->at(Win(menu_ + "/Delta.lnk")).hasLink);
     EXPECT_EQ(entries->count(Win(menu_ + "/Epsilon.lnk")), 0u);
+}
+
+// While the products are scanned, a second thread reads the folders' files
+// ahead into the cache; the walk then finds them there, and the pass and the
+// document are what they are without it.
+TEST_F(FileCache, TheReadAheadFillsTheCacheWhileProductsAreScannedAndChangesNothing) {
+    const auto without = Pass(false);
+    const std::string delta = Win(menu_ + "/Delta.lnk");
+    const std::string epsilon = Win(menu_ + "/Epsilon.lnk");
+    ASSERT_EQ(system_->resolved[delta], 1);
+    system_->resolvedOn.clear();
+
+    system_->readAhead = true;
+    testing_support::ScopedHook<scanners::InstallProductScanners> products{
+        std::make_unique<ProductsAfterReadAhead>(*system_)};
+    EXPECT_EQ(Pass(), without);
+    // The plain shortcut was read once, on the second thread; the installer's
+    // is never kept, so the walk asked for it again on its own.
+    EXPECT_EQ(system_->resolved[delta], 2);
+    EXPECT_EQ(system_->resolvedOn[delta].count(std::this_thread::get_id()), 0u);
+    EXPECT_EQ(system_->resolved[epsilon], 3);
+    EXPECT_EQ(system_->resolvedOn[epsilon].size(), 2u);
 }
 
 TEST_F(FileCache, AChangedFileIsReadAgainAndAGoneOneIsDropped) {

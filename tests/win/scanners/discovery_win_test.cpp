@@ -7,6 +7,7 @@
 // without a window, and a stop in the middle of a walk.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -30,6 +31,7 @@
 #include "platform/win/com.h"
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
+#include "scanners/file_cache.h"
 #include "scanners/file_identity.h"
 #include "scanners/program_discovery.h"
 #include "scanners/win/discovery_system_win.h"
@@ -163,7 +165,7 @@ public:
         return CWinDiscoverySystem::ResolveShortcut(path, info);
     }
     std::map<SpecialFolder, std::string> folders;
-    int resolved = 0;
+    std::atomic<int> resolved{0};  // the pass may resolve on a second thread
 };
 
 using testing_wine::UnixPathOf;
@@ -264,6 +266,20 @@ class NoProducts final : public scanners::IProductScanners {
 public:
     bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
     bool ScanInstalledProducts(VN_WatchList&) override { return false; }
+};
+
+// No products either; the scan lasts until `done` holds (at most ten seconds).
+class ProductsUntil final : public scanners::IProductScanners {
+public:
+    explicit ProductsUntil(std::function<bool()> done) : done_(std::move(done)) {}
+    bool ScanComponents(VN_WatchList&, const scanners::ItemFromFileFn&) override { return false; }
+    bool ScanInstalledProducts(VN_WatchList&) override {
+        for (int i = 0; i < 200 && !done_(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return false;
+    }
+
+private:
+    std::function<bool()> done_;
 };
 
 // A notifier that requests a stop of the list when the first item is announced.
@@ -384,7 +400,7 @@ TEST_F(DiscoveryWin, FolderWalksDoNotFollowLinksToFolders) {
     }
     EXPECT_FALSE(listedAsFolder);
     EXPECT_FALSE(discovery_.SearchDirectory(Path("StartMenu")));
-    EXPECT_EQ(system_.resolved, 1);
+    EXPECT_EQ(system_.resolved.load(), 1);
     EXPECT_EQ(Names(), (std::set<std::string>{"Fifty"}));
 }
 
@@ -510,6 +526,25 @@ TEST_F(DiscoveryWin, FullPassOverAStartMenuTree) {
     const size_t count = list_.GetCount();
     EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
     EXPECT_EQ(list_.GetCount(), count);
+
+    // With the file cache open, a second thread resolves the five shortcuts
+    // and reads their programs ahead while the products are scanned; the walk
+    // then resolves none itself, and finds the same items.
+    const auto fields = [](const VN_WatchList& list) {
+        std::set<std::string> out;
+        for (const VN_WatchItem* item : list.WatchItems())
+            out.insert(item->progName + "|" + item->shortcutName + "|" + item->targetName + "|" + item->installedVers +
+                       "|" + item->installedVers2 + "|" + item->packageName);
+        return out;
+    };
+    const int before = system_.resolved;
+    fileid::ProcessFileCache().Open(Path("filecache.db"));
+    VN_WatchList again;
+    ProductsUntil readAhead([&] { return system_.resolved >= before + 5; });
+    EXPECT_TRUE(scanners::VN_ProgramDiscovery(again, system_, readAhead).ScanInventory(nullptr, 0, true));
+    fileid::ProcessFileCache().Close();
+    EXPECT_EQ(system_.resolved.load(), before + 5);
+    EXPECT_EQ(fields(again), fields(list_));
 }
 
 TEST_F(DiscoveryWin, RunningProgramsAreFoundByTheirWindowAlsoInSoftwareIUse) {

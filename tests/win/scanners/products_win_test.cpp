@@ -155,6 +155,22 @@ TEST(RegistryProductsWin, EntriesOfBothMachineViewsAndOfTheUserAreRead) {
     EXPECT_EQ(name("MachineAndUser"), "User entry");
 }
 
+// A long key is read on two threads; every entry comes out with its values.
+TEST(RegistryProductsWin, EveryEntryOfALongKeyIsRead) {
+    UninstallEntries entries;
+    for (int i = 0; i < 150; ++i)
+        entries.Add(kUser, textutil::Format("Long%03d", i), textutil::Format("Long key program %03d", i),
+                    textutil::Format("C:\\long\\%03d\\uninst.exe", i));
+    VN_RegistryProducts registry(nullptr);
+    EXPECT_FALSE(registry.Fill());
+    for (int i = 0; i < 150; ++i) {
+        const VN_ProductItemBase* record = registry.Lookup(entries.Key(textutil::Format("Long%03d", i)));
+        ASSERT_NE(record, nullptr) << i;
+        EXPECT_EQ(record->GetName(), textutil::Format("Long key program %03d", i));
+        EXPECT_EQ(record->GetUninstallString(), textutil::Format("C:\\long\\%03d\\uninst.exe", i));
+    }
+}
+
 TEST(RegistryProductsWin, ValuesFollowTheRegistryValueRule) {
     UninstallEntries entries;
     entries.SetText(kMachine64, "NameOnly", "DisplayName", "No uninstall command");

@@ -1,0 +1,7 @@
+#include "platform/threads.h"
+
+namespace platform {
+
+void LowerCurrentThreadPriority() {}
+
+}  // namespace platform
