@@ -2,7 +2,8 @@
 // agent's export library loaded, each function found by its name,
 // strings passed through the COM task allocator, whose blocks a malloc spy
 // counts. The products are real: an MSI package installed with msiexec and
-// an uninstall entry of the test's own.
+// uninstall entries of the test's own, enough of them that the user's key is
+// read on two threads.
 #include <gtest/gtest.h>
 
 #include <objidl.h>
@@ -222,10 +223,22 @@ protected:
             SetText(key.get(), "DisplayVersion", "4.2");
             SetText(key.get(), "UninstallString", "C:\\Missing\\remove.exe /all");
         }
+        // Enough entries more that the user's key is read on two threads.
+        for (int i = 0; i < kFillers; ++i) {
+            platform::UniqueKey filler;
+            if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                                (std::string(RegScan::kUninstallKeyPath) + "\\" + FillerKey(i)).c_str(), 0, nullptr, 0,
+                                KEY_ALL_ACCESS, nullptr, filler.put(), nullptr) != ERROR_SUCCESS)
+                continue;
+            SetText(filler.get(), "DisplayName", "Varnel Export Filler " + std::to_string(i));
+            SetText(filler.get(), "UninstallString", "C:\\Missing\\filler.exe");
+        }
     }
     static void TearDownTestSuite() {
         testing_wine::RunAndWait(std::string("msiexec.exe /x ") + kListedCode + " /qn");
         RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(RegScan::kUninstallKeyPath) + "\\" + EntryKey()).c_str());
+        for (int i = 0; i < kFillers; ++i)
+            RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(RegScan::kUninstallKeyPath) + "\\" + FillerKey(i)).c_str());
         InventoryExports::TearDownTestSuite();
     }
     void SetUp() override {
@@ -233,6 +246,10 @@ protected:
         ASSERT_TRUE(installed_) << "msiexec could not install listed_product.msi";
     }
     static std::string EntryKey() { return "VarnelExportTest-" + std::to_string(GetCurrentProcessId()); }
+    static constexpr int kFillers = 80;
+    static std::string FillerKey(int i) {
+        return "VarnelExportFill-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(i);
+    }
     static void SetText(HKEY key, const char* name, const std::string& text) {
         RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                        static_cast<DWORD>(text.size() + 1));
@@ -255,6 +272,8 @@ TEST_F(InstalledProductExports, CountKeysAndRecordsAgreeAndNameTheInstalledProdu
     for (wchar_t* key : keys) keyTexts.push_back(Text(key));
     EXPECT_NE(std::find(keyTexts.begin(), keyTexts.end(), kListedCode), keyTexts.end());
     EXPECT_NE(std::find(keyTexts.begin(), keyTexts.end(), EntryKey()), keyTexts.end());
+    for (int i = 0; i < kFillers; ++i)
+        EXPECT_NE(std::find(keyTexts.begin(), keyTexts.end(), FillerKey(i)), keyTexts.end()) << i;
     for (wchar_t* key : keys) CoTaskMemFree(key);
 
     // Read twice into the same records, freed in between: nothing is left behind.
