@@ -158,6 +158,23 @@ protected:
     }
     Views::CSearchData& Search() { return *dynamic_cast<Views::CSearchData*>(frame_->SearchList()); }
     bool SearchIdle() { return !Search().IsThreadRunning() && Search().GetPendingKeywords().empty(); }
+    // The search view once a search for `keywords` has ended with rows in it
+    // (the rows are the view's after it has taken the search's end message;
+    // selecting one before that would be undone by the view's reload), or
+    // nullptr after a failure is recorded.
+    Views::CSearchView* ViewWithResultsFor(const std::string& keywords) {
+        Views::CSearchView* view = SearchView();
+        if (!view) {
+            ADD_FAILURE() << "no search view";
+            return nullptr;
+        }
+        view->Search(keywords);
+        if (!PumpUntil([&] { return SearchIdle() && RowCount(view->List()) > 0; })) {
+            ADD_FAILURE() << "no rows for \"" << keywords << "\": " << view->StatusText();
+            return nullptr;
+        }
+        return view;
+    }
     void Screenshot(const std::string& name) { ShowAndSave(name, 820, 380, 15); }
 
     testing_support::TempFolder html_{"catalogue-html"};
@@ -249,10 +266,8 @@ TEST_F(CatalogueWin, AProductPageIsFetchedOnceTransformedByMsxmlAndReused) {
     VARNEL_REQUIRE_PORT(port, ServicePort());
     PointAtService(port);
     CreateFrame();
-    Views::CSearchView* view = SearchView();
+    Views::CSearchView* view = ViewWithResultsFor("7-zip");
     ASSERT_NE(view, nullptr);
-    view->Search("7-zip");
-    ASSERT_TRUE(PumpUntil([&] { return SearchIdle() && !Search().IsEmpty(); })) << view->StatusText();
     const auto* item = Search().GetItemAt<VN_SearchItem>(0);
     const std::string id = item->GetProductId();
     ASSERT_FALSE(id.empty());
@@ -343,12 +358,8 @@ TEST_F(CatalogueWin, ThePreviewFetchesTheSelectedPageSaysWhenItCouldNotAndEndsIt
     VARNEL_REQUIRE_PORT(port, ServicePort());
     PointAtService(port);
     CreateFrame();
-    Views::CSearchView* view = SearchView();
+    Views::CSearchView* view = ViewWithResultsFor("7-zip");
     ASSERT_NE(view, nullptr);
-    view->Search("7-zip");
-    // The rows are the view's once it has taken the search's end message;
-    // selecting one before that would be undone by the view's reload.
-    ASSERT_TRUE(PumpUntil([&] { return SearchIdle() && RowCount(view->List()) > 0; })) << view->StatusText();
     const auto* item = Search().GetItemAt<VN_SearchItem>(0);
     const std::string page = html_.Path("h" + item->GetProductId() + ".html");
     ASSERT_FALSE(platform::FileExists(page));
