@@ -11,9 +11,9 @@
 #include "inventory/daily_item.h"
 #include "inventory/list_base.h"
 #include "inventory/search_item.h"
+#include "running_service.h"
 #include "service/catalog_client.h"
 #include "service/catalog_parser.h"
-#include "update_service.h"
 
 using namespace vnservice;
 
@@ -22,25 +22,15 @@ namespace {
 class CatalogueRpcTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ServiceOptions options;
-        options.port = 0;
-        options.database = ":memory:";
+        ServiceOptions options = TestServiceOptions();
         options.quiet = true;
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
-        service_ = std::make_unique<UpdateService>(options);
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(service_->IsRunning());
+        running_ = std::make_unique<RunningService>(options);
+        service_ = &running_->Service();
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
         endpoint_ = {"127.0.0.1", port_};
     }
-    void TearDown() override {
-        service_->Stop();
-        runner_.join();
-    }
-
     // The fault code of a raw call's answer, or -1 when it is no fault.
     int RawFault(const std::string& body, const char* type = "text/xml") {
         auto res = client_->Post(kRpcPath, body, type);
@@ -50,8 +40,8 @@ protected:
         return at == std::string::npos ? -1 : std::atoi(res->body.c_str() + at + marker.size());
     }
 
-    std::unique_ptr<UpdateService> service_;
-    std::thread runner_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
     std::unique_ptr<httplib::Client> client_;
     catalog::Endpoint endpoint_;

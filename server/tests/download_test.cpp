@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "download_endpoint.h"
-#include "update_service.h"
+#include "running_service.h"
 
 using namespace vnservice;
 
@@ -23,33 +23,26 @@ protected:
         std::filesystem::create_directories(root_ / "agent");
         std::ofstream(root_ / "agent" / "VarnelSetup-1.3.2.12.msi", std::ios::binary) << payload_;
         std::ofstream(root_.parent_path() / "secret.txt") << "outside";
-        ServiceOptions options;
-        options.port = 0;
-        options.database = ":memory:";
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
+        ServiceOptions options = TestServiceOptions();
         options.downloadsFolder = root_.string();
         options.downloadBytesPerSecond = throttle;
         options.connections.writeDeadline = writeDeadline;
-        service_ = std::make_unique<UpdateService>(options);
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        running_ = std::make_unique<RunningService>(options);
+        service_ = &running_->Service();
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     }
     void TearDown() override {
-        if (service_) {
-            service_->Stop();
-            runner_.join();
-        }
+        running_.reset();
         std::filesystem::remove_all(root_);
     }
 
     std::string payload_ = std::string(100000, 'x') + "end";
     std::filesystem::path root_;
-    std::unique_ptr<UpdateService> service_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
-    std::thread runner_;
     std::unique_ptr<httplib::Client> client_;
 };
 

@@ -10,8 +10,8 @@
 
 #include "platform/files.h"
 #include "raw_http.h"
+#include "running_service.h"
 #include "service/frame.h"
-#include "update_service.h"
 #include "xml_tree.h"
 
 using namespace vnservice;
@@ -30,22 +30,13 @@ std::string Read(const std::string& relative) {
 class HostileClientTest : public ::testing::Test {
 protected:
     void Start(ConnectionLimits limits = {}, const std::string& publicUrl = {}) {
-        ServiceOptions options;
-        options.port = 0;
-        options.database = ":memory:";
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
+        ServiceOptions options = TestServiceOptions();
         options.publicUrl = publicUrl;
         options.connections = limits;
-        service_ = std::make_unique<UpdateService>(options);
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(1ms);
-        ASSERT_TRUE(service_->IsRunning());
-    }
-    void TearDown() override {
-        if (!service_) return;
-        service_->Stop();
-        runner_.join();
+        running_ = std::make_unique<RunningService>(options);
+        service_ = &running_->Service();
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
     }
 
     int64_t Count(const std::string& sql) {
@@ -74,9 +65,9 @@ protected:
         return reply && reply->All("update").size() == 5u;
     }
 
-    std::unique_ptr<UpdateService> service_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
-    std::thread runner_;
 };
 
 }  // namespace

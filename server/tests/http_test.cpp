@@ -9,8 +9,8 @@
 
 #include "platform/files.h"
 #include "raw_http.h"
+#include "running_service.h"
 #include "service/frame.h"
-#include "update_service.h"
 #include "xml_tree.h"
 
 using namespace vnservice;
@@ -29,22 +29,12 @@ std::string Read(const std::string& relative) {
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ServiceOptions options;
-        options.port = 0;
-        options.database = ":memory:";
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
-        service_ = std::make_unique<UpdateService>(options);
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(service_->IsRunning());
+        running_ = std::make_unique<RunningService>(TestServiceOptions());
+        service_ = &running_->Service();
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     }
-    void TearDown() override {
-        service_->Stop();
-        runner_.join();
-    }
-
     httplib::Result PostFramed(const std::string& document) {
         const auto frame = vnxml::PackFrame(document);
         EXPECT_TRUE(frame);
@@ -52,9 +42,9 @@ protected:
         return client_->Post(kPath, headers, *frame, kCompressedType);
     }
 
-    std::unique_ptr<UpdateService> service_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
-    std::thread runner_;
     std::unique_ptr<httplib::Client> client_;
 };
 

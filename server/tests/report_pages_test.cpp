@@ -9,7 +9,7 @@
 #include "html.h"
 #include "platform/files.h"
 #include "report_endpoint.h"
-#include "update_service.h"
+#include "running_service.h"
 #include "xml_tree.h"
 #include "xml_writer.h"
 
@@ -42,25 +42,22 @@ struct Registered {
 class ReportPagesTest : public ::testing::Test {
 protected:
     void Start(ServiceOptions options = {}) {
-        options.port = 0;
-        options.database = database_.empty() ? ":memory:" : database_;
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
-        service_ = std::make_unique<UpdateService>(options);
+        const ServiceOptions test = TestServiceOptions();
+        options.port = test.port;
+        options.database = database_.empty() ? test.database : database_;
+        options.seeds = test.seeds;
+        running_ = std::make_unique<RunningService>(options);
+        service_ = &running_->Service();
         service_->SetNotice([this](const std::string& line) {
             std::lock_guard<std::mutex> guard(noticeMutex_);
             notices_.push_back(line);
         });
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(service_->IsRunning());
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
     }
-    void TearDown() override {
-        if (!service_) return;
-        service_->Stop();
-        runner_.join();
-    }
+    // The service stops before the notices it writes to go.
+    void TearDown() override { running_.reset(); }
 
     std::unique_ptr<testxml::Node> PostScan(const std::string& document) {
         auto res = client_->Post(kScanPath, document, "text/xml");
@@ -108,9 +105,9 @@ protected:
     std::string database_;
     std::mutex noticeMutex_;
     std::vector<std::string> notices_;  // what the service prints for whoever runs it
-    std::unique_ptr<UpdateService> service_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
-    std::thread runner_;
     std::unique_ptr<httplib::Client> client_;
 };
 
@@ -299,9 +296,7 @@ TEST_F(ReportPagesTest, OperatorLinksAMachineToAUser) {
              {"--link-user", "=u"}, {"--link-user", "m"}, {"--report-delay-ms", "-1"}, {"--reply-delay-ms", "x"}})
         EXPECT_FALSE(ParseCommandLine(bad).ok) << bad[0] << " " << bad[1];
 
-    service_->Stop();
-    runner_.join();
-    service_.reset();
+    running_.reset();
     std::remove(path);
     std::remove((std::string(path) + "-wal").c_str());
     std::remove((std::string(path) + "-shm").c_str());
@@ -359,9 +354,7 @@ TEST_F(ReportPagesTest, SlowReplyIsHeldBackAndEndsWithTheService) {
     EXPECT_EQ(ScanStatus(r.scanId), "COMPLETE");  // though the check itself was stored
     // Stopping the service ends the held reply at once (TearDown would hang otherwise).
     const auto before = std::chrono::steady_clock::now();
-    service_->Stop();
-    runner_.join();
-    service_.reset();
+    running_.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(30));
 }
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "../running_service.h"
 #include "report_endpoint.h"
-#include "update_service.h"
 #include "xml_writer.h"
 
 using namespace vnservice;
@@ -50,8 +50,7 @@ std::string ItemXml(int sequence, const Program& p) {
     return x;
 }
 
-std::string DriverXml(int sequence, const char* device, const char* version, const char* date,
-                      const char* provider) {
+std::string DriverXml(int sequence, const char* device, const char* version, const char* date, const char* provider) {
     return "<item>\n\t<Sequence>" + std::to_string(sequence) + "</Sequence>\n\t<DeviceDesc>" + device +
            "</DeviceDesc>\n\t<DeviceClass>Net</DeviceClass>\n\t<DriverDate>" + date +
            "</DriverDate>\n\t<DriverVersion>" + version + "</DriverVersion>\n\t<DriverProvider>" + provider +
@@ -96,15 +95,10 @@ size_t Occurrences(const std::string& text, const std::string& what) {
 class BrowserTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ServiceOptions options;
-        options.port = 0;
-        options.database = ":memory:";
-        options.seeds = {std::string(VARNEL_SOURCE_DIR) + "/server/seed/catalog.sql"};
-        service_ = std::make_unique<UpdateService>(options);
-        port_ = service_->Bind();
-        runner_ = std::thread([this] { service_->Run(); });
-        for (int i = 0; i < 5000 && !service_->IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        ASSERT_TRUE(service_->IsRunning());
+        running_ = std::make_unique<RunningService>(TestServiceOptions());
+        service_ = &running_->Service();
+        ASSERT_TRUE(running_->Start());
+        port_ = service_->Port();
         client_ = std::make_unique<httplib::Client>("127.0.0.1", port_);
         fs::create_directories(VARNEL_SCREENSHOT_DIR);
         char profile[] = "/tmp/varnel-chromium-XXXXXX";
@@ -112,8 +106,7 @@ protected:
         profile_ = profile;
     }
     void TearDown() override {
-        service_->Stop();
-        runner_.join();
+        running_.reset();
         std::error_code ignored;
         fs::remove_all(profile_, ignored);
     }
@@ -155,15 +148,15 @@ protected:
     void Screenshot(const std::string& url, const std::string& name, int width, int height) {
         const std::string path = std::string(VARNEL_SCREENSHOT_DIR) + "/" + name;
         fs::remove(path);
-        Chromium(url, "--screenshot=" + path + " --window-size=" + std::to_string(width) + "," +
-                          std::to_string(height));
+        Chromium(url,
+                 "--screenshot=" + path + " --window-size=" + std::to_string(width) + "," + std::to_string(height));
         ASSERT_TRUE(fs::exists(path)) << path;
         EXPECT_GT(fs::file_size(path), 10000u) << path << " looks blank";
     }
 
-    std::unique_ptr<UpdateService> service_;
+    std::unique_ptr<RunningService> running_;
+    UpdateService* service_ = nullptr;
     int port_ = 0;
-    std::thread runner_;
     std::unique_ptr<httplib::Client> client_;
     std::string profile_, machineId_;
 };
