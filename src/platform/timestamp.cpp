@@ -35,6 +35,9 @@ std::string FormatUtc(int64_t t) {
                             year, month, day, secs / 3600, secs / 60 % 60, secs % 60);
 }
 
+// `time` within the years that FormatUtc can write.
+int64_t Clamped(int64_t time) { return time < kMinTime ? kMinTime : time > kMaxTime ? kMaxTime : time; }
+
 }  // namespace
 
 int32_t EffectiveBias(const platform::TimeZoneState& zone) {
@@ -46,8 +49,7 @@ int32_t EffectiveBias(const platform::TimeZoneState& zone) {
 }
 
 std::string TimestampText(int64_t time, const platform::TimeZoneState& zone) {
-    if (time < kMinTime) time = kMinTime;
-    if (time > kMaxTime) time = kMaxTime;
+    time = Clamped(time);
     const int32_t bias = EffectiveBias(zone);
     if (bias == 0 || zone.mode == platform::TimeZoneMode::QueryFailed) return FormatUtc(time) + "+0000";
     const std::string local = FormatUtc(time - static_cast<int64_t>(bias) * 60);
@@ -59,5 +61,7 @@ std::string TimestampText(int64_t time) {
     if (time == 0) time = platform::CurrentTime();
     return TimestampText(time, platform::CurrentTimeZone());
 }
+
+std::string UtcDateText(int64_t time) { return FormatUtc(Clamped(time)).substr(0, 10); }
 
 }  // namespace vnxml

@@ -22,4 +22,7 @@ std::string TimestampText(int64_t time, const platform::TimeZoneState& zone);
 // The text for `time`, or for now when it is 0, in the machine's zone.
 std::string TimestampText(int64_t time = 0);
 
+// "YYYY-MM-DD" of `time` (seconds since 1970 UTC), in UTC.
+std::string UtcDateText(int64_t time);
+
 }  // namespace vnxml

@@ -13,6 +13,7 @@
 #include "platform/setting_names.h"
 #include "platform/string_table.h"
 #include "platform/text.h"
+#include "platform/timestamp.h"
 #include "resource.h"
 #include "viewmodel/download_action.h"
 #include "viewmodel/report_action.h"
@@ -97,18 +98,7 @@ int NaturalCompare(const std::string& a, const std::string& b) {
 
 // "YYYY-MM-DD" (UTC) of seconds since 1970; empty for 0.
 std::string DateText(int64_t seconds) {
-    if (seconds <= 0) return std::string();
-    int64_t days = seconds / 86400;
-    days += 719468;
-    const int64_t era = days / 146097;
-    const int64_t doe = days - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t day = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-    return textutil::Format("%04d-%02d-%02d", static_cast<int>(year), static_cast<int>(month), static_cast<int>(day));
+    return seconds <= 0 ? std::string() : vnxml::UtcDateText(seconds);
 }
 
 const VN_UpdatedItem* AsUpdated(const VN_ItemGrandBase& item) { return dynamic_cast<const VN_UpdatedItem*>(&item); }

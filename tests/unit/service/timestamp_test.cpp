@@ -69,3 +69,8 @@ TEST(Timestamp, OutOfRangeTimesStayWithinFourDigitYears) {
     EXPECT_EQ(TimestampText(INT64_MIN, Zone(0, TimeZoneMode::Unknown)), "0001-01-01T00:00:00+0000");
     EXPECT_EQ(TimestampText(INT64_MIN, Zone(-90, TimeZoneMode::Unknown)), "0001-01-01T01:30:00+0130");
 }
+
+TEST(Timestamp, UtcDateTextIsTheDateOfTheUtcTimestamp) {
+    EXPECT_EQ(vnxml::UtcDateText(kT), "2023-11-14");
+    EXPECT_EQ(vnxml::UtcDateText(INT64_MAX), "9999-12-31");
+}
