@@ -67,6 +67,16 @@ std::string FileNameOf(const std::string& url) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// What a search result and an entry of the recent-updates feed both say of a product.
+void WriteSummary(XmlWriter& xml, const Product& p) {
+    xml.Leaf("productID", std::to_string(p.id));
+    xml.Leaf("name", p.name);
+    xml.Leaf("version", p.currentVersion);
+    xml.Leaf("releaseDate", p.releaseDate);
+    xml.Leaf("platform", "Windows");
+    xml.Leaf("shortDescription", p.additionalInfo.empty() ? p.publisher : p.additionalInfo);
+}
+
 }  // namespace
 
 CatalogueEndpoint::CatalogueEndpoint(ServiceStore& store, std::string publicUrl, Logger log)
@@ -153,12 +163,7 @@ std::string CatalogueEndpoint::Search(const RpcCall& call) {
     xml.Open("results", {{"count", std::to_string(found.size())}});
     for (const Product& p : found) {
         xml.Open("product");
-        xml.Leaf("productID", std::to_string(p.id));
-        xml.Leaf("name", p.name);
-        xml.Leaf("version", p.currentVersion);
-        xml.Leaf("releaseDate", p.releaseDate);
-        xml.Leaf("platform", "Windows");
-        xml.Leaf("shortDescription", p.additionalInfo.empty() ? p.publisher : p.additionalInfo);
+        WriteSummary(xml, p);
         if (!p.downloadUrl.empty()) {
             xml.Open("link", {{"type", "download"}});
             xml.Leaf("ID", std::to_string(p.id));
@@ -279,12 +284,7 @@ std::string CatalogueEndpoint::RecentDocument() {
         xml.Open("day", {{"date", date}});
         for (const Product& p : products) {
             xml.Open("update", {{"postingTime", date}, {"globalEditorPick", "false"}});
-            xml.Leaf("productID", std::to_string(p.id));
-            xml.Leaf("name", p.name);
-            xml.Leaf("version", p.currentVersion);
-            xml.Leaf("releaseDate", p.releaseDate);
-            xml.Leaf("platform", "Windows");
-            xml.Leaf("shortDescription", p.additionalInfo.empty() ? p.publisher : p.additionalInfo);
+            WriteSummary(xml, p);
             if (!p.downloadUrl.empty()) {
                 xml.Open("link", {{"type", "download"}});
                 xml.Leaf("ID", std::to_string(p.id));
