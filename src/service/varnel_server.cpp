@@ -6,6 +6,7 @@
 #include "inventory/watch_list.h"
 #include "platform/files.h"
 #include "platform/folders.h"
+#include "platform/log.h"
 #include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
@@ -98,9 +99,35 @@ int CVarnelServer::Post(CXMLBuffer& buffer, platform::WindowHandle progressWindo
         progressWindow, requestFile, [&](std::string_view reply) { ProcessReply(buffer, reply); }, stop);
 }
 
+namespace {
+
+// Whether `reply` is a whole document of the update service: well-formed to
+// its end, with a status code. It is read into a buffer of its own that holds
+// no list, so nothing is applied.
+bool IsWholeServiceReply(std::string_view reply, uint8_t mode) {
+    CXMLBuffer probe(nullptr, nullptr, mode);
+    CXMLSwParser parser(probe);
+    return parser.ParseBuffer(reply.data(), reply.size()) == platform::SaxResult::Complete &&
+           !probe.status.code.empty();
+}
+
+}  // namespace
+
 void CVarnelServer::ProcessReply(CXMLBuffer& buffer, std::string_view reply) {
     if (reply.empty()) return;
-    buffer.PrepareForReply();  // a check reply reports every item afresh
+    if (buffer.mode == kCheckRequest) {
+        // A check reply reports every item afresh, so the out-of-date marks
+        // are cleared before it is applied. A proxy's or a captive portal's
+        // page, or a reply cut short, would clear them with nothing to set
+        // them again: such a reply changes no item, and the check fails.
+        if (!IsWholeServiceReply(reply, buffer.mode)) {
+            vnlog::WriteRaw("*** The check reply is not a whole update service document: no item was changed");
+            buffer.status = CXMLStatus();
+            buffer.status.message = platform::LoadText(319);
+            return;
+        }
+        buffer.PrepareForReply();
+    }
     {
         CXMLSwParser parser(buffer);
         parser.ParseBuffer(reply.data(), reply.size());

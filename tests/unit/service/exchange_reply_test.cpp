@@ -158,6 +158,31 @@ TEST_F(ExchangeReply, ACheckReplyIsReadAfterTheFlagsWereClearedAndMachineIdKeptF
     EXPECT_EQ(Stored(setting::kMachineId), "new");
 }
 
+TEST_F(ExchangeReply, ACheckReplyThatIsNotAWholeServiceDocumentChangesNoItemAndFails) {
+    VN_WatchItem* item = AddProgram("Mozilla Firefox", true);
+    auto first = Buffer(kCheckRequest);
+    ASSERT_TRUE(Exchange(*first, ""));  // numbers the items
+    const std::string update = "<update><Sequence>" + std::to_string(item->GetSequence()) +
+                               "</Sequence><ProgName>Firefox</ProgName><CurrentVers>128.0</CurrentVers>"
+                               "<Outdated>false</Outdated></update>";
+    const std::string whole = Reply("<code>0</code>", update);
+    // A captive portal's page, a reply cut short after its status, and one
+    // without a status.
+    for (const std::string& reply : {std::string("<html><body>Sign in to the hotel network</body></html>"),
+                                     whole.substr(0, whole.size() - 12), "<meridox>" + update + "</meridox>"}) {
+        auto check = Buffer(kCheckRequest);
+        ASSERT_TRUE(Exchange(*check, reply));
+        EXPECT_TRUE(item->outdated) << reply;
+        EXPECT_EQ(item->progName, "Mozilla Firefox") << reply;
+        EXPECT_FALSE(check->status.IsSuccess()) << reply;
+        EXPECT_EQ(check->status.message, platform::LoadText(319)) << reply;
+    }
+    auto check = Buffer(kCheckRequest);
+    ASSERT_TRUE(Exchange(*check, whole));
+    EXPECT_FALSE(item->outdated);
+    EXPECT_EQ(item->currentVers, "128.0");
+}
+
 TEST_F(ExchangeReply, AStopDuringTheRequestLeavesTheReplyUnread) {
     VN_WatchItem* item = AddProgram("Tool", true);
     auto buffer = Buffer(kCheckRequest);
