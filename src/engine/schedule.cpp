@@ -28,7 +28,9 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
     bool run = false;
     if (state.lastScanTime == 0) {
         uint32_t stored = settings.ReadNumber(setting::kLastScanTime, setting::kLastScanTimeDefault);
-        if (stored == 0) {
+        // None stored yet, or one from the future: a clock set back (after
+        // running ahead, or a reset) would hold the schedule until it caught up.
+        if (stored == 0 || stored > now) {
             stored = now;
             settings.WriteNumber(setting::kLastScanTime, stored);
         }
@@ -38,7 +40,11 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
         host.SetScheduleTimerPeriod(kScheduleTimerPeriodMs);
         run = scanNow;
     } else {
-        run = scanNow || static_cast<uint32_t>(Interval(state.frequency) + state.lastScanTime) < now;
+        if (state.lastScanTime > now) {  // the clock went back since the last check
+            state.lastScanTime = now;
+            settings.WriteNumber(setting::kLastScanTime, now);
+        }
+        run = scanNow || uint64_t{Interval(state.frequency)} + state.lastScanTime < now;
     }
     if (run) {
         vnlog::Write(scanNow ? "Scheduled pass: the scan-now check starts" : "Scheduled pass: a check is due");

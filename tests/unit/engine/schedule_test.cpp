@@ -105,6 +105,23 @@ TEST_F(Schedule, ACustomIntervalOfZeroIsDueAtEveryTickOnceTheRunEnded) {
     EXPECT_EQ(host_.scans, 2);
 }
 
+TEST_F(Schedule, AClockSetBackMakesTheNextCheckDueOneIntervalFromNow) {
+    // Stored while the clock ran a year ahead.
+    S().WriteNumber(setting::kScanOnStartup, 0);
+    S().WriteNumber(setting::kLastScanTime, static_cast<uint32_t>(kStart + 365 * kDay));
+    EXPECT_FALSE(Tick());
+    EXPECT_EQ(S().ReadNumber(setting::kLastScanTime, 0), static_cast<uint32_t>(Now()));
+    EXPECT_FALSE(Tick());
+    const uint64_t due = Now() + kDay;
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, due));
+    // Set back a week after that check: due a day after the change.
+    const uint64_t back = due - 7 * kDay;
+    EXPECT_FALSE(engine::SchedulePass(state_, host_, back));
+    EXPECT_FALSE(engine::SchedulePass(state_, host_, back + kDay - 10));
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, back + kDay + 1));
+    EXPECT_EQ(host_.scans, 2);
+}
+
 TEST_F(Schedule, OfflineInstallingOrAlreadyInAPassNothingHappensAndNothingAdvances) {
     state_.scanNow = true;
     host_.connected = false;
