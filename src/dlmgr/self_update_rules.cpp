@@ -82,10 +82,11 @@ std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, boo
     const std::string ext = textutil::ExtensionOf(path);
     if (textutil::EqualsNoCase(ext, "exe")) return InstallerCommand{path, "/S"};
     if (textutil::EqualsNoCase(ext, "msi"))
-        return InstallerCommand{"msiexec.exe", textutil::Format(productInstalled
-                                                                     ? "/i \"%s\" /qn REINSTALL=ALL REINSTALLMODE=vomus"
-                                                                     : "/i \"%s\" /qn",
-                                                                 path.c_str())};
+        return InstallerCommand{
+            "msiexec.exe",
+            textutil::Format(productInstalled ? "/i \"%s\" /qn REINSTALL=ALL REINSTALLMODE=vomus /norestart"
+                                              : "/i \"%s\" /qn /norestart",
+                             path.c_str())};
     return std::nullopt;
 }
 

@@ -39,7 +39,9 @@ inline constexpr char kAgentProductCode[] = "{D3A5F0C2-6B1E-4F7A-9C28-5E0B7D4A1F
 // recaches the package, so that a newer package of the same product replaces
 // the installed one. That reinstall does nothing when the agent's product is
 // not installed (an agent copied by hand): then the package is installed with
-// a plain silent "/i". Any other extension has no command.
+// a plain silent "/i". Either way "/norestart": without a user interface the
+// installer would otherwise restart Windows unasked when it found files in
+// use, and the user's unsaved work with it. Any other extension has no command.
 struct InstallerCommand {
     std::string file;
     std::string parameters;

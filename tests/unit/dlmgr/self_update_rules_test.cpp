@@ -48,9 +48,9 @@ TEST(SelfUpdateInstaller, CommandDependsOnTheExtension) {
     const auto msi = InstallerCommandFor("C:\\Data\\upgrade\\Varnel.MSI");
     ASSERT_TRUE(msi);
     EXPECT_EQ(msi->file, "msiexec.exe");
-    EXPECT_EQ(msi->parameters, "/i \"C:\\Data\\upgrade\\Varnel.MSI\" /qn REINSTALL=ALL REINSTALLMODE=vomus");
+    EXPECT_EQ(msi->parameters, "/i \"C:\\Data\\upgrade\\Varnel.MSI\" /qn REINSTALL=ALL REINSTALLMODE=vomus /norestart");
     // Not installed: the reinstall would do nothing, so the package is installed.
-    EXPECT_EQ(InstallerCommandFor("C:\\u\\v.msi", false)->parameters, "/i \"C:\\u\\v.msi\" /qn");
+    EXPECT_EQ(InstallerCommandFor("C:\\u\\v.msi", false)->parameters, "/i \"C:\\u\\v.msi\" /qn /norestart");
     const auto exe = InstallerCommandFor("C:\\Data\\upgrade\\setup.exe");
     ASSERT_TRUE(exe);
     EXPECT_EQ(exe->file, "C:\\Data\\upgrade\\setup.exe");
