@@ -34,8 +34,22 @@ std::unique_ptr<T> As(std::unique_ptr<CXMLObject> record) {
 
 }  // namespace
 
+bool CXMLSwParser::IsRecordName(const std::string& name) {
+    for (const char* record : {"authentication", "status", "subscription-notification", "button", "update"})
+        if (EqualsNoCase(name, record)) return true;
+    return false;
+}
+
 bool CXMLSwParser::OnStartElement(const std::string& name, const platform::SaxAttributes& attributes) {
     if (EqualsNoCase(name, "winmeridox")) return true;
+    // Records do not nest, but for a note's buttons: a record's start tag
+    // inside another record is passed over with its end tag, so that a reply
+    // of nested start tags cannot open a record (a kilobyte) for each one.
+    if (IsRecordName(name) && Innermost() &&
+        !(EqualsNoCase(name, "button") && buffer_.insideNote && OpenRecords() == 1)) {
+        ++nestedRecords_;
+        return true;
+    }
     if (EqualsNoCase(name, "authentication")) {
         Open(std::make_unique<CXMLAuthentication>());
     } else if (EqualsNoCase(name, "status")) {
@@ -58,6 +72,10 @@ bool CXMLSwParser::OnStartElement(const std::string& name, const platform::SaxAt
 
 bool CXMLSwParser::OnEndElement(const std::string& name) {
     if (EqualsNoCase(name, "winmeridox")) return true;
+    if (nestedRecords_ > 0 && IsRecordName(name)) {
+        --nestedRecords_;
+        return true;
+    }
     if (EqualsNoCase(name, "authentication")) {
         EndAuthentication(CloseInnermost());
     } else if (EqualsNoCase(name, "status")) {

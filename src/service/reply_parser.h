@@ -45,7 +45,10 @@ private:
     void EndButton(std::unique_ptr<CXMLObject> record);
     void EndUpdate(std::unique_ptr<CXMLObject> record);
 
+    static bool IsRecordName(const std::string& name);
+
     CXMLBuffer& buffer_;
+    size_t nestedRecords_ = 0;  // record start tags passed over, whose end tags are still to come
 };
 
 }  // namespace vnxml

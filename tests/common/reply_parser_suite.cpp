@@ -296,6 +296,20 @@ TEST_F(ReplyTest, SubscriptionNoteWithItsButtonsIsHandedToTheWatchList) {
     EXPECT_EQ(Buffer().subscriptionNote.buttons.size(), 2u);
 }
 
+TEST_F(ReplyTest, ARecordInsideAnotherIsNoRecordOfItsOwn) {
+    // A hostile reply could otherwise open a record for every start tag.
+    VN_WatchItem* outer = AddProgram(7001, "Outer");
+    VN_WatchItem* inner = AddProgram(7002, "Inner");
+    const std::string nested =
+        "<status><code>1</code></status>" + Update("7002", "<ProgName>From the nested record</ProgName>");
+    EXPECT_EQ(Parse(Reply("<update><Sequence>7001</Sequence><ProgName>Outer 2</ProgName>" + nested +
+                          std::string(2000, ' ') + "</update>" + std::string(500, ' '))),
+              platform::SaxResult::Complete);
+    EXPECT_EQ(inner->progName, "Inner") << "the nested record is not applied by itself";
+    EXPECT_EQ(outer->progName, "Outer") << "the outer one's sequence has the nested one's run into it";
+    EXPECT_TRUE(Buffer().status.IsSuccess()) << "the nested status is not a status";
+}
+
 TEST_F(ReplyTest, TraceShowsTagsAttributesAndEscapedText) {
     std::ostringstream trace;
     Parse("<meridox><status a=\"1\"><code>0 &amp; more</code></status></meridox>", &trace);
