@@ -222,13 +222,15 @@ void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
     const std::string path = platform::TakeTextBlock(block);
     if (CDownloadItem* item = list_.Current()) list_.OnTransferEnd(*item, MaxRetries(), Now());
     RefreshAll();
-    if (path.empty()) return;
     auto failed = [this] {
         heldUpdate_.Release();
         if (selfUpdate_) selfUpdate_->Failed();
         if (onInstallStep) onInstallStep(false);
     };
-    if (state != kStateSuccessful || !heldUpdate_ || heldUpdate_.Path() != path) {
+    // An update refused before its download (an address that names no usable
+    // file), stopped at once or broken off has no path: it ends the update
+    // all the same, or the agent would wait on it for ever, checking no more.
+    if (path.empty() || state != kStateSuccessful || !heldUpdate_ || heldUpdate_.Path() != path) {
         failed();
         return;
     }

@@ -309,6 +309,23 @@ TEST_F(DownloadManagerWin, RefusedPackagesAreDownloadedButNeverStartedAndTheEven
     }
 }
 
+TEST_F(DownloadManagerWin, AnUpdateAddressThatNamesNoFileIsDeclinedAndTheNextPassChecks) {
+    REQUIRE_PORT(fast, "fast");
+    Offer(*fast, "/downloads/agent/");
+    bool scanNow = false;
+    CSelfUpdateHostWin host(frame_, dlg_, [&](bool on) { scanNow = on; });
+    CSelfUpdate update(host);
+    dlg_.SetSelfUpdate(&update);
+    int installSteps = 0;
+    dlg_.onInstallStep = [&](bool) { ++installSteps; };
+    EXPECT_TRUE(update.CheckClientUpdate(false));
+    ASSERT_TRUE(PumpUntil([&] { return installSteps > 0; }, 60000));
+    EXPECT_EQ(update.State(), kSelfUpdateDeclined);
+    EXPECT_TRUE(scanNow);
+    EXPECT_EQ(g_exitCommands, 0);
+    dlg_.SetSelfUpdate(nullptr);
+}
+
 TEST_F(DownloadManagerWin, TheWindowShowsRateTimeRemainingAndProgressOfASlowTransfer) {
     REQUIRE_PORT(slow, "slow");
     CDownloadItem& demo = dlg_.Add("Demo Setup 3.0", Url(*slow, "/downloads/files/demo-setup.exe"));
