@@ -139,13 +139,16 @@ bool CXMLSwParser::ApplyUpdate(VN_UpdatedItem& item, const CXMLUpdate& record) {
 
     bool newlyOutdated = false;
     const std::string progName = textutil::Trim(record.ProgName);
-    if (progName != item.progName || record.CurrentVers != item.GetCurrentVers()) {
+    const bool newVersion = record.CurrentVers != item.GetCurrentVers();
+    if (progName != item.progName || newVersion) {
         buffer_.changedFlag = true;
-        // A new name or version is a new release: a skip of the old one no
-        // longer holds.
         newlyOutdated = record.Outdated == "true";
-        item.skipped = false;
     }
+    // A new current version is a new release: a skip of the old one no longer
+    // holds. A new name alone is not: every scan puts the program's own name
+    // back, so a product the service names otherwise would lose its skip at
+    // every check.
+    if (newVersion) item.skipped = false;
 
     item.SetProgName(progName);
     item.SetCurrentVers(record.CurrentVers);

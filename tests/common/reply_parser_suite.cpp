@@ -141,12 +141,17 @@ TEST_F(ReplyTest, OutOfDateRulesForChangedUnchangedSkippedAndCapitalisedRecords)
     EXPECT_TRUE(Buffer().changedFlag);
     EXPECT_FALSE(Buffer().watchListNewOutOfDate);
 
-    // The user skipped this version: marked, but nobody is told.
-    buffer_.reset();
-    Parse(Reply(Update("7014", "<ProgName>Skipped</ProgName><CurrentVers>3.0</CurrentVers><Outdated>true</Outdated>")));
-    EXPECT_TRUE(skippedSame->skipped);
-    EXPECT_TRUE(skippedSame->outdated);
-    EXPECT_FALSE(Buffer().notifyFlag);
+    // The user skipped this version: marked, but nobody is told; also when
+    // the service names the product otherwise than the scan did.
+    for (const char* name : {"Skipped", "Skipped Suite"}) {
+        buffer_.reset();
+        skippedSame->progName = "Skipped";
+        Parse(Reply(Update("7014", std::string("<ProgName>") + name +
+                                       "</ProgName><CurrentVers>3.0</CurrentVers><Outdated>true</Outdated>")));
+        EXPECT_TRUE(skippedSame->skipped) << name;
+        EXPECT_TRUE(skippedSame->outdated) << name;
+        EXPECT_FALSE(Buffer().notifyFlag) << name;
+    }
 
     // No longer out of date: cleared, and that is news too.
     buffer_.reset();
