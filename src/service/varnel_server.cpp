@@ -1,6 +1,8 @@
 #include "service/varnel_server.h"
 
+#include <chrono>
 #include <memory>
+#include <mutex>
 
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -55,8 +57,23 @@ CVarnelServer::CVarnelServer(VN_WatchList* watchList, Views::CDriverData* driver
 
 std::string CVarnelServer::RequestFilePath() { return platform::DataFolder() + "\\" + kRequestFileName; }
 
+namespace {
+
+// Every exchange writes the one request file, and the transport reads it while
+// it posts: the scan worker's exchanges and an account contact on its own
+// thread take it in turn.
+std::timed_mutex& RequestFileMutex() {
+    static std::timed_mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
 bool CVarnelServer::WriteAndPost(const DocumentWriter& writeDocument,
                                  const std::function<int(const std::string&)>& post) {
+    std::unique_lock<std::timed_mutex> turn(RequestFileMutex(), std::defer_lock);
+    while (!turn.try_lock_for(std::chrono::milliseconds(100)))
+        if (stopRequested_ && stopRequested_()) return false;
     const std::string path = RequestFilePath();
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(platform::NativePath(path).c_str(), "w"));
     if (!file) {

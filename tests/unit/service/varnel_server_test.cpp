@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <future>
+#include <thread>
 
 #include "common/posted_texts.h"
 #include "common/scoped_hook.h"
@@ -41,6 +43,8 @@ struct Script {
     std::string verb;
     std::string file;
     std::string fileContents;
+    std::vector<std::string> contentsSent;  // of every request, in turn
+    std::function<void()> whileSending;     // called as a request starts, before the file is read
     bool compress = false;
 };
 
@@ -62,7 +66,9 @@ public:
         s_.interactive = interactive;
         s_.verb = verb;
         s_.file = path;
+        if (s_.whileSending) s_.whileSending();
         s_.fileContents = platform::ReadWholeFile(path).value_or("<unreadable>");
+        s_.contentsSent.push_back(s_.fileContents);
         s_.compress = compress;
         return s_.succeed;
     }
@@ -245,6 +251,26 @@ TEST_F(Exchange, SendWritesTheRequestFileAndPostsIt) {
     script_.statusText = "Internal Server Error";
     EXPECT_FALSE(server.Send(write, nullptr, nullptr));
     EXPECT_EQ(posted_.Texts(), std::vector<std::string>{"Internal Server Error"});
+}
+
+TEST_F(Exchange, TwoExchangesAtOnceTakeTheRequestFileInTurn) {
+    // The scan worker's check and an account contact on its own thread.
+    std::promise<void> firstInFlight;
+    int started = 0;
+    script_.whileSending = [&] {
+        if (++started != 1) return;
+        firstInFlight.set_value();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the first request's transfer
+    };
+    const auto writer = [](const char* text) {
+        return [text](std::FILE* file) { return std::fputs(text, file) >= 0; };
+    };
+    std::thread check([&] { CVarnelServer().Send(writer("<check/>"), nullptr, nullptr); });
+    firstInFlight.get_future().wait();
+    std::thread contact([&] { CVarnelServer().Send(writer("<authentication/>"), nullptr, nullptr); });
+    check.join();
+    contact.join();
+    EXPECT_EQ(script_.contentsSent, (std::vector<std::string>{"<check/>", "<authentication/>"}));
 }
 
 TEST_F(Exchange, SendStopsQuietlyWhenTheDocumentIsNotWritten) {
