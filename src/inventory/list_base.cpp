@@ -202,18 +202,18 @@ bool VN_ListBase::Load() { return databasePath_.empty() ? false : LoadFile(datab
 bool VN_ListBase::Save() { return databasePath_.empty() ? false : SaveFile(databasePath_); }
 
 bool VN_ListBase::LoadFile(const std::string& path) {
+    std::string data;
+    bool readWhole = false;
     try {
         // Saves killed part way leave their temporaries: the next load ends them.
         platform::RemoveStaleSaveTemporaries(path);
-        std::string data;
         switch (platform::ReadWholeFile(path, data)) {
             case platform::ReadOutcome::kCannotOpen:
                 return true;
             case platform::ReadOutcome::kReadFailed:
                 // What was read is not the whole list: treated like a damaged file.
                 throw inventory::ArchiveError("the file could not be read to its end");
-            case platform::ReadOutcome::kRead:
-                break;
+            case platform::ReadOutcome::kRead: readWhole = true; break;
         }
         size_t unread = 0;
         inventory::ItemList loaded = inventory::ParseObjectList(data, &unread);
@@ -233,6 +233,12 @@ bool VN_ListBase::LoadFile(const std::string& path) {
     } catch (const std::exception& e) {
         vnlog::Debug("VN_ListBase::LoadFile: " + path + ": " + e.what() + "\n");
     } catch (...) {
+    }
+    // The list starts empty and its next save replaces the file: what it held
+    // is kept beside it, for whoever wants to look at it or put it back.
+    if (readWhole && !data.empty()) {
+        const std::string kept = path + ".damaged";
+        if (platform::WriteFileAtomically(kept, data)) vnlog::WriteRaw("*** Warning, " + path + " is kept as " + kept);
     }
     Clear();
     vnlog::WriteRaw("*** Warning, exceptions from VN_ListBase::LoadFile");

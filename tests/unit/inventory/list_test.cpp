@@ -123,10 +123,13 @@ TEST(ListFiles, DamagedOrForeignFileClearsTheListAndLogs) {
     testsupport::WriteFile(dir.File("index.db"), testsupport::Bytes().w(2).newClass("CMsItem").d(0).w(0x8003).s);
 
     for (const char* name : {"cut.db", "schema2.db", "unknown.db", "index.db"}) {
+        const std::string bytes = testsupport::ReadFile(dir.File(name));
         VN_ListBase list;
         list.AddTail(testsupport::FullHistoryItem());  // present before the load
         EXPECT_FALSE(list.LoadFile(dir.File(name))) << name;
         EXPECT_EQ(list.GetCount(), 0u) << name;
+        // The next save replaces the file: its bytes are kept beside it.
+        EXPECT_EQ(testsupport::ReadFile(dir.File(std::string(name) + ".damaged")), bytes) << name;
     }
     EXPECT_TRUE(log.Contains(kLoadWarning));
 
