@@ -2,6 +2,8 @@
 
 #include <msxml2.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,6 +48,31 @@ void Check(HRESULT hr) {
     if (FAILED(hr)) throw ComFailure{hr};
 }
 
+// Waits until the request has its whole reply, or until `limit` has passed.
+// The request is asynchronous and apartment-threaded: it makes its progress
+// through this thread's messages, which are pumped meanwhile.
+bool WaitForReply(IXMLHTTPRequest& request, std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        long state = 0;
+        Check(request.get_readyState(&state));
+        if (state == 4) return true;  // completed
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<long long>(left.count(), 20)), QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {  // not this loop's to take
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return false;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
 class MsxmlSession;
 
 class MsxmlReply final : public IRestReply {
@@ -66,6 +93,8 @@ private:
 
 class MsxmlSession final : public IRestSession {
 public:
+    explicit MsxmlSession(std::chrono::milliseconds requestLimit) : requestLimit_(requestLimit) {}
+
     std::unique_ptr<IRestReply> Get(const std::string& address) override {
         if (!com_.ok()) {
             vnlog::Debug(textutil::Format("REST request: COM is not available (0x%08lX)",
@@ -77,10 +106,20 @@ public:
                 Check(::CoCreateInstance(kXmlHttpClass, nullptr, CLSCTX_SERVER, kXmlHttpRequestIid,
                                          reinterpret_cast<void**>(request_.GetAddressOf())));
             const UniqueBstr method = MakeBstr(L"GET"), url = AnsiBstr(address);
-            const UniqueVariant async = BoolVariant(false), user(MakeBstr(L"")), password(MakeBstr(L""));
+            // Asynchronous, so that a service that takes the connection and
+            // never answers is given up on: a synchronous request has no
+            // time limit of its own.
+            const UniqueVariant async = BoolVariant(true), user(MakeBstr(L"")), password(MakeBstr(L""));
             Check(request_->open(method.get(), url.get(), async.get(), user.get(), password.get()));
             const UniqueVariant body;
             Check(request_->send(body.get()));
+            if (!WaitForReply(*request_.Get(), requestLimit_)) {
+                request_->abort();
+                request_.Reset();
+                vnlog::Debug(textutil::Format("REST request: no reply from %s within %lld ms; given up",
+                                              address.c_str(), static_cast<long long>(requestLimit_.count())));
+                return nullptr;
+            }
             long status = 0;
             Check(request_->get_status(&status));
             if (status != 200) {
@@ -132,6 +171,7 @@ private:
     }
 
     platform::ComInit com_;  // first: COM outlives the objects below
+    const std::chrono::milliseconds requestLimit_;
     ComPtr<IXMLHTTPRequest> request_;
 };
 
@@ -208,11 +248,17 @@ std::optional<std::vector<RestChild>> MsxmlReply::ChildElements(const std::strin
 
 class MsxmlSessions final : public IRestSessionFactory {
 public:
-    std::unique_ptr<IRestSession> Open() override { return std::make_unique<MsxmlSession>(); }
+    explicit MsxmlSessions(std::chrono::milliseconds requestLimit) : requestLimit_(requestLimit) {}
+    std::unique_ptr<IRestSession> Open() override { return std::make_unique<MsxmlSession>(requestLimit_); }
+
+private:
+    const std::chrono::milliseconds requestLimit_;
 };
 
 }  // namespace
 
-std::shared_ptr<IRestSessionFactory> MakeMsxmlRestSessions() { return std::make_shared<MsxmlSessions>(); }
+std::shared_ptr<IRestSessionFactory> MakeMsxmlRestSessions(std::chrono::milliseconds requestLimit) {
+    return std::make_shared<MsxmlSessions>(requestLimit);
+}
 
 }  // namespace vnxml
