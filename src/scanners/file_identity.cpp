@@ -246,4 +246,48 @@ std::string IconElement(std::string_view productId, const IconText& icon) {
 
 std::string GenericIconElement() { return "<icon generic=\"true\"></icon>\n"; }
 
+IconLocation ParseIconLocation(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    IconLocation where;
+    std::string_view rest;
+    if (!text.empty() && text.front() == '"') {
+        const size_t close = text.find('"', 1);
+        where.path = std::string(text.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        rest = close == std::string_view::npos ? std::string_view() : text.substr(close + 1);
+    } else {
+        const size_t comma = text.rfind(',');
+        where.path = std::string(text.substr(0, comma));
+        rest = comma == std::string_view::npos ? std::string_view() : text.substr(comma);
+    }
+    // ",N" after the file, N an optional sign and digits; anything else after
+    // an unquoted comma belongs to the file name.
+    while (!rest.empty() && blank(rest.front())) rest.remove_prefix(1);
+    if (rest.empty() || rest.front() != ',') {
+        if (!rest.empty() && text.front() != '"') where.path = std::string(text);
+        return where;
+    }
+    rest.remove_prefix(1);
+    while (!rest.empty() && blank(rest.front())) rest.remove_prefix(1);
+    const bool negative = !rest.empty() && rest.front() == '-';
+    if (negative) rest.remove_prefix(1);
+    long long index = 0;
+    bool digits = !rest.empty();
+    for (char c : rest) {
+        if (c < '0' || c > '9' || index > INT_MAX / 10) {
+            digits = false;
+            break;
+        }
+        index = index * 10 + (c - '0');
+    }
+    if (!digits) {
+        if (text.front() != '"') where.path = std::string(text);
+        return where;
+    }
+    while (!where.path.empty() && blank(where.path.back())) where.path.pop_back();
+    where.index = static_cast<int>(negative ? -index : index);
+    return where;
+}
+
 }  // namespace fileid

@@ -98,4 +98,14 @@ std::string IconElement(std::string_view productId, const IconText& icon);
 // The element sent instead of icons when an item has no file to take them from.
 std::string GenericIconElement();
 
+// An icon source as uninstall entries name it ("DisplayIcon"): a file,
+// perhaps in double quotes, perhaps followed by a comma and the icon's index
+// (a negative one is a resource number), as in "C:\App\app.exe,0". A plain
+// program path is a location with index 0.
+struct IconLocation {
+    std::string path;
+    int index = 0;
+};
+IconLocation ParseIconLocation(std::string_view text);
+
 }  // namespace fileid

@@ -108,8 +108,20 @@ VN_IconEncoder::VN_IconEncoder(const std::string& path, const std::string& tempF
         // The handles count only when the call says it extracted icons: on a
         // file without icons some systems leave other values in them, which
         // must never reach DestroyIcon.
+        // An uninstall entry's icon names its file as "path,index", often
+        // quoted or with environment variables in it.
+        const IconLocation where = ParseIconLocation(path);
+        std::wstring file = platform::Widen(where.path);
+        if (file.find(L'%') != std::wstring::npos) {
+            const DWORD needed = ::ExpandEnvironmentStringsW(file.c_str(), nullptr, 0);
+            std::wstring expanded(needed, L'\0');
+            if (needed != 0 && ::ExpandEnvironmentStringsW(file.c_str(), &expanded[0], needed) == needed) {
+                expanded.resize(needed - 1);
+                file = std::move(expanded);
+            }
+        }
         HICON large = nullptr, small = nullptr;
-        const UINT extracted = ::ExtractIconExW(platform::Widen(path).c_str(), 0, &large, &small, 1);
+        const UINT extracted = ::ExtractIconExW(file.c_str(), where.index, &large, &small, 1);
         if (extracted != 0 && extracted != UINT_MAX) {
             large_.reset(large);
             small_.reset(small);

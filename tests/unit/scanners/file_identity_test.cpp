@@ -222,3 +222,27 @@ TEST(Base64, Rfc4648VectorsAndBinary) {
     EXPECT_EQ(text.size(), 1336u);
     EXPECT_EQ(text.find('\n'), std::string::npos);  // one line, however long
 }
+
+TEST(IconLocation, FileAndIndexAsUninstallEntriesWriteThem) {
+    const struct {
+        const char* text;
+        const char* path;
+        int index;
+    } cases[] = {
+        {"C:\\App\\app.exe", "C:\\App\\app.exe", 0},
+        {"C:\\App\\app.exe,0", "C:\\App\\app.exe", 0},
+        {" \"C:\\Program Files\\App\\app.exe\" , 2 ", "C:\\Program Files\\App\\app.exe", 2},
+        {"\"C:\\App\\app.exe\"", "C:\\App\\app.exe", 0},
+        {"%SystemRoot%\\system32\\shell32.dll,-154", "%SystemRoot%\\system32\\shell32.dll", -154},
+        {"C:\\Apps,Tools\\app.exe", "C:\\Apps,Tools\\app.exe", 0},  // a comma in the name
+        {"C:\\App\\app.exe,x", "C:\\App\\app.exe,x", 0},
+        {"C:\\App\\app.exe,99999999999", "C:\\App\\app.exe,99999999999", 0},
+        {"\"C:\\App\\app.exe", "C:\\App\\app.exe", 0},  // no closing quote
+        {"", "", 0},
+    };
+    for (const auto& c : cases) {
+        const IconLocation where = ParseIconLocation(c.text);
+        EXPECT_EQ(where.path, c.path) << c.text;
+        EXPECT_EQ(where.index, c.index) << c.text;
+    }
+}

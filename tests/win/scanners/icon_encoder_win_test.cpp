@@ -98,6 +98,18 @@ TEST_F(IconEncoderWin, EncodesBothIconsAsPngOnWhite) {
     EXPECT_TRUE(std::filesystem::exists(folder_.path() / "ztempimages.png"));
 }
 
+TEST_F(IconEncoderWin, AnUninstallEntrysIconLocationNamesTheSameIcons) {
+    const std::string plain = IconElements("P-17", FixturePath("with_icon.exe"));
+    ASSERT_FALSE(plain.empty());
+    SetEnvironmentVariableA("VARNEL_FIXTURES", FixturePath("").c_str());
+    for (const std::string& location :
+         {"\"" + FixturePath("with_icon.exe") + "\",0", FixturePath("with_icon.exe") + ", 0",
+          std::string("%VARNEL_FIXTURES%with_icon.exe,0")})
+        EXPECT_EQ(IconElements("P-17", location), plain) << location;
+    SetEnvironmentVariableA("VARNEL_FIXTURES", nullptr);
+    EXPECT_EQ(IconElements("P-17", FixturePath("with_icon.exe") + ",1"), "") << "the file has one icon";
+}
+
 TEST_F(IconEncoderWin, IconElementsLargeFirst) {
     const std::string elements = IconElements("P-17", FixturePath("with_icon.exe"));
     const std::string large = "<icon productID=\"P-17\" width=\"32\" height=\"32\" pixelDepth=\"32\" "
