@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "inventory/guid_item.h"
 #include "inventory/list_base.h"
@@ -344,13 +345,38 @@ void CListViewEx::SaveColumnWidths() const {
 }
 
 void CListViewEx::Reload() {
+    // The control keeps its selection by row number. The rows move when they
+    // are rebuilt (a sort, an item a scan added or removed), so the selection
+    // is taken by item and put back on the same items' new rows: an action
+    // must never reach a program the user did not pick. The old rows' items
+    // may be gone: they are compared here, never used.
+    HWND control = list_;
+    std::unordered_set<const VN_ItemGrandBase*> selected;
+    const VN_ItemGrandBase* focused = nullptr;
+    if (control) {
+        const auto rowItem = [this](LRESULT row) -> const VN_ItemGrandBase* {
+            return row >= 0 && static_cast<size_t>(row) < rows_.size() ? rows_[static_cast<size_t>(row)] : nullptr;
+        };
+        for (LRESULT row = -1;
+             (row = SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) >= 0;)
+            if (const VN_ItemGrandBase* item = rowItem(row)) selected.insert(item);
+        focused = rowItem(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    }
     rowsVersion_ = data_.StructureVersion();
     rows_ = viewmodel::BuildRows(kind_, data_, showUntracked_, sortOrder_);
     cleared_ = false;
     if (reloaded) reloaded();
-    HWND control = list_;
     if (!control) return;
     SendMessageA(control, LVM_SETITEMCOUNT, rows_.size(), 0);
+    if (!selected.empty() || focused) {
+        LVITEMA state{};
+        state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(control, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&state));
+        for (size_t row = 0; row < rows_.size(); ++row) {
+            state.state = (selected.count(rows_[row]) ? LVIS_SELECTED : 0) | (rows_[row] == focused ? LVIS_FOCUSED : 0);
+            if (state.state) SendMessageA(control, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
+        }
+    }
     // Mark the sorted column in the header.
     const viewmodel::SortOrder sort = viewmodel::DecodeSortOrder(kind_, sortOrder_);
     HWND header = reinterpret_cast<HWND>(SendMessageA(control, LVM_GETHEADER, 0, 0));

@@ -190,6 +190,21 @@ TEST_F(ListViews, ListActionsRunOnTheSelectedItem) {
 
     Command(ID_LA_FIND_TARGET);
     EXPECT_EQ(started, (std::vector<std::string>{"explorer /select, \"C:\\Program Files\\Zip Tool\\zt.exe\""}));
+
+    // The rows move under the selection: a scan adds a program before it,
+    // then the user sorts the other way. The selection stays on Zip Tool.
+    AddProgram(watch, "Archiver", "4.0", "4.0");
+    SendMessageA(frame_->Window(), app::Messages().updateItem, 0, 0);
+    ASSERT_EQ(Column(view->List(), 0), (std::vector<std::string>{"Archiver", "Zip Tool"}));
+    EXPECT_EQ(view->SelectedItem(), item);
+    ClickHeader(*view, 0);
+    ASSERT_EQ(Column(view->List(), 0), (std::vector<std::string>{"Zip Tool", "Archiver"}));
+    EXPECT_EQ(view->SelectedItem(), item);
+    EXPECT_EQ(SendMessageA(view->List(), LVM_GETSELECTEDCOUNT, 0, 0), 1);
+    // Gone from the list, it takes the selection with it.
+    watch.DeleteWhere([item](const VN_ItemGrandBase& entry) { return &entry == item; });
+    SendMessageA(frame_->Window(), app::Messages().updateItem, 0, 0);
+    EXPECT_EQ(view->SelectedItem(), nullptr);
 }
 
 TEST_F(ListViews, TheSoftwareAndDriverViewsAreDrawnForTheUser) {
