@@ -115,6 +115,9 @@ void CSearchData::End(int code) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         window = resultWindow_;
+        // A search that failed or was broken off found nothing to keep: the
+        // same words again are a new search, not the one already shown.
+        if (code == search_end::kServerError || code == search_end::kAborted) currentKeywords_.clear();
     }
     platform::Notifier().Post(window, platform::RegisterMessage(wmname::kSearchEnd), static_cast<uintptr_t>(code), 0);
 }

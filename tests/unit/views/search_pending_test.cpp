@@ -77,6 +77,22 @@ TEST(SearchPending, TheWaitingKeywordsRunAfterASearchThatFailed) {
     EXPECT_EQ(search.GetCount(), 1u);
     EXPECT_FALSE(search.OnSearchEnd(0)) << "nothing waits any more";
 
+    // A search that failed can be tried again with the same words.
+    const int closed = socket(AF_INET, SOCK_STREAM, 0);
+    address.sin_port = 0;
+    ASSERT_EQ(bind(closed, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(closed, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    close(closed);
+    PointAt(ntohs(address.sin_port));
+    ASSERT_EQ(search.StartSearch("ZIP", kWindow, false), 1);
+    search.WaitThread();
+    EXPECT_EQ(codes().back(), 3u);
+    PointAt(port);
+    ASSERT_EQ(search.StartSearch("ZIP", kWindow, false), 1);
+    search.WaitThread();
+    EXPECT_EQ(codes().back(), 0u);
+    EXPECT_EQ(search.GetCount(), 1u);
+
     service.Stop();
     runner.join();
 }
