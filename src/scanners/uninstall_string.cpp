@@ -67,6 +67,25 @@ bool VN_UninstallString::RunUninstallCommand(const std::string& commandLine, con
 
 namespace scanners {
 
+CommandParts SplitCommandLine(const std::string& commandLine, const std::function<bool(const std::string&)>& exists) {
+    const std::string line = textutil::Trim(commandLine);
+    const auto after = [&line](size_t at) {
+        return at >= line.size() ? std::string() : textutil::Trim(line.substr(at));
+    };
+    if (!line.empty() && line[0] == '"') {
+        const size_t close = line.find('"', 1);
+        if (close == std::string::npos) return {line.substr(1), std::string()};
+        return {line.substr(1, close - 1), after(close + 1)};
+    }
+    for (size_t blank = line.find(' '); blank != std::string::npos; blank = line.find(' ', blank + 1)) {
+        const std::string program = line.substr(0, blank);
+        if (exists(program) || exists(program + ".exe")) return {program, after(blank + 1)};
+    }
+    if (exists(line) || exists(line + ".exe")) return {line, std::string()};
+    const size_t blank = line.find(' ');
+    return {line.substr(0, blank), after(blank)};
+}
+
 std::string PathReplacement(const std::string& path) {
     if (!platform::FileExists(path) || textutil::EqualsNoCase(textutil::ExtensionOf(path), "log")) return "0";
     const std::optional<uint64_t> size = OpenedFileSize(path);

@@ -74,8 +74,23 @@ std::string ReplaceAllOccurrences(const std::string& text, const std::string& fr
 std::optional<uint64_t> OpenedFileSize(const std::string& path);
 
 // The platform's way to start a command line and wait for it (Windows:
-// CreateProcess, no application name, no inheritance, no flags; the host
-// starts nothing and reports ERROR_NOT_SUPPORTED).
+// CreateProcess, no application name, no inheritance, no flags; a program
+// that must run as administrator, as most uninstallers must, is started
+// through the shell instead, which asks the user; the host starts nothing and
+// reports ERROR_NOT_SUPPORTED).
 VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine);
+// The shell's way, used for those programs (Windows: ShellExecuteEx, which
+// asks the user for an administrator's consent where the program needs it).
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine);
+
+// A command line as its program and that program's parameters, the program
+// found as CreateProcess finds it: inside the leading double quotes, or else
+// the shortest part up to a blank that names a file (`exists`, tried as it
+// stands and with ".exe" added), or else up to the first blank.
+struct CommandParts {
+    std::string program;
+    std::string parameters;
+};
+CommandParts SplitCommandLine(const std::string& commandLine, const std::function<bool(const std::string&)>& exists);
 
 }  // namespace scanners

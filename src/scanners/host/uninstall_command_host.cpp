@@ -26,4 +26,8 @@ VN_UninstallString::RunResult RunCommandAndWait(const std::string&) {
     return result;
 }
 
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine) {
+    return RunCommandAndWait(commandLine);
+}
+
 }  // namespace scanners

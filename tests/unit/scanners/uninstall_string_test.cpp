@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <stdexcept>
 
 #include "common/temp_folder.h"
@@ -215,3 +216,20 @@ TEST_F(RunUninstall, AnUninstalledProductsGroupIsMarkedGone) {
 }
 
 }  // namespace
+
+TEST(CommandParts, TheProgramIsFoundAsCreateProcessFindsIt) {
+    const std::set<std::string> files = {"C:\\Program Files\\Tool\\unins000.exe", "C:\\Apps\\setup.exe"};
+    const auto exists = [&files](const std::string& path) { return files.count(path) != 0; };
+    const auto split = [&exists](const std::string& line) {
+        const scanners::CommandParts parts = scanners::SplitCommandLine(line, exists);
+        return parts.program + "|" + parts.parameters;
+    };
+    EXPECT_EQ(split("\"C:\\Program Files\\Tool\\unins000.exe\" /SILENT"),
+              "C:\\Program Files\\Tool\\unins000.exe|/SILENT");
+    EXPECT_EQ(split("C:\\Program Files\\Tool\\unins000.exe /SILENT /LOG"),
+              "C:\\Program Files\\Tool\\unins000.exe|/SILENT /LOG");
+    EXPECT_EQ(split("C:\\Apps\\setup -uninstall"), "C:\\Apps\\setup|-uninstall");  // ".exe" left out
+    EXPECT_EQ(split(" C:\\Program Files\\Tool\\unins000.exe"), "C:\\Program Files\\Tool\\unins000.exe|");
+    EXPECT_EQ(split("C:\\Missing\\a b.exe /x"), "C:\\Missing\\a|b.exe /x");  // nothing found: the first word
+    EXPECT_EQ(split("\"C:\\Unclosed\\a.exe /x"), "C:\\Unclosed\\a.exe /x|");
+}

@@ -394,6 +394,16 @@ TEST(UninstallCommandWin, AnEntryWhoseUninstallerRemovesItIsMarkedGone) {
     EXPECT_FALSE(VN_UninstallString::RunUninstallCommand("C:\\no\\such\\uninstaller.exe /S"));
     EXPECT_EQ(scanners::UninstallItem(list, *items.at(entries.Key("Broken"))),
               scanners::UninstallOutcome::StillInstalled);
+
+    // The shell's way, taken for uninstallers that must run as administrator
+    // (Wine never asks for that), runs the same command and waits for it.
+    entries.Add(kUser, "Elevated", "Elevated Program", "x.exe");
+    const std::string elevatedKey = kUninstallKey + "\\" + entries.Key("Elevated");
+    EXPECT_TRUE(scanners::RunThroughShellAndWait("\"" + uninstaller + "\" \"" + elevatedKey + "\"").started);
+    EXPECT_FALSE(EntryExists(kUser, entries.Key("Elevated")));
+    const VN_UninstallString::RunResult missing = scanners::RunThroughShellAndWait("C:\\no\\such\\uninstaller.exe /S");
+    EXPECT_FALSE(missing.started);
+    EXPECT_NE(missing.error, 0u);
 }
 
 TEST(UninstallCommandWin, AFileThatCannotBeOpenedCountsAsZero) {
