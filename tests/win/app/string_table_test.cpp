@@ -44,4 +44,17 @@ TEST(StringTable, ProgramVersionIs_1_3_1_55) {
     EXPECT_EQ(LOWORD(info->dwFileVersionLS), 55);
 }
 
+TEST(StringTable, TheProgramRunsAsTheUserAndKnowsTodaysWindows) {
+    const std::string exe = testing_app::BuildPath("src/app/varnel.exe");
+    HMODULE module = LoadLibraryExA(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << exe;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // the process manifest
+    ASSERT_NE(found, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    const std::string manifest(bytes, SizeofResource(module, found));
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos) << "Windows 10 and 11";
+    FreeLibrary(module);
+}
+
 }  // namespace
