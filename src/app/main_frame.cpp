@@ -167,7 +167,15 @@ void CMainFrame::RunCommand(WPARAM wParam, LPARAM) {
     switch (LOWORD(wParam)) {
         case ID_ALREADY_RUNNING:
             vnlog::Write("Another start of the program was refused: already running");
-            CErrorDlg::Show(instance_, window_, platform::LoadText(kAlreadyRunningTextId));
+            if (platform::AppSettings().ReadFlag(setting::kShowTaskbarIcon, setting::kShowTaskbarIconDefault)) {
+                CErrorDlg::Show(instance_, window_, platform::LoadText(kAlreadyRunningTextId));
+            } else {
+                // The text points the user at the notification-area icon.
+                // Without one, the window is the only way in: starting the
+                // program again brings it up.
+                ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+                SetForegroundWindow(window_);
+            }
             break;
         case ID_APP_EXIT_CMD:
             Exit();

@@ -219,6 +219,21 @@ TEST_F(Agent, SecondStartShowsTheRunningTextInTheFirstAndExits) {
     EXPECT_EQ(log.find("scannow"), std::string::npos) << "the refused start wrote to the log";
 }
 
+TEST_F(Agent, WithoutTheIconASecondStartBringsUpTheWindow) {
+    SetLog(false);
+    platform::AppSettings().WriteFlag(setting::kShowTaskbarIcon, false);
+    AgentProcess first;
+    ASSERT_TRUE(first.Start());
+    ASSERT_TRUE(WaitFor([&] { return first.Window() != nullptr; }));
+    EXPECT_FALSE(IsWindowVisible(first.Window()));
+    AgentProcess second;
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.Exited(15s));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first.Window()) != FALSE; })) << "the window stayed hidden";
+    EXPECT_EQ(FindWindowA(nullptr, "Zelto Varnel Error"), nullptr) << "no text about an icon that is not there";
+    ASSERT_TRUE(first.Stop());
+}
+
 TEST_F(Agent, ClosingTheWindowHidesItUnlessTheIconIsOff) {
     SetLog(false);
     AgentProcess agent;
