@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -174,10 +175,13 @@ LinkResult ResolveThroughCache(IDiscoverySystem& system, const std::string& path
 }
 
 // Every file below `folder`, in the order the folder walk meets them.
-void ListFiles(const std::string& folder, std::vector<std::string>& files) {
+// Every file below `folder`, until `ending` answers true (a large Desktop
+// would otherwise hold a stop until its whole tree was listed).
+void ListFiles(const std::string& folder, std::vector<std::string>& files, const std::function<bool()>& ending) {
     for (const FolderEntry& entry : ListFolder(folder)) {
+        if (ending()) return;
         std::string path = JoinPath(folder, entry.name);
-        if (entry.directory) ListFiles(path, files);
+        if (entry.directory) ListFiles(path, files, ending);
         else files.push_back(std::move(path));
     }
 }
@@ -220,7 +224,7 @@ private:
             std::vector<std::string> files;
             for (const std::string& folder : folders_) {
                 if (Ending()) return;
-                if (!folder.empty()) ListFiles(folder, files);
+                if (!folder.empty()) ListFiles(folder, files, [this] { return Ending(); });
             }
             for (auto file = files.rbegin(); file != files.rend() && !Ending(); ++file) ReadAhead(*file);
         } catch (...) {
