@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "dlmgr/self_update_rules.h"
+
 namespace dlmgr {
 
 uint64_t TransferRate(uint64_t received, int64_t started, int64_t now) {
@@ -84,6 +86,8 @@ std::string DownloadFileName(const std::string& cacheFile) {
         if (name.compare(rest, 2, "..") == 0) ++rest;
         name = name.substr(0, open) + name.substr(rest);
     }
+    // "nul.exe" would be copied to the device: reported as success, nothing saved.
+    if (IsDeviceName(name)) return std::string();
     return name;
 }
 

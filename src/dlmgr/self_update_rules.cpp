@@ -39,6 +39,8 @@ int CompareComponent(std::string_view a, std::string_view b) {
     return textutil::CompareNoCase(a, b);
 }
 
+}  // namespace
+
 bool IsDeviceName(std::string_view name) {
     // The part before the first dot is what Windows matches ("nul.msi" is NUL).
     std::string base = textutil::ToLowerAscii(name.substr(0, name.find('.')));
@@ -49,8 +51,6 @@ bool IsDeviceName(std::string_view name) {
     return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
            base[3] >= '0' && base[3] <= '9';
 }
-
-}  // namespace
 
 bool IsNewerVersion(std::string_view offered, std::string_view own) {
     const std::vector<std::string_view> a = SplitDots(offered);

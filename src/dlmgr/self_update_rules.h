@@ -29,6 +29,10 @@ bool IsNewerVersion(std::string_view offered, std::string_view own = kOwnVersion
 // when it is longer than 200 bytes: such an update is refused.
 std::optional<std::string> UpdateFileName(std::string_view url);
 
+// Whether Windows takes the file name for a device ("CON", "NUL", "COM1",
+// ... with or without an extension): writing to it would write to the device.
+bool IsDeviceName(std::string_view name);
+
 // The ProductCode of every 1.x package of the agent (installer/varnel.wxs takes
 // it from here).
 inline constexpr char kAgentProductCode[] = "{D3A5F0C2-6B1E-4F7A-9C28-5E0B7D4A1F36}";

@@ -164,6 +164,8 @@ TEST(DownloadFileName, TakesTheCacheFilesNameWithoutUnsafeCharactersOrCacheMarks
     EXPECT_EQ(DownloadFileName("C:/c/a<b>c|d\"e?.msi"), "abcde.msi");
     EXPECT_EQ(DownloadFileName("C:\\c\\v[beta].exe"), "v[beta].exe");
     EXPECT_EQ(DownloadFileName("C:\\c\\"), "");
+    EXPECT_EQ(DownloadFileName("C:\\cache\\nul[1].exe"), "") << "a device, not a file";
+    EXPECT_EQ(DownloadFileName("C:\\cache\\Com3.zip"), "");
 }
 
 }  // namespace
