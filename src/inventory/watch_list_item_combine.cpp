@@ -81,8 +81,15 @@ void VN_WatchListItemCombine::CombineSuites(const std::vector<VN_WatchItem*>& it
         // become a component.
         suite->componentGuid.clear();
         // With the only program of its product folded in, the suite is that
-        // program.
-        if (withProgram.size() == 1) suite->SetProductGuid(std::string());
+        // program. The scans still hand the product on as its bare suite: the
+        // entry keeps the product code as its key name, so that the key-name
+        // rule finds it again (as it finds an installer product's uninstall
+        // entry) and a complete pass does not take it for gone and delete it
+        // with the user's state.
+        if (withProgram.size() == 1) {
+            if (suite->keyName.empty()) suite->keyName = suite->GetGuid();
+            suite->SetProductGuid(std::string());
+        }
         SetModified();
     }
 }

@@ -145,6 +145,32 @@ TEST_F(WatchListPasses, ASuiteWithOneProgramBecomesThatProgram) {
     EXPECT_TRUE(list_.IsModified());
 }
 
+TEST_F(WatchListPasses, ASuiteThatBecameItsProgramIsFoundAgainByTheNextScan) {
+    // What the installer scan hands on for a product with one program: the
+    // component, then the product's bare suite.
+    const Item component = wltest::Component("{NPP-SUITE}", "{NPP-EXE}", "Notepad++", "C:\\Npp\\notepad++.exe");
+    const Item suiteSighting = wltest::Suite("{NPP-SUITE}");
+    auto scan = [&] {
+        list_.IncrementScanCount();
+        list_.AddOrMerge(*component, false, true);
+        list_.AddOrMerge(*suiteSighting, false, true);
+    };
+    scan();
+    ASSERT_EQ(list_.GetCount(), 2u);
+    VN_WatchItem* suite = list_.GetWatchItemAt(1);
+    list_.CombineItems();
+    ASSERT_FALSE(suite->IsSuite());
+    suite->skipped = true;
+
+    // The next pass, ended as a complete pass ends: what it did not find goes.
+    scan();
+    list_.RemoveStaleItems();
+    ASSERT_EQ(list_.GetCount(), 2u) << "no fresh suite entry";
+    ASSERT_EQ(list_.GetWatchItemAt(1), suite) << "the entry with the user's state stays";
+    EXPECT_TRUE(list_.GetWatchItemAt(1)->skipped);
+    EXPECT_EQ(list_.GetWatchItemAt(1)->removed, item_state::kPresent);
+}
+
 TEST_F(WatchListPasses, ASuiteWithSeveralProgramsTakesTheOneWithACurrentVersion) {
     VN_WatchItem* suite = Add(wltest::Suite(kOffice));
     VN_WatchItem* word = Add(wltest::Component(kOffice, "{C-WORD}", "Word", "C:\\Office\\WINWORD.EXE"));
