@@ -106,7 +106,10 @@ void VN_WatchListGroupSync::CombineByMatchedPvId() {
     std::unordered_map<std::string, VN_WatchItem*> firstSeen(items.size() * 2 + 1);
     bool changed = false;
     for (VN_WatchItem* item : items) {
-        if (item->matchedPvId.empty()) continue;
+        // A hidden item (a folded component, a program that is gone) neither
+        // hides a shown one nor takes its place. What the user removed still
+        // counts, so that its duplicates stay hidden with it.
+        if (item->matchedPvId.empty() || item->removed == item_state::kGone) continue;
         auto [it, inserted] = firstSeen.emplace(item->matchedPvId, item);
         if (inserted) continue;
         VN_WatchItem* kept = it->second;

@@ -30,6 +30,7 @@ public:
     // Of items that the service matched to the same catalogue entry
     // (matchedPvId), only one stays shown: the first, unless a later one has
     // an uninstall command and the first has none. The others are hidden
-    // (removed = 2), not merged.
+    // (removed = 2), not merged. Hidden items (removed = 2) take no part;
+    // what the user removed does, so its duplicates stay hidden with it.
     void CombineByMatchedPvId();
 };

@@ -119,6 +119,35 @@ TEST_F(WatchListPasses, OneItemPerCatalogueMatchStaysShown) {
     EXPECT_TRUE(fromShortcut->uninstallString.empty()) << "hidden, not merged";
 }
 
+TEST_F(WatchListPasses, AHiddenItemNeverHidesAShownOneWithTheSameCatalogueMatch) {
+    // A component folded into its suite stays in the list, hidden, with the
+    // catalogue match the suite took over.
+    VN_WatchItem* folded = Add(wltest::Component("{NPP-SUITE}", "{NPP-EXE}", "Notepad++", "C:\\Npp\\notepad++.exe"));
+    folded->matchedPvId = "pv-1";
+    folded->removed = item_state::kGone;
+    VN_WatchItem* shown = Add(wltest::Program("Notepad++", "C:\\Npp\\notepad++.exe", "8.6"));
+    shown->matchedPvId = "pv-1";
+    // Nor does a hidden uninstall entry take the place of a shown program.
+    VN_WatchItem* program = Add(wltest::Program("Foo", "C:\\Foo\\foo.exe", "2.1"));
+    program->matchedPvId = "pv-2";
+    VN_WatchItem* goneEntry = Add(wltest::UninstallEntry("Foo", "Foo", "C:\\Foo\\uninst.exe"));
+    goneEntry->matchedPvId = "pv-2";
+    goneEntry->removed = item_state::kGone;
+    // What the user removed still hides its duplicates.
+    VN_WatchItem* removedByUser = Add(wltest::Program("Bar", "C:\\Bar\\bar.exe", "1"));
+    removedByUser->matchedPvId = "pv-3";
+    removedByUser->removed = item_state::kRemovedByUser;
+    VN_WatchItem* duplicate = Add(wltest::Program("Bar", "C:\\Bar\\bin\\bar.exe", "1"));
+    duplicate->matchedPvId = "pv-3";
+
+    list_.CombineByMatchedPvId();
+    EXPECT_EQ(shown->removed, item_state::kPresent);
+    EXPECT_EQ(program->removed, item_state::kPresent);
+    EXPECT_EQ(goneEntry->removed, item_state::kGone);
+    EXPECT_EQ(removedByUser->removed, item_state::kRemovedByUser);
+    EXPECT_EQ(duplicate->removed, item_state::kGone);
+}
+
 // ---------------------------------------------------------------- combining
 
 TEST_F(WatchListPasses, ASuiteWithOneProgramBecomesThatProgram) {
