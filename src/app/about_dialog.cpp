@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/modeless.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
+#include "platform/win/modeless.h"
 #include "platform/win/own_windows.h"
 #include "resource.h"
 
@@ -84,7 +84,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         }
         default: {
             INT_PTR result = FALSE;
-            HandleModelessClose(dialog, message, wParam, g_about, result);
+            platform::HandleModelessClose(dialog, message, wParam, g_about, result);
             return result;
         }
     }
@@ -171,7 +171,7 @@ void CAboutDlg::Show(HINSTANCE instance, HWND owner) {
     LoadImageResource(instance);
     g_about = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, &AboutProc, 0);
     if (!g_about) return;
-    RegisterModeless(g_about, ModelessKind::Dialog);
+    platform::RegisterModeless(g_about, platform::ModelessKind::Dialog);
     ShowWindow(g_about, SW_SHOWNORMAL);
     SetForegroundWindow(g_about);
 }

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "platform/win/modeless.h"
+
 namespace app {
 namespace {
 constexpr int kProgressControlId = 1001;
@@ -31,7 +33,7 @@ void CClosingConnectionDlg::PumpMessages() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (dialog_ && IsDialogMessageA(dialog_, &msg)) continue;
+        if ((dialog_ && IsDialogMessageA(dialog_, &msg)) || platform::TranslateModeless(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

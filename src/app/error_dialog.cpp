@@ -3,7 +3,7 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-#include "app/modeless.h"
+#include "platform/win/modeless.h"
 #include "platform/win/wide.h"
 #include "resource.h"
 
@@ -61,7 +61,7 @@ void CErrorDlg::Show(HINSTANCE instance, HWND owner, const std::string& text) {
         LoadRichEdit();
         g_window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_ERROR), owner, DialogProc, 0);
         if (!g_window) return;
-        RegisterModeless(g_window, ModelessKind::Dialog);
+        platform::RegisterModeless(g_window, platform::ModelessKind::Dialog);
     }
     const HWND edit = GetDlgItem(g_window, IDC_ERROR_TEXT);
     // Set as wide text: the control is a Unicode one.
@@ -95,7 +95,7 @@ INT_PTR CALLBACK CErrorDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
         }
         default: {
             INT_PTR result = FALSE;
-            HandleModelessClose(dialog, message, wParam, g_window, result);
+            platform::HandleModelessClose(dialog, message, wParam, g_window, result);
             return result;
         }
     }

@@ -8,7 +8,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "app/modeless.h"
 #include "appcore/commands.h"
 #include "appcore/preferences_file.h"
 #include "appcore/settings_pages.h"
@@ -18,6 +17,7 @@
 #include "platform/settings.h"
 #include "platform/string_table.h"
 #include "platform/win/com.h"
+#include "platform/win/modeless.h"
 #include "platform/win/wide.h"
 #include "resource.h"
 #include "sysinfo/profile.h"
@@ -118,6 +118,10 @@ struct COptionsPane {
             CVarnelDlg::Callbacks().runProgram(ProgramFolder() + "\\" + kFaultwick, on ? "/on" : "/off");
         } else if (id == IDC_INCLUDE_SYSINFO && code == BN_CLICKED) {
             Settings().WriteFlag(setting::kIncludeSysInfo, Checked(page, IDC_INCLUDE_SYSINFO));
+        } else if (id == IDC_ANIMATE_ICON && code == BN_CLICKED) {
+            // The box shows "Pulse Icon", which the tray reads after each
+            // check: a change the box did not keep would be lost unseen.
+            Settings().WriteFlag(setting::kPulseIcon, Checked(page, IDC_ANIMATE_ICON));
         } else if ((id == IDC_FREQUENCY && code == CBN_SELCHANGE) ||
                    ((id == IDC_STARTUP_ITEM || id == IDC_SCAN_ON_START_YES || id == IDC_SCAN_ON_START_NO) &&
                     code == BN_CLICKED)) {
@@ -315,7 +319,7 @@ LRESULT CALLBACK SheetProc(HWND sheet, UINT message, WPARAM wParam, LPARAM lPara
         const int index = PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet));
         if (index >= 0) Settings().WriteNumber(setting::kLastActivePage, static_cast<uint32_t>(index));
     } else if (message == WM_NCDESTROY) {
-        UnregisterModeless(sheet);
+        platform::UnregisterModeless(sheet);
         if (g_sheet == sheet) g_sheet = nullptr;
         const WNDPROC previous = g_sheetProc;
         if (!appcore::WritePreferencesFile(Settings(), platform::DataFolder()))
@@ -396,7 +400,7 @@ void CVarnelDlg::Show(HINSTANCE instance, HWND owner, bool interactive) {
         return;
     }
     g_sheet = reinterpret_cast<HWND>(sheet);
-    RegisterModeless(g_sheet, ModelessKind::Sheet);
+    platform::RegisterModeless(g_sheet, platform::ModelessKind::Sheet);
     SetForegroundWindow(g_sheet);
 }
 

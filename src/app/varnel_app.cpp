@@ -5,7 +5,6 @@
 
 #include "app/app_messages.h"
 #include "app/error_dialog.h"
-#include "app/modeless.h"
 #include "appcore/command_line.h"
 #include "dlmgr/history_item.h"
 #include "platform/event_log.h"
@@ -14,6 +13,7 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/text.h"
+#include "platform/win/modeless.h"
 
 namespace app {
 namespace {
@@ -85,7 +85,7 @@ int CVarnelApp::Run() {
     BOOL got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) != 0) {
         if (got == -1) break;
-        if (TranslateModeless(msg)) continue;
+        if (platform::TranslateModeless(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

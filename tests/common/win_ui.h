@@ -14,14 +14,17 @@
 
 #include "common/window_png.h"
 #include "common/wine.h"
+#include "platform/win/modeless.h"
 
 namespace testing_ui {
 
-// Dispatches the thread's waiting messages `rounds` times, 20 ms apart.
+// Dispatches the thread's waiting messages `rounds` times, 20 ms apart, as
+// the program's loop does (the modeless windows take their keys first).
 inline void Pump(int rounds = 5) {
     for (int i = 0; i < rounds; ++i) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (platform::TranslateModeless(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }

@@ -17,6 +17,7 @@
 #include "platform/text.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
+#include "platform/win/modeless.h"
 #include "resource.h"
 
 namespace dlmgr {
@@ -38,7 +39,10 @@ CDownloadManagerDlg::CDownloadManagerDlg() {
 CDownloadManagerDlg::~CDownloadManagerDlg() {
     list_.StopAll();
     list_.WaitThread();
-    if (window_) DestroyWindow(window_);
+    if (window_) {
+        platform::UnregisterModeless(window_);
+        DestroyWindow(window_);
+    }
     if (listFont_) DeleteObject(listFont_);
 }
 
@@ -49,6 +53,7 @@ bool CDownloadManagerDlg::Create(HINSTANCE instance, HWND frame) {
     window_ = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_DOWNLOAD_MANAGER), nullptr, DialogProc,
                                  reinterpret_cast<LPARAM>(this));
     if (!window_) return false;
+    platform::RegisterModeless(window_, platform::ModelessKind::Dialog);  // Tab, Enter, Esc and access keys
     list_.transfer = [this](CDownloadItem& item) {
         TransferTarget target;
         target.window = window_;
@@ -65,7 +70,7 @@ bool CDownloadManagerDlg::Create(HINSTANCE instance, HWND frame) {
 }
 
 void CDownloadManagerDlg::Show() {
-    ShowWindow(window_, SW_SHOW);
+    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
     SetForegroundWindow(window_);
     RefreshAll();
 }

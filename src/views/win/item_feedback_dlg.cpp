@@ -6,6 +6,7 @@
 #include "inventory/watch_item.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
+#include "platform/win/modeless.h"
 #include "platform/win/own_windows.h"
 #include "resource.h"
 #include "views/item_feedback.h"
@@ -87,7 +88,7 @@ bool CItemFeedbackDlg::DoModal(HWND owner) {
             break;
         }
         if (got == -1) break;
-        if (IsDialogMessageA(window_, &msg)) continue;
+        if (IsDialogMessageA(window_, &msg) || platform::TranslateModeless(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }

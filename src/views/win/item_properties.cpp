@@ -1,5 +1,6 @@
 #include "views/win/item_properties.h"
 
+#include "platform/win/modeless.h"
 #include "platform/win/own_windows.h"
 
 namespace Views {
@@ -31,6 +32,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case WM_CLOSE: DestroyWindow(window); return 0;
         case WM_DESTROY:
+            platform::UnregisterModeless(window);
             if (g_window == window) g_window = nullptr;
             return 0;
         default: return DefWindowProcA(window, message, wParam, lParam);
@@ -51,6 +53,7 @@ bool CItemPropertiesWnd::Show(HINSTANCE instance, HWND owner, const std::string&
         g_window = CreateWindowExA(WS_EX_DLGMODALFRAME, kClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME,
                                    CW_USEDEFAULT, CW_USEDEFAULT, 500, 290, owner, nullptr, instance, nullptr);
         if (!g_window) return false;
+        platform::RegisterModeless(g_window, platform::ModelessKind::Dialog);  // Esc and Enter close it, Tab moves
         const WPARAM font = reinterpret_cast<WPARAM>(g_font ? g_font : GetStockObject(DEFAULT_GUI_FONT));
         HWND edit = CreateWindowExA(
             WS_EX_CLIENTEDGE, "EDIT", "",

@@ -239,6 +239,10 @@ TEST_F(ListActions, PropertiesAddAndResetWorkOnTheWatchList) {
     UpdateWindow(Views::CItemPropertiesWnd::Window());
     Pump(10);
     testing_ui::SaveScreenshot(Views::CItemPropertiesWnd::Window(), "item_properties");
+    // Esc closes it, as in a dialog box.
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump(2);
+    EXPECT_EQ(Views::CItemPropertiesWnd::Window(), nullptr) << "Esc left the window open";
     Views::CItemPropertiesWnd::Close();
 
     // The untracked program becomes the user's own and shows without

@@ -17,13 +17,13 @@
 #include "app/about_dialog.h"
 #include "app/error_dialog.h"
 #include "app/main_events.h"
-#include "app/modeless.h"
 #include "app/settings_sheet.h"
 #include "common/temp_folder.h"
 #include "common/win_ui.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/win/modeless.h"
 #include "registry_guard.h"
 #include "resource.h"
 
@@ -33,7 +33,7 @@ void Pump(int rounds = 5) {
     for (int i = 0; i < rounds; ++i) {
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (app::TranslateModeless(msg)) continue;
+            if (platform::TranslateModeless(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
@@ -123,6 +123,9 @@ TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
     EXPECT_FALSE(settings.ReadFlag(setting::kTrackApplicationUsage, true));
     ASSERT_EQ(started_.size(), 1u);
     EXPECT_NE(started_[0].find("\\Faultwick.exe /off"), std::string::npos) << started_[0];
+    const bool pulse = settings.ReadFlag(setting::kPulseIcon, setting::kPulseIconDefault);
+    SendDlgItemMessageA(general, IDC_ANIMATE_ICON, BM_CLICK, 0, 0);
+    EXPECT_EQ(settings.ReadFlag(setting::kPulseIcon, pulse), !pulse) << "the animated icon is kept at once";
     SendDlgItemMessageA(general, IDC_FREQUENCY, CB_SETCURSEL, 3, 0);
     SendMessageA(general, WM_COMMAND, MAKEWPARAM(IDC_FREQUENCY, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(GetDlgItem(general, IDC_FREQUENCY)));
@@ -164,6 +167,14 @@ TEST_F(Windows, TheDownloadManagerCommandShowsItsWindowAndItsOptionsOpenTheSetti
     ASSERT_TRUE(frame_->Downloads()->showOptions);
     frame_->Downloads()->showOptions();
     EXPECT_NE(app::CVarnelDlg::Window(), nullptr);
+    SendMessageA(app::CVarnelDlg::Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    // Esc hides it, as in a dialog box.
+    SetForegroundWindow(downloads);
+    SetFocus(GetDlgItem(downloads, IDC_DL_LIST));
+    PostMessageA(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(downloads)) << "Esc left the window open";
     ShowWindow(downloads, SW_HIDE);
 }
 

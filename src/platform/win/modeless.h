@@ -1,11 +1,12 @@
-// The program's modeless windows (settings sheet, about box, error window)
-// get their keyboard handling (Tab, Enter, Esc, access keys) from the message
-// loop: it hands every message to TranslateModeless first.
+// The program's modeless windows (settings sheet, about box, error window,
+// item properties, download manager) get their keyboard handling (Tab, Enter,
+// Esc, access keys) from the message loops: each hands every message to
+// TranslateModeless first.
 #pragma once
 
 #include "platform/win/win.h"
 
-namespace app {
+namespace platform {
 
 enum class ModelessKind { Dialog, Sheet };
 
@@ -20,4 +21,4 @@ bool HandleModelessClose(HWND dialog, UINT message, WPARAM wParam, HWND& single,
 // whose OK or Cancel has closed its last page is destroyed here.
 bool TranslateModeless(MSG& message);
 
-}  // namespace app
+}  // namespace platform

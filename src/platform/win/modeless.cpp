@@ -1,4 +1,4 @@
-#include "app/modeless.h"
+#include "platform/win/modeless.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace app {
+namespace platform {
 namespace {
 
 // User-interface thread only.
@@ -64,4 +64,4 @@ bool TranslateModeless(MSG& message) {
     return false;
 }
 
-}  // namespace app
+}  // namespace platform
