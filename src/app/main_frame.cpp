@@ -20,6 +20,7 @@
 #include "resource.h"
 #include "service/scan_report.h"
 #include "service/win/rest_session_msxml.h"
+#include "views/win/item_feedback_dlg.h"
 #include "views/win/item_views.h"
 
 namespace app {
@@ -245,7 +246,7 @@ void CMainFrame::OnScheduleTimer() {
 void CMainFrame::FollowBusyState() {
     if (!commands_) return;
     commands_->UpdateToolbar();
-    const bool busy = IsWorkerRunning() || (dailyRefresh_ && dailyRefresh_->Refresh().Running());
+    const bool busy = WorkerRunning() || (dailyRefresh_ && dailyRefresh_->Refresh().Running());
     if (busy && !toolbarTimerRunning_ && !exiting_)
         toolbarTimerRunning_ = SetTimer(window_, kToolbarTimer, kToolbarTimerMs, nullptr) != 0;
     else if (!busy && toolbarTimerRunning_) {
@@ -256,7 +257,13 @@ void CMainFrame::FollowBusyState() {
 
 bool CMainFrame::IsConnected() { return engine::EngineSystem().IsConnected(); }
 
-bool CMainFrame::IsWorkerRunning() { return worker_ && worker_->IsWorkerRunning(); }
+bool CMainFrame::WorkerRunning() const { return worker_ && worker_->IsWorkerRunning(); }
+
+bool CMainFrame::IsWorkerRunning() {
+    // For the schedule, an open report window counts too: it holds an item
+    // that a scan could change or delete, so the pass waits for it.
+    return WorkerRunning() || Views::CItemFeedbackDlg::IsAnyOpen();
+}
 
 void CMainFrame::StartScheduledScan() {
     nextScheduledScan_ = engine::NextScheduledScan(schedule_);

@@ -117,6 +117,8 @@ private:
     void OnSetMessage(WPARAM block);
     void OnUpdateComplete(bool notify, bool success);
 
+    bool WorkerRunning() const;
+
     // engine::IScheduleHost
     bool IsConnected() override;
     bool IsWorkerRunning() override;
@@ -125,7 +127,7 @@ private:
     void SetScheduleTimerPeriod(uint32_t milliseconds) override;
 
     // ITrayHost
-    bool TrayWorkerRunning() override { return IsWorkerRunning(); }
+    bool TrayWorkerRunning() override { return WorkerRunning(); }
     std::string TrayLoginError() override;
     uint32_t TraySelfUpdateState() override { return UpdateState(); }
     bool TrayAskingAboutUpdate() override { return AskingAboutUpdate(); }

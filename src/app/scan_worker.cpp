@@ -13,6 +13,7 @@
 #include "platform/post_safe.h"
 #include "platform/setting_names.h"
 #include "platform/settings.h"
+#include "views/win/item_feedback_dlg.h"
 
 namespace app {
 namespace {
@@ -58,7 +59,20 @@ bool CScanWorker::IsWorkerRunning() const {
     return thread_ && GetExitCodeThread(thread_, &code) && code == STILL_ACTIVE;
 }
 
+namespace {
+
+// An open report window holds an item that a scan or a check could change or
+// delete: neither starts meanwhile.
+bool ReportWindowOpen() {
+    if (!Views::CItemFeedbackDlg::IsAnyOpen()) return false;
+    vnlog::Write("A scan waits for the report window to close: not started");
+    return true;
+}
+
+}  // namespace
+
 bool CScanWorker::StartScan(bool withCheck, bool userStartedRun) {
+    if (ReportWindowOpen()) return false;
     StopWorker();
     stopping = false;
     userStarted = userStartedRun;
@@ -68,6 +82,7 @@ bool CScanWorker::StartScan(bool withCheck, bool userStartedRun) {
 }
 
 void CScanWorker::StartCheck(bool userStartedRun) {
+    if (ReportWindowOpen()) return;
     // A running scan without a check is left to finish; a running check is
     // stopped only by the user's own request, and that request ends there.
     if (IsWorkerRunning() && !scanning) return;

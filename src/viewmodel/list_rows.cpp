@@ -353,7 +353,10 @@ ActionUi ListActionState(ViewKind kind, int action, const ActionContext& context
             // The reset deletes items: never while a scan is using them.
             ui.enabled = software && context.listHoldsItems && !context.workerRunning;
             break;
-        case kReportItem: ui.enabled = ReportActionEnabled(kind, selected); break;
+        case kReportItem:
+            // The report is written into the item: never while a scan is using it.
+            ui.enabled = ReportActionEnabled(kind, selected) && !context.workerRunning;
+            break;
         default: break;
     }
     return ui;

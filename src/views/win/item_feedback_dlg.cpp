@@ -13,8 +13,10 @@
 #include "views/submitter.h"
 
 namespace Views {
-
 namespace {
+
+// Report windows open now (user-interface thread only).
+int g_openDialogs = 0;
 
 // The worker's word that the report has been sent (wParam 1) or not (0).
 constexpr UINT kSendDone = WM_APP + 0x31;
@@ -62,6 +64,8 @@ void CItemFeedbackDlg::LetWorkerGo() {
     if (worker_.joinable()) worker_.detach();
 }
 
+bool CItemFeedbackDlg::IsAnyOpen() { return g_openDialogs > 0; }
+
 bool CItemFeedbackDlg::Create(HWND owner) {
     if (window_) return true;
     window_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_ITEM_FEEDBACK), owner, &DialogProc,
@@ -70,6 +74,7 @@ bool CItemFeedbackDlg::Create(HWND owner) {
         vnlog::Write("*** The report dialog could not be created");
         return false;
     }
+    ++g_openDialogs;
     ShowWindow(window_, SW_SHOW);
     // Its owner, the main window, may be hidden: the dialog comes to the front on its own.
     SetForegroundWindow(window_);
@@ -128,6 +133,7 @@ INT_PTR CItemFeedbackDlg::OnMessage(UINT message, WPARAM wParam, LPARAM) {
         case WM_DESTROY:
             SetWindowLongPtrA(window_, DWLP_USER, 0);
             window_ = nullptr;
+            --g_openDialogs;
             return FALSE;
         default: return FALSE;
     }

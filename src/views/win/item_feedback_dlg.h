@@ -45,6 +45,9 @@ public:
     // (IsDialogMessage is not needed for the buttons).
     bool Create(HWND owner);
     HWND Window() const { return window_; }
+    // Whether a report window is open: it holds an item that no scan may
+    // change or delete meanwhile, so none starts.
+    static bool IsAnyOpen();
     State GetState() const { return state_; }
     bool ItemChanged() const { return changed_; }
 

@@ -175,7 +175,9 @@ TEST(ListRows, PropertiesAddUninstallAndResetHaveTheirOwnConditions) {
     EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kReset));
     context.workerRunning = true;
     EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kReset));
+    EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kReportItem)) << "the report is written into the item";
     context.workerRunning = false;
+    EXPECT_TRUE(enabled(ViewKind::Software, viewmodel::kReportItem));
     context.listHoldsItems = false;
     EXPECT_FALSE(enabled(ViewKind::Software, viewmodel::kReset));
 }

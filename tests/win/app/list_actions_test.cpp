@@ -30,6 +30,7 @@
 #include "resource.h"
 #include "scanners/products.h"
 #include "screen_png.h"
+#include "views/win/item_feedback_dlg.h"
 #include "views/win/item_properties.h"
 #include "views/win/item_views.h"
 #include "views/win/uninstall_runner.h"
@@ -353,6 +354,20 @@ TEST_F(ListActions, DriversFoundGoneAreDeletedWhenTheSearchEndReachesTheWindow) 
     EXPECT_EQ(answered.load(), 1);
     EXPECT_EQ(drivers.GetCount(), 2u);
     EXPECT_EQ(Names(list, 1), (std::vector<std::string>{"Network Adapter", "Audio Device"}));
+}
+
+TEST_F(ListActions, NoScanStartsWhileAReportWindowHoldsAnItem) {
+    VN_WatchList& watch = *frame_->WatchList();
+    VN_WatchItem* item = AddProgram(watch, "Zip Tool", "2.0");
+    Views::CItemFeedbackDlg report(GetModuleHandleA(nullptr), *item);
+    ASSERT_TRUE(report.Create(frame_->Window()));
+    EXPECT_TRUE(Views::CItemFeedbackDlg::IsAnyOpen());
+    // Scan Now from the tray, and the scheduled pass (which asks the same
+    // question), wait until the window is closed.
+    Command(ID_SCAN_NOW);
+    EXPECT_FALSE(frame_->Worker()->IsWorkerRunning());
+    DestroyWindow(report.Window());
+    EXPECT_FALSE(Views::CItemFeedbackDlg::IsAnyOpen());
 }
 
 }  // namespace
