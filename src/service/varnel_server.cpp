@@ -33,6 +33,24 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// Every exchange writes the one request file, and the transport reads it while
+// it posts: the scan worker's exchanges and an account contact on its own
+// thread take it in turn.
+std::timed_mutex& RequestFileMutex() {
+    static std::timed_mutex mutex;
+    return mutex;
+}
+
+// Whether `reply` is a whole document of the update service: well-formed to
+// its end, with a status code. It is read into a buffer of its own that holds
+// no list, so nothing is applied.
+bool IsWholeServiceReply(std::string_view reply, uint8_t mode) {
+    CXMLBuffer probe(nullptr, nullptr, mode);
+    CXMLSwParser parser(probe);
+    return parser.ParseBuffer(reply.data(), reply.size()) == platform::SaxResult::Complete &&
+           !probe.status.code.empty();
+}
+
 }  // namespace
 
 ScanServiceAddress ReadScanServiceAddress(const platform::Settings& settings) {
@@ -56,18 +74,6 @@ CVarnelServer::CVarnelServer(VN_WatchList* watchList, Views::CDriverData* driver
 }
 
 std::string CVarnelServer::RequestFilePath() { return platform::DataFolder() + "\\" + kRequestFileName; }
-
-namespace {
-
-// Every exchange writes the one request file, and the transport reads it while
-// it posts: the scan worker's exchanges and an account contact on its own
-// thread take it in turn.
-std::timed_mutex& RequestFileMutex() {
-    static std::timed_mutex mutex;
-    return mutex;
-}
-
-}  // namespace
 
 bool CVarnelServer::WriteAndPost(const DocumentWriter& writeDocument,
                                  const std::function<int(const std::string&)>& post) {
@@ -115,20 +121,6 @@ int CVarnelServer::Post(CXMLBuffer& buffer, platform::WindowHandle progressWindo
     return PostFile(
         progressWindow, requestFile, [&](std::string_view reply) { ProcessReply(buffer, reply); }, stop);
 }
-
-namespace {
-
-// Whether `reply` is a whole document of the update service: well-formed to
-// its end, with a status code. It is read into a buffer of its own that holds
-// no list, so nothing is applied.
-bool IsWholeServiceReply(std::string_view reply, uint8_t mode) {
-    CXMLBuffer probe(nullptr, nullptr, mode);
-    CXMLSwParser parser(probe);
-    return parser.ParseBuffer(reply.data(), reply.size()) == platform::SaxResult::Complete &&
-           !probe.status.code.empty();
-}
-
-}  // namespace
 
 void CVarnelServer::ProcessReply(CXMLBuffer& buffer, std::string_view reply) {
     if (reply.empty()) return;
