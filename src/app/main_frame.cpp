@@ -239,6 +239,13 @@ void CMainFrame::OnScheduleTimer() {
         vnlog::Write("Schedule timer running");
         if (scanNow) schedule_.scanNow = true;
     }
+    // A scheduled run that has ended: its check's outcome decides whether it
+    // is tried again before the next interval.
+    if (scheduledRunActive_ && !WorkerRunning()) {
+        scheduledRunActive_ = false;
+        engine::NoteScheduledCheckEnd(schedule_, worker_ && worker_->Engine().LastCheckFailed(),
+                                      platform::CurrentTime());
+    }
     engine::SchedulePass(schedule_, *this, platform::CurrentTime());
     scanNow = schedule_.scanNow;
 }
@@ -267,7 +274,7 @@ bool CMainFrame::IsWorkerRunning() {
 
 void CMainFrame::StartScheduledScan() {
     nextScheduledScan_ = engine::NextScheduledScan(schedule_);
-    if (worker_) worker_->StartScan(true, false);
+    scheduledRunActive_ = worker_ && worker_->StartScan(true, false);
 }
 
 void CMainFrame::SetScheduleTimerPeriod(uint32_t milliseconds) {

@@ -143,6 +143,7 @@ private:
     bool toolbarTimerRunning_ = false;
     bool exiting_ = false;
     unsigned scheduleTicks_ = 0;
+    bool scheduledRunActive_ = false;  // a scheduled run started and has not been seen to end
     std::string lastErrorText_;
     // The scan-report service: installed for the process while the frame lives.
     std::unique_ptr<vnxml::CScanReportService> reports_;

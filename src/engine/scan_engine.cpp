@@ -97,6 +97,7 @@ VN_ScanEngine::VN_ScanEngine(VN_WatchList& watchList, Views::CDriverData& driver
     : watch_(watchList), drivers_(driverList), system_(system) {}
 
 int VN_ScanEngine::Run(WorkerEntry entry) {
+    lastCheckFailed_ = false;
     switch (entry) {
         case WorkerEntry::SearchAllMySoftware: return SearchAllMySoftware();
         case WorkerEntry::SearchAllMySoftwareWUpdate: return SearchAllMySoftwareWUpdate();
@@ -208,7 +209,11 @@ bool VN_ScanEngine::PreScan() {
 
 int VN_ScanEngine::CheckForUpdates() {
     ThreadCom com(system_);
-    if (!Guarded("CheckForUpdates", [&] { RunCheck(); })) PostSafeProgress(kPhaseCheckDone, 1);
+    lastCheckFailed_ = false;
+    if (!Guarded("CheckForUpdates", [&] { RunCheck(); })) {
+        lastCheckFailed_ = true;
+        PostSafeProgress(kPhaseCheckDone, 1);
+    }
     return 0;
 }
 
@@ -217,6 +222,7 @@ void VN_ScanEngine::RunCheck() {
     vnxml::CVarnelServer server(&watch_, &drivers_);
     if (!system_.IsConnected()) {
         vnlog::Write("Not connected: no check");
+        lastCheckFailed_ = true;
         PostSafeUpdateComplete(0, 0);
         return;
     }
@@ -263,6 +269,7 @@ void VN_ScanEngine::RunCheck() {
     scanners::SaveFileCacheAfterCheck();
     // A stopped run ends silently: no phase, no notice.
     if (watch_.IsStopRequested()) return;
+    if (!sent) lastCheckFailed_ = true;
     if (sent) {
         const vnxml::CXMLStatus& status = buffer.status;
         if (status.IsSuccess()) {
@@ -296,6 +303,8 @@ void VN_ScanEngine::RunCheck() {
                 watch_.SetLoginError(status.message);
                 settings.WriteText(setting::kHomePageUrl, status.loginEmailError);
             }
+            // An account the service refused stays refused until the user acts.
+            lastCheckFailed_ = status.loginError.empty() && status.loginEmailError.empty();
             PostSafeUpdateComplete(0, 0);
         }
         ClearSentReports();

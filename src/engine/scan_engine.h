@@ -18,6 +18,7 @@
 // a stopped run never leaves a half-written file.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -80,6 +81,13 @@ public:
     };
     StepTimes LastStepTimes() const { return times_; }
 
+    // Whether the last check ended without an answer it could use, for a
+    // reason a later try may not meet: offline, no reply, a reply that is
+    // not the service's, a service error, a failure of the check itself.
+    // Not for a stopped check, nor for an account the service refused.
+    // Read on any thread once the check's closing phase has arrived.
+    bool LastCheckFailed() const { return lastCheckFailed_.load(); }
+
 private:
     bool InventoryScan();
     void RunCheck();
@@ -94,6 +102,7 @@ private:
     Views::CDriverData& drivers_;
     IEngineSystem& system_;
     StepTimes times_;
+    std::atomic<bool> lastCheckFailed_{false};
 };
 
 }  // namespace engine

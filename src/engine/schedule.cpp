@@ -1,5 +1,7 @@
 #include "engine/schedule.h"
 
+#include <string>
+
 #include "engine/schedule_interval.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
@@ -26,6 +28,7 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
     const uint32_t now = static_cast<uint32_t>(nowSeconds);
     platform::Settings& settings = platform::AppSettings();
     bool run = false;
+    bool retry = false;
     if (state.lastScanTime == 0) {
         uint32_t stored = settings.ReadNumber(setting::kLastScanTime, setting::kLastScanTimeDefault);
         // None stored yet, or one from the future: a clock set back (after
@@ -44,10 +47,17 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
             state.lastScanTime = now;
             settings.WriteNumber(setting::kLastScanTime, now);
         }
+        if (state.retryAt != 0 && state.retryAt > now + uint64_t{Interval(state.frequency)})
+            state.retryAt = now;  // set before the clock went back
         run = scanNow || uint64_t{Interval(state.frequency)} + state.lastScanTime < now;
+        retry = !run && state.retryAt != 0 && state.retryAt <= now;
+        run = run || retry;
     }
     if (run) {
-        vnlog::Write(scanNow ? "Scheduled pass: the scan-now check starts" : "Scheduled pass: a check is due");
+        vnlog::Write(scanNow ? "Scheduled pass: the scan-now check starts"
+                     : retry ? "Scheduled pass: the failed check is tried again"
+                             : "Scheduled pass: a check is due");
+        state.retryAt = 0;
         state.lastScanTime = now;
         host.StartScheduledScan();
         settings.WriteNumber(setting::kLastScanTime, now);
@@ -55,6 +65,27 @@ bool SchedulePass(ScheduleState& state, IScheduleHost& host, uint64_t nowSeconds
     state.scanNow = false;
     state.passRunning = false;
     return run;
+}
+
+void NoteScheduledCheckEnd(ScheduleState& state, bool failed, uint64_t nowSeconds) {
+    state.retryAt = 0;
+    if (!failed) {
+        state.failedChecks = 0;
+        return;
+    }
+    const uint32_t doublings = state.failedChecks < 16 ? state.failedChecks : 16;
+    ++state.failedChecks;
+    const uint64_t delay = uint64_t{kFirstRetrySeconds} << doublings;
+    const uint32_t interval = Interval(state.frequency);
+    // The regular check comes first (or there is none): nothing to add.
+    if (interval == 0 || delay >= interval) {
+        vnlog::Write("The scheduled check failed: the next one is the regular one");
+        return;
+    }
+    const uint32_t now = static_cast<uint32_t>(nowSeconds);
+    state.retryAt = now + static_cast<uint32_t>(delay);
+    if (state.retryAt == 0) state.retryAt = 1;
+    vnlog::Write("The scheduled check failed: it is tried again in " + std::to_string(delay / 60) + " minutes");
 }
 
 int64_t NextScheduledScan(const ScheduleState& state) {

@@ -251,6 +251,7 @@ TEST_F(ScanEngine, AFullPassStoresThePreScanScansChecksSavesPollsAndNotifies) {
     EXPECT_EQ(Notices(),
               (std::vector<std::string>{"phase 1/0", "phase 4/0", "phase 6/0", "start daily", "phase 1/1", "phase 2/1",
                                         "phase 3/1", "phase 5/0", "complete 1/1", "phase 7/1"}));
+    EXPECT_FALSE(engine_->LastCheckFailed());
 }
 
 TEST_F(ScanEngine, TheFileCacheKeepsTheDigestsTheCheckComputed) {
@@ -319,6 +320,12 @@ TEST_F(ScanEngine, ARefusedCheckPostsItsTextsKeepsTheLoginErrorAndEndsWithAFailu
     EXPECT_EQ(Notices(), (std::vector<std::string>{"start daily", "phase 1/1", "phase 2/1", "phase 3/1", "phase 5/0",
                                                    "complete 0/0", "phase 7/1"}));
     EXPECT_EQ(reports_.reportTries, 0);
+    EXPECT_FALSE(engine_->LastCheckFailed()) << "a refused account is not tried again by the schedule";
+
+    // A service error is: a later try may meet a service that works again.
+    service_.respond = [](const std::string&) { return Reply("<code>5</code><message>Busy.</message>"); };
+    engine_->Run(engine::WorkerEntry::CheckForUpdates);
+    EXPECT_TRUE(engine_->LastCheckFailed());
 }
 
 TEST_F(ScanEngine, OfflineAFailedExchangeOrAReplyWithoutNewsPostNoSuccess) {
@@ -329,6 +336,7 @@ TEST_F(ScanEngine, OfflineAFailedExchangeOrAReplyWithoutNewsPostNoSuccess) {
     posted_.recorded().others.clear();
     engine_->Run(engine::WorkerEntry::CheckForUpdates);
     EXPECT_EQ(Notices(), std::vector<std::string>{"complete 0/0"});
+    EXPECT_TRUE(engine_->LastCheckFailed());
     EXPECT_FALSE(engine_->PreScan());
     EXPECT_TRUE(service_.requests.empty());
 
@@ -344,6 +352,7 @@ TEST_F(ScanEngine, OfflineAFailedExchangeOrAReplyWithoutNewsPostNoSuccess) {
     EXPECT_EQ(failed.back(), "phase 7/1");
     EXPECT_EQ(std::count(failed.begin(), failed.end(), "complete 0/0"), 0);
     EXPECT_EQ(platform::ReadWholeFile(watch_->GetDatabasePath()), savedAt) << "a failed check saves nothing";
+    EXPECT_TRUE(engine_->LastCheckFailed());
 
     // An answer that changes no item's out-of-date state: no notice, no polling.
     service_.fail = false;
@@ -353,6 +362,7 @@ TEST_F(ScanEngine, OfflineAFailedExchangeOrAReplyWithoutNewsPostNoSuccess) {
     EXPECT_EQ(Notices().back(), "phase 7/1");
     EXPECT_EQ(reports_.reportTries, 0);
     for (const std::string& n : Notices()) EXPECT_EQ(n.rfind("complete", 0), std::string::npos);
+    EXPECT_FALSE(engine_->LastCheckFailed()) << "an answer without news is a check that worked";
 }
 
 TEST_F(ScanEngine, ThePollingGivesUpAfterSevenTriesOrAFailedOneAndAStopEndsItSilently) {

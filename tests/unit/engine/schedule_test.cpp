@@ -140,3 +140,48 @@ TEST_F(Schedule, OfflineInstallingOrAlreadyInAPassNothingHappensAndNothingAdvanc
     EXPECT_FALSE(state_.passRunning);
     EXPECT_EQ(host_.scans, 1);
 }
+
+TEST_F(Schedule, AFailedCheckIsTriedAgainAfterAQuarterHourThenEachTimeTwiceAsLateUntilTheIntervalComesFirst) {
+    state_.frequency = engine::kFrequencyEvery4Hours;
+    EXPECT_FALSE(Tick());
+    EXPECT_TRUE(Tick());
+    uint64_t start = Now();
+    // Failed: tried again 15 minutes later, not before.
+    engine::NoteScheduledCheckEnd(state_, true, start + 60);
+    EXPECT_FALSE(engine::SchedulePass(state_, host_, start + 60 + 15 * 60 - 10));
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, start + 60 + 15 * 60));
+    EXPECT_EQ(S().ReadNumber(setting::kLastScanTime, 0), static_cast<uint32_t>(start + 60 + 15 * 60))
+        << "a retry is a scheduled run: its start is the last scan time";
+    // Failed again: 30 minutes, then 60, then 120; the next 240 would come
+    // no sooner than the regular check four hours on, which is what runs.
+    uint64_t now = start + 60 + 15 * 60;
+    for (uint64_t wait : {30 * 60, 60 * 60, 120 * 60}) {
+        engine::NoteScheduledCheckEnd(state_, true, now);
+        EXPECT_FALSE(engine::SchedulePass(state_, host_, now + wait - 10));
+        EXPECT_TRUE(engine::SchedulePass(state_, host_, now + wait));
+        now += wait;
+    }
+    engine::NoteScheduledCheckEnd(state_, true, now);
+    EXPECT_EQ(state_.retryAt, 0u);
+    EXPECT_FALSE(engine::SchedulePass(state_, host_, now + 4 * 3600 - 10));
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, now + 4 * 3600 + 1));
+    now += 4 * 3600 + 1;
+    // A success forgets the failures: the next failure waits 15 minutes again.
+    engine::NoteScheduledCheckEnd(state_, false, now);
+    engine::NoteScheduledCheckEnd(state_, true, now);
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, now + 15 * 60));
+    EXPECT_EQ(host_.scans, 7);
+}
+
+TEST_F(Schedule, ARetryWaitsForThePreconditionsAndAClockSetBackDoesNotPostponeIt) {
+    EXPECT_FALSE(Tick());
+    EXPECT_TRUE(Tick());
+    const uint64_t start = Now();
+    engine::NoteScheduledCheckEnd(state_, true, start);
+    host_.connected = false;
+    EXPECT_FALSE(engine::SchedulePass(state_, host_, start + 20 * 60));
+    host_.connected = true;
+    // The clock went back a week meanwhile: the retry is not held for a week.
+    EXPECT_TRUE(engine::SchedulePass(state_, host_, start - 7 * kDay));
+    EXPECT_EQ(host_.scans, 2);
+}
