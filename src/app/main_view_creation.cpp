@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "app/app_messages.h"
@@ -191,6 +192,9 @@ void CMainViewCreation::ShowSelection() {
     selectionPosted_ = false;
     Views::CListViewEx* view = nullptr;
     if (auto found = views_.find(shownView_); found != views_.end()) view = found->second.get();
+    // The pane copies what it shows; a scan may change the item meanwhile.
+    std::optional<inventory::ContentLock::Read> hold;
+    if (view) hold.emplace(view->AttachedList().ItemLock());
     preview_.ShowItem(view ? view->SelectedItem() : nullptr);
 }
 

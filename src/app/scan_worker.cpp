@@ -174,6 +174,8 @@ bool CScanWorker::StopForExit(DWORD waitMs) {
             vnlog::Write("*** Exit: the worker did not stop in time and is ended");
             TerminateThread(thread_, 1);
             WaitForSingleObject(thread_, INFINITE);
+            // It may have held an item lock, which would never be released.
+            inventory::ContentLock::AbandonAll();
             ended = false;
         } else {
             vnlog::Write("Exit: the worker stopped");

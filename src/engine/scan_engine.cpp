@@ -166,7 +166,10 @@ int VN_ScanEngine::SearchAllMySoftwareWUpdate() {
                 StepTimer timer(times_.inventory);
                 scanned = InventoryScan();
             }
-            watch_.SyncGroupVars();
+            {
+                inventory::ContentLock::Write hold(watch_.ItemLock());
+                watch_.SyncGroupVars();
+            }
             watch_.SaveIfModified();
         });
         if (endRun) return 0;
@@ -276,10 +279,13 @@ void VN_ScanEngine::RunCheck() {
             const std::string home = !status.loginEmailError.empty() ? status.loginEmailError : status.homepage;
             if (!home.empty()) settings.WriteText(setting::kHomePageUrl, home);
             if (!status.helpage.empty()) settings.WriteText(setting::kHelpPageUrl, status.helpage);
-            watch_.CombineItems();
-            watch_.CombineByMatchedPvId();
-            watch_.SyncGroupVars();
-            watch_.ExpandSuites();
+            {
+                inventory::ContentLock::Write hold(watch_.ItemLock());
+                watch_.CombineItems();
+                watch_.CombineByMatchedPvId();
+                watch_.SyncGroupVars();
+                watch_.ExpandSuites();
+            }
             if (buffer.notifyFlag) {
                 watch_.Save();
                 drivers_.Save();
@@ -345,12 +351,15 @@ int VN_ScanEngine::PollScanReport() {
 void VN_ScanEngine::ClearSentReports() {
     const auto clearIn = [](VN_ListBase& list) {
         bool cleared = false;
-        for (VN_ItemGrandBase* entry : list.Snapshot()) {
-            auto* item = dynamic_cast<VN_UpdatedItem*>(entry);
-            if (!item || (item->reportComments.empty() && item->reportReason == 0)) continue;
-            item->reportComments.clear();
-            item->reportReason = 0;
-            cleared = true;
+        {
+            inventory::ContentLock::Write hold(list.ItemLock());
+            for (VN_ItemGrandBase* entry : list.Snapshot()) {
+                auto* item = dynamic_cast<VN_UpdatedItem*>(entry);
+                if (!item || (item->reportComments.empty() && item->reportReason == 0)) continue;
+                item->reportComments.clear();
+                item->reportReason = 0;
+                cleared = true;
+            }
         }
         if (cleared) list.Save();
     };

@@ -1,6 +1,7 @@
 #include "inventory/guid_item.h"
 
 #include <atomic>
+#include <mutex>
 
 #include "inventory/archive.h"
 #include "inventory/field_copy.h"
@@ -35,13 +36,29 @@ std::string VN_GuidItem::GetMsiProperty(const std::string& name) const {
     return value ? textutil::Trim(*value) : std::string();
 }
 
-const std::string& VN_GuidItem::GetMsiProductName() const {
-    if (msiProductName.empty()) msiProductName = GetMsiProperty("InstalledProductName");
+namespace {
+// The cache below is filled by whichever thread asks first, the window's
+// or the worker's, both of which only read the item otherwise.
+std::mutex& MsiNameMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+}  // namespace
+
+std::string VN_GuidItem::GetMsiProductName() const {
+    {
+        std::lock_guard<std::mutex> lock(MsiNameMutex());
+        if (!msiProductName.empty()) return msiProductName;
+    }
+    const std::string name = GetMsiProperty("InstalledProductName");  // the installer's query, unlocked
+    std::lock_guard<std::mutex> lock(MsiNameMutex());
+    if (msiProductName.empty()) msiProductName = name;
     return msiProductName;
 }
 
 void VN_GuidItem::SetProductGuid(const std::string& guid) {
     productGuid = guid;
+    std::lock_guard<std::mutex> lock(MsiNameMutex());
     msiProductName.clear();
 }
 
@@ -74,13 +91,19 @@ VN_INSTANTIATE_FIELD_LIST(VN_GuidItem)
 // The installer name cache belongs to the product code: it is never copied or
 // merged, and dropped whenever the code changes.
 void VN_GuidItem::CopyFrom(const VN_GuidItem& other) {
-    if (!EqualsNoCase(productGuid, other.productGuid)) msiProductName.clear();
+    if (!EqualsNoCase(productGuid, other.productGuid)) {
+        std::lock_guard<std::mutex> lock(MsiNameMutex());
+        msiProductName.clear();
+    }
     inventory::CopyFields(*this, other, &VN_GuidItem::ExchangeOwnFields);
     VN_ItemBase::CopyFrom(other);
 }
 
 void VN_GuidItem::MergeFrom(const VN_GuidItem& other) {
-    if (productGuid.empty() && !other.productGuid.empty()) msiProductName.clear();
+    if (productGuid.empty() && !other.productGuid.empty()) {
+        std::lock_guard<std::mutex> lock(MsiNameMutex());
+        msiProductName.clear();
+    }
     inventory::MergeFields(*this, other, &VN_GuidItem::ExchangeOwnFields);
     VN_ItemBase::MergeFrom(other);
 }

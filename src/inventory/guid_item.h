@@ -29,7 +29,7 @@ public:
     // there is no product code or the installer does not answer.
     std::string GetMsiProperty(const std::string& name) const;
     // The installer's "InstalledProductName", cached in msiProductName.
-    const std::string& GetMsiProductName() const;
+    std::string GetMsiProductName() const;
     // Sets the product code and drops the cached product name.
     void SetProductGuid(const std::string& guid);
     // Two components of one suite.

@@ -149,6 +149,7 @@ VN_ItemGrandBase* VN_ListBaseSync::AddTail(std::unique_ptr<VN_ItemGrandBase> ite
 }
 
 std::unique_ptr<VN_ItemGrandBase> VN_ListBaseSync::Detach(size_t index) {
+    inventory::ContentLock::Write hold(itemLock_);
     std::unique_lock<std::shared_mutex> lock(itemsMutex_);
     if (index >= items_.size()) return nullptr;
     std::unique_ptr<VN_ItemGrandBase> item = std::move(items_[index]);
@@ -158,6 +159,7 @@ std::unique_ptr<VN_ItemGrandBase> VN_ListBaseSync::Detach(size_t index) {
 }
 
 size_t VN_ListBaseSync::DeleteWhere(const std::function<bool(const VN_ItemGrandBase&)>& doomed) {
+    inventory::ContentLock::Write hold(itemLock_);  // until the items are deleted
     std::vector<std::unique_ptr<VN_ItemGrandBase>> removed;
     {
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
@@ -173,10 +175,11 @@ size_t VN_ListBaseSync::DeleteWhere(const std::function<bool(const VN_ItemGrandB
         items_.erase(keep, items_.end());
         if (!removed.empty()) NoteStructureChange();
     }
-    return removed.size();  // the items are deleted here, outside the lock
+    return removed.size();  // the items are deleted here, outside the entry lock
 }
 
 void VN_ListBaseSync::DeleteAll() {
+    inventory::ContentLock::Write hold(itemLock_);  // until the items are deleted
     std::vector<std::unique_ptr<VN_ItemGrandBase>> removed;
     {
         std::unique_lock<std::shared_mutex> lock(itemsMutex_);
@@ -249,6 +252,7 @@ bool VN_ListBase::SaveFile(const std::string& path) {
     try {
         std::string image;
         {
+            inventory::ContentLock::Read hold(ItemLock());
             std::shared_lock<std::shared_mutex> lock(itemsMutex_);
             image = inventory::SerializeObjectList(items_, lastImageSize_ + lastImageSize_ / 8);
         }

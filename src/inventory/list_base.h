@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "inventory/content_lock.h"
 #include "inventory/item_base.h"
 
 class VN_ListBaseSync {
@@ -84,6 +85,11 @@ public:
     size_t DeleteWhere(const std::function<bool(const VN_ItemGrandBase&)>& doomed);
     // Deletes every item and removes every entry.
     void DeleteAll();
+    // The lock over the items' fields: held exclusively by whoever changes
+    // or deletes items another thread may be reading, shared by whoever
+    // reads them while another thread may change them. Detach, DeleteWhere,
+    // DeleteAll and RemoveStaleItems take it themselves.
+    const inventory::ContentLock& ItemLock() const { return itemLock_; }
     // Grows with every change to the sequence of entries (an entry added,
     // removed or replaced), so that a list can tell whether what it derived
     // from its entries (an index, say) still describes them.
@@ -106,6 +112,7 @@ private:
         bool done = false;
     };
 
+    inventory::ContentLock itemLock_;
     mutable std::mutex stopMutex_;
     mutable std::condition_variable stopChanged_;
     bool stop_ = false;

@@ -37,6 +37,8 @@ void VN_WatchListAdd::PostItemNotice(VN_WatchItem* item, bool flag) const {
 
 bool VN_WatchListAdd::AddOrMerge(const VN_WatchItem& item, bool userAdded, bool registryComponent) {
     try {
+        // Merging changes an item the window may be drawing.
+        inventory::ContentLock::Write hold(ItemLock());
         std::lock_guard<std::mutex> lock(indexMutex_);
         const inventory::WatchItemIndex::Found found = FindLocked(item);
         if (found.item != nullptr) {

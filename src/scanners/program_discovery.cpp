@@ -453,6 +453,7 @@ bool VN_ProgramDiscovery::RefreshInstalledVersions() {
             // item does not have).
             const std::string version = scratch.IsSuite() ? scratch.GetInstalledVersion() : scratch.installedVers;
             if (item->installedVers != version) {
+                inventory::ContentLock::Write hold(list_.ItemLock());
                 item->installedVers = version;
                 changed = true;
             }

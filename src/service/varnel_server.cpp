@@ -135,9 +135,12 @@ void CVarnelServer::ProcessReply(CXMLBuffer& buffer, std::string_view reply) {
             buffer.status.message = platform::LoadText(319);
             return;
         }
-        buffer.PrepareForReply();
     }
     {
+        // The reply changes the items the window shows: not while it reads them.
+        inventory::ContentLock::Write watchHold(buffer.watchList ? &buffer.watchList->ItemLock() : nullptr);
+        inventory::ContentLock::Write driverHold(buffer.driverList ? &buffer.driverList->ItemLock() : nullptr);
+        if (buffer.mode == kCheckRequest) buffer.PrepareForReply();
         CXMLSwParser parser(buffer);
         parser.ParseBuffer(reply.data(), reply.size());
     }

@@ -104,6 +104,8 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
             if (stopSource->IsStopRequested()) return false;
             // A list's walk ends at its first empty slot.
             if (!entry) break;
+            // The window may be changing the item (a skip, a removal).
+            inventory::ContentLock::Read hold(list->ItemLock());
             if (entry->removed != item_state::kPresent) continue;
             text.clear();
             if (VN_WatchItem* watch = entry->AsWatchItem()) AppendItemXml(text, *watch);

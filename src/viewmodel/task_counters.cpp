@@ -6,6 +6,7 @@ namespace viewmodel {
 
 ListCounters CountItems(const VN_ListBaseSync& list) {
     ListCounters counters;
+    inventory::ContentLock::Read hold(list.ItemLock());
     for (VN_ItemGrandBase* entry : list.Snapshot()) {
         const auto* item = dynamic_cast<const VN_UpdatedItem*>(entry);
         if (item == nullptr || item->removed != item_state::kPresent) continue;

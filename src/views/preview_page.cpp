@@ -79,6 +79,7 @@ bool FindPreviewInfo(const std::string& productId, bool notify, const std::atomi
 
 std::thread PrefetchPreviews(const VN_ListBaseSync& list) {
     std::vector<std::string> ids;
+    inventory::ContentLock::Read hold(list.ItemLock());
     for (VN_ItemGrandBase* entry : list.Snapshot())
         if (const auto* item = dynamic_cast<const VN_ItemBase*>(entry)) ids.push_back(item->GetProductId());
     return std::thread([ids = std::move(ids)] {

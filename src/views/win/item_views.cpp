@@ -52,15 +52,24 @@ CWatchListView::CWatchListView(VN_WatchList& list) : CListViewEx(viewmodel::View
 }
 
 void CWatchListView::ListChanged() {
-    helper_.List().SyncGroupVars();
+    {
+        inventory::ContentLock::Write hold(helper_.List().ItemLock());
+        helper_.List().SyncGroupVars();
+    }
     helper_.List().Save();
     Reload();
 }
 
-void CWatchListView::AddToWatchList(VN_ItemGrandBase* selected) {
+void CWatchListView::AddToWatchList() {
     VN_WatchList& list = helper_.List();
-    switch (viewmodel::AddToWatchListMode(kind_, selected)) {
-        case viewmodel::AddMode::SelectedItem: {
+    viewmodel::AddMode mode = viewmodel::AddMode::None;
+    {
+        // Held while the selected program is copied and marked; not while
+        // the file picker below is open, which would hold up a scan.
+        inventory::ContentLock::Write hold(list.ItemLock());
+        VN_ItemGrandBase* selected = SelectedItem();
+        mode = viewmodel::AddToWatchListMode(kind_, selected);
+        if (mode == viewmodel::AddMode::SelectedItem) {
             // The selected program becomes the user's own: tracked from now
             // on and kept by a reset.
             VN_WatchItem* item = CWatchListHelper::AsWatchItem(selected);
@@ -76,9 +85,10 @@ void CWatchListView::AddToWatchList(VN_ItemGrandBase* selected) {
                 item->userAdded = true;
                 list.SetModified();
             }
-            ListChanged();
-            return;
         }
+    }
+    switch (mode) {
+        case viewmodel::AddMode::SelectedItem: ListChanged(); return;
         case viewmodel::AddMode::PickFile: {
             const std::string path = pickProgramFile ? pickProgramFile() : std::string();
             if (path.empty()) return;
@@ -90,10 +100,16 @@ void CWatchListView::AddToWatchList(VN_ItemGrandBase* selected) {
     }
 }
 
-void CWatchListView::Uninstall(VN_ItemGrandBase& item) {
-    VN_WatchItem* watch = CWatchListHelper::AsWatchItem(&item);
-    if (!watch || CUninstallRunner::Busy()) return;
-    PendingUninstall pending{watch, watch->keyName, viewmodel::UninstallCommand(item)};
+void CWatchListView::Uninstall() {
+    if (CUninstallRunner::Busy()) return;
+    PendingUninstall pending;
+    {
+        inventory::ContentLock::Read hold(helper_.List().ItemLock());
+        VN_ItemGrandBase* item = SelectedItem();
+        VN_WatchItem* watch = CWatchListHelper::AsWatchItem(item);
+        if (!watch) return;
+        pending = PendingUninstall{watch, watch->keyName, viewmodel::UninstallCommand(*item)};
+    }
     if (pending.command.empty()) return;
     vnlog::Write("Uninstall: " + pending.command);
     if (CUninstallRunner::Start(pending.command, host_, kUninstallEnded)) pending_ = std::move(pending);
@@ -106,27 +122,30 @@ void CWatchListView::FinishUninstall() {
     // The list may have changed while the uninstaller ran (a scan adds and
     // deletes entries): the item counts only when it is still in the list.
     VN_WatchList& list = helper_.List();
-    VN_WatchItem* item = nullptr;
-    for (VN_WatchItem* entry : list.WatchItems()) {
-        if (entry == pending.item && entry->keyName == pending.keyName) {
-            item = entry;
-            break;
-        }
-    }
-    if (!item && !pending.keyName.empty()) {
+    bool gone = false;
+    {
+        inventory::ContentLock::Write hold(list.ItemLock());  // a scan may be changing the entries
+        VN_WatchItem* item = nullptr;
         for (VN_WatchItem* entry : list.WatchItems()) {
-            if (entry->keyName == pending.keyName && entry->removed == item_state::kPresent) {
+            if (entry == pending.item && entry->keyName == pending.keyName) {
                 item = entry;
                 break;
             }
         }
+        if (!item && !pending.keyName.empty()) {
+            for (VN_WatchItem* entry : list.WatchItems()) {
+                if (entry->keyName == pending.keyName && entry->removed == item_state::kPresent) {
+                    item = entry;
+                    break;
+                }
+            }
+        }
+        if (item && scanners::MarkIfUninstalled(list, *item) == scanners::UninstallOutcome::Gone) {
+            gone = true;
+            vnlog::Write("Uninstalled: " + item->GetDisplayName(false));
+        }
     }
-    bool gone = false;
-    if (item && scanners::MarkIfUninstalled(list, *item) == scanners::UninstallOutcome::Gone) {
-        gone = true;
-        vnlog::Write("Uninstalled: " + item->GetDisplayName(false));
-        ListChanged();
-    }
+    if (gone) ListChanged();
     if (uninstallFinished) uninstallFinished(gone);
 }
 

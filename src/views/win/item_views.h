@@ -49,8 +49,8 @@ public:
 
 protected:
     LRESULT OnHostMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    void AddToWatchList(VN_ItemGrandBase* selected) override;
-    void Uninstall(VN_ItemGrandBase& item) override;
+    void AddToWatchList() override;
+    void Uninstall() override;
     void ResetList() override;
 
 private:

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_set>
 
 #include "inventory/guid_item.h"
@@ -183,46 +184,72 @@ CListViewEx::CListViewEx(viewmodel::ViewKind kind, VN_ListBase& list) : kind_(ki
 
 void CListViewEx::DoAction(int index) {
     if (!ActionState(index).enabled) return;
-    VN_ItemGrandBase* item = SelectedItem();
+    // A scan may change or delete the selected item meanwhile: what an
+    // action needs of it is taken under the item lock, and what it then
+    // does (a page opened, a program started, a window shown) runs after.
     switch (index) {
         case viewmodel::kUntrackedItems: SetShowUntracked(!showUntracked_); return;
-        case viewmodel::kReadMore:
-            if (item) openPage(viewmodel::ProductPage(*item));
+        case viewmodel::kReadMore: {
+            std::string page;
+            {
+                inventory::ContentLock::Read hold(data_.ItemLock());
+                if (const VN_ItemGrandBase* item = SelectedItem()) page = viewmodel::ProductPage(*item);
+            }
+            if (!page.empty()) openPage(page);
             return;
-        case viewmodel::kDownload:
-            if (item) Download(*item);
+        }
+        case viewmodel::kDownload: {
+            std::optional<viewmodel::DownloadChoice> choice;
+            {
+                inventory::ContentLock::Read hold(data_.ItemLock());
+                if (const VN_ItemGrandBase* item = SelectedItem())
+                    choice = viewmodel::ChooseDownload(*item, viewmodel::CatalogueBaseFromSettings());
+            }
+            if (choice) Download(*choice);
             return;
-        case viewmodel::kFindTarget:
-            if (item) startShown(viewmodel::FindTargetCommand(viewmodel::TargetPath(*item)));
+        }
+        case viewmodel::kFindTarget: {
+            std::optional<std::string> command;
+            {
+                inventory::ContentLock::Read hold(data_.ItemLock());
+                if (const VN_ItemGrandBase* item = SelectedItem())
+                    command = viewmodel::FindTargetCommand(viewmodel::TargetPath(*item));
+            }
+            if (command) startShown(*command);
             return;
-        case viewmodel::kProperties:
-            if (item) ShowProperties(*item);
-            return;
-        case viewmodel::kAddToWatchList: AddToWatchList(item); return;
-        case viewmodel::kUninstall:
-            if (item) Uninstall(*item);
-            return;
+        }
+        case viewmodel::kProperties: ShowProperties(); return;
+        case viewmodel::kAddToWatchList: AddToWatchList(); return;
+        case viewmodel::kUninstall: Uninstall(); return;
         case viewmodel::kReset: ResetList(); return;
         case viewmodel::kReportItem:
-            if (auto* updated = dynamic_cast<VN_UpdatedItem*>(item); updated && reportItem(*updated)) {
+            // Offered only while no worker runs, and none starts while a
+            // report window holds the item.
+            if (auto* updated = dynamic_cast<VN_UpdatedItem*>(SelectedItem()); updated && reportItem(*updated)) {
                 data_.Save();
                 Reload();
             }
             return;
         case viewmodel::kSkipVersion:
         case viewmodel::kUnskipVersion:
-        case viewmodel::kRemoveFromWatchList:
-            if (item && viewmodel::ApplyItemAction(index, *item)) {
+        case viewmodel::kRemoveFromWatchList: {
+            bool changed = false;
+            {
+                inventory::ContentLock::Write hold(data_.ItemLock());
+                VN_ItemGrandBase* item = SelectedItem();
+                changed = item && viewmodel::ApplyItemAction(index, *item);
+            }
+            if (changed) {
                 data_.Save();
                 Reload();
             }
             return;
+        }
         default: return;
     }
 }
 
-void CListViewEx::Download(const VN_ItemGrandBase& item) {
-    const viewmodel::DownloadChoice choice = viewmodel::ChooseDownload(item, viewmodel::CatalogueBaseFromSettings());
+void CListViewEx::Download(const viewmodel::DownloadChoice& choice) {
     if (!choice.address.empty() && startDownload) {
         vnlog::Write("Download of " + choice.name + " from " + choice.address);
         startDownload(choice.name, choice.address);
@@ -232,6 +259,7 @@ void CListViewEx::Download(const VN_ItemGrandBase& item) {
 }
 
 appcore::CommandUi CListViewEx::ActionState(int index) const {
+    inventory::ContentLock::Read hold(data_.ItemLock());
     viewmodel::ActionContext context;
     context.selected = SelectedItem();
     context.showUntracked = showUntracked_;
@@ -245,14 +273,21 @@ appcore::CommandUi CListViewEx::ActionState(int index) const {
     return ui;
 }
 
-void CListViewEx::ShowProperties(const VN_ItemGrandBase& item) const {
-    const std::vector<std::string> texts = viewmodel::RowTexts(kind_, item);
-    // The name column: the second in the driver view (after the class).
-    const size_t nameColumn = kind_ == viewmodel::ViewKind::Drivers ? 1 : 0;
-    const std::string name = nameColumn < texts.size() ? texts[nameColumn] : std::string();
-    const std::string title = (name.empty() ? std::string("Item") : name) + " Properties";
+void CListViewEx::ShowProperties() const {
+    std::string title, text;
+    {
+        inventory::ContentLock::Read hold(data_.ItemLock());
+        const VN_ItemGrandBase* item = SelectedItem();
+        if (!item) return;
+        const std::vector<std::string> texts = viewmodel::RowTexts(kind_, *item);
+        // The name column: the second in the driver view (after the class).
+        const size_t nameColumn = kind_ == viewmodel::ViewKind::Drivers ? 1 : 0;
+        const std::string name = nameColumn < texts.size() ? texts[nameColumn] : std::string();
+        title = (name.empty() ? std::string("Item") : name) + " Properties";
+        text = viewmodel::ItemPropertiesText(kind_, *item);
+    }
     const HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(host_, GWLP_HINSTANCE));
-    CItemPropertiesWnd::Show(instance, GetParent(host_), title, viewmodel::ItemPropertiesText(kind_, item));
+    CItemPropertiesWnd::Show(instance, GetParent(host_), title, text);
 }
 
 std::pair<HMENU, HMENU> CListViewEx::LoadContextMenu() const {
@@ -362,8 +397,11 @@ void CListViewEx::Reload() {
             if (const VN_ItemGrandBase* item = rowItem(row)) selected.insert(item);
         focused = rowItem(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
     }
-    rowsVersion_ = data_.StructureVersion();
-    rows_ = viewmodel::BuildRows(kind_, data_, showUntracked_, sortOrder_);
+    {
+        inventory::ContentLock::Read hold(data_.ItemLock());
+        rowsVersion_ = data_.StructureVersion();
+        rows_ = viewmodel::BuildRows(kind_, data_, showUntracked_, sortOrder_);
+    }
     cleared_ = false;
     if (reloaded) reloaded();
     if (!control) return;
@@ -446,6 +484,9 @@ bool CListViewEx::OnListNotify(const NMHDR& header, LRESULT& result) {
         case LVN_GETDISPINFOW: {
             auto& info = const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header));
             const int row = info.item.iItem;
+            // Held while the row's item is read: a worker neither deletes
+            // nor changes it meanwhile (ItemAt's check then stays true).
+            inventory::ContentLock::Read hold(data_.ItemLock());
             VN_ItemGrandBase* item = ItemAt(row);
             if (!item && !RowsCurrent() && !rows_.empty()) PostMessageA(host_, kReloadMessage, 0, 0);
             if ((info.item.mask & LVIF_IMAGE) && info.item.iSubItem == 0)
@@ -476,6 +517,7 @@ bool CListViewEx::OnListNotify(const NMHDR& header, LRESULT& result) {
             if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) {
                 result = CDRF_NOTIFYITEMDRAW;
             } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+                inventory::ContentLock::Read hold(data_.ItemLock());
                 const VN_ItemGrandBase* item = ItemAt(static_cast<int>(draw.nmcd.dwItemSpec));
                 if (item && viewmodel::RowHasUpdate(*item)) draw.clrText = RGB(176, 0, 0);
                 result = CDRF_DODEFAULT;

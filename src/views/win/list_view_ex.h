@@ -24,6 +24,7 @@
 
 #include "appcore/commands.h"
 #include "platform/win/win.h"
+#include "viewmodel/download_action.h"
 #include "viewmodel/list_rows.h"
 
 #include <commctrl.h>
@@ -143,17 +144,18 @@ protected:
     void OnListPainted(HDC dc) override;
     void OnContextMenu(POINT at) override;
     // The list actions that only some views carry out.
-    virtual void AddToWatchList(VN_ItemGrandBase*) {}
-    virtual void Uninstall(VN_ItemGrandBase&) {}
+    // On the selected item, which each takes under the item lock itself.
+    virtual void AddToWatchList() {}
+    virtual void Uninstall() {}
     virtual void ResetList() {}
-    void ShowProperties(const VN_ItemGrandBase& item) const;
+    void ShowProperties() const;
     // The image of a row's first column, or -1 for none.
     virtual int RowImage(const VN_ItemGrandBase&) const { return -1; }
     // Called after Create made the control (image lists and the like).
     virtual void OnCreated() {}
     bool RowsCurrent() const;
     // "Download": a direct download to the download manager, else the product page.
-    void Download(const VN_ItemGrandBase& item);
+    void Download(const viewmodel::DownloadChoice& choice);
 
     viewmodel::ViewKind kind_;
     VN_ListBase& data_;

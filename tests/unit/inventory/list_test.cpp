@@ -378,3 +378,49 @@ TEST(ListSync, ReadersMayWalkWhileAWorkerAppends) {
     EXPECT_EQ(list.GetCount(), 20000u);
     EXPECT_GT(seen, 0u);
 }
+
+// The item lock: a thread that reads an item under it never sees the item
+// deleted or changed under it by another thread; the holder's own thread
+// passes through, so list functions that lock may run under a hold.
+TEST(ItemLock, AReaderHoldsOffDeletionAndAWriterHoldsOffReadersWhileTheHolderPassesThrough) {
+    VN_ListBase list;
+    VN_ItemGrandBase* item = list.AddTail(std::make_unique<MsUpdates::CMsItem>());
+    std::atomic<bool> deleted{false};
+    std::future<void> deleting;
+    {
+        inventory::ContentLock::Read hold(list.ItemLock());
+        deleting = std::async(std::launch::async, [&] {
+            list.DeleteWhere([](const VN_ItemGrandBase&) { return true; });
+            deleted = true;
+        });
+        // Given time to delete, the other thread must still wait: the item
+        // stays readable for as long as the hold lasts.
+        EXPECT_EQ(deleting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+        EXPECT_FALSE(deleted);
+        EXPECT_EQ(item->removed, 0) << "not freed: the address sanitizer would say so";
+        inventory::ContentLock::Read again(list.ItemLock());  // a second hold on this thread passes through
+    }
+    deleting.get();
+    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(list.IsEmpty());
+
+    list.AddTail(std::make_unique<MsUpdates::CMsItem>());
+    std::future<void> reading;
+    {
+        inventory::ContentLock::Write hold(list.ItemLock());
+        list.DeleteAll();  // locks itself: passes through the caller's hold
+        inventory::ContentLock::Read read(list.ItemLock());
+        reading = std::async(std::launch::async, [&] { inventory::ContentLock::Read other(list.ItemLock()); });
+        EXPECT_EQ(reading.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    }
+    reading.get();
+
+    // Asked for writing under its own read hold, a thread passes through
+    // (and says so) rather than wait for itself.
+    LogCapture log;
+    {
+        inventory::ContentLock::Read read(list.ItemLock());
+        inventory::ContentLock::Write write(list.ItemLock());
+    }
+    EXPECT_NE(log.Text().find("an item lock held for reading was asked for writing"), std::string::npos);
+}

@@ -5,6 +5,9 @@
 // display.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/win/win.h"
 // (after windows.h)
 #include <commctrl.h>
@@ -154,6 +157,67 @@ TEST_F(ListViews, TheViewsEmptyAndRefillAsAScanRuns) {
     Pump();
     EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_EQ(view->EmptyText().substr(0, 30), "Watch List may have been reset");
+}
+
+// A worker renames and deletes items while the window draws them: every row
+// the control is given is whole, neither side waits for ever, and the rows
+// end as the worker left the list. (The race itself seldom shows under Wine;
+// the lock's own test on the host shows a deletion held off.)
+TEST_F(ListViews, AWorkerChangingAndDeletingItemsWhileTheViewDrawsThemEndsWithTheRowsItLeft) {
+    CreateFrame();
+    VN_WatchList& watch = *frame_->WatchList();
+    for (int i = 0; i < 300; ++i) AddProgram(watch, "Program " + std::to_string(i), "1.0", "1.0");
+    Command(ID_VIEW_SOFTWARE);
+    Views::CListViewEx* view = frame_->CurrentView();
+    ASSERT_NE(view, nullptr);
+    const HWND list = view->List();
+    ShowWindow(frame_->Window(), SW_SHOW);
+
+    constexpr int kRounds = 150;
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int round = 0; round < kRounds; ++round) {
+            {
+                inventory::ContentLock::Write hold(watch.ItemLock());
+                for (VN_WatchItem* item : watch.WatchItems()) {
+                    // Long enough that every assignment allocates afresh.
+                    item->currentVers = std::string(40 + round % 7, static_cast<char>('a' + round % 26));
+                    item->SetProgName("Program with a long name, round " + std::to_string(round));
+                }
+            }
+            // Every few rounds some entries go and new ones come, as a scan's end does.
+            if (round % 10 == 9) {
+                int n = 0;
+                watch.DeleteWhere([&n](const VN_ItemGrandBase&) { return n++ % 3 == 0; });
+                for (int i = 0; i < 50; ++i) AddProgram(watch, "New " + std::to_string(i), "2.0", "2.0");
+                PostMessageA(frame_->Window(), app::Messages().updateItem, 0, 0);
+            }
+        }
+        done = true;
+    });
+    // Every version the control is given is one the worker wrote whole: a
+    // run of one letter, or a version an item was made with.
+    const auto whole = [](const std::string& text) {
+        if (text.empty() || text == "1.0" || text == "2.0") return true;
+        return text.size() >= 40 && text.size() < 47 && text.find_first_not_of(text[0]) == std::string::npos;
+    };
+    int torn = 0;
+    while (!done) {
+        InvalidateRect(list, nullptr, FALSE);
+        UpdateWindow(list);
+        for (int row = 0; row < 40; ++row)
+            if (!whole(CellText(list, row, 2))) ++torn;
+        Pump();
+    }
+    worker.join();
+    EXPECT_EQ(torn, 0);
+    Pump();
+    SendMessageA(frame_->Window(), app::Messages().updateItem, 0, 0);
+    ASSERT_EQ(static_cast<size_t>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)), watch.GetCount());
+    // The rows show the items as the worker left them: the renamed ones with
+    // the last round's version, the last new ones with theirs.
+    const std::string last(40 + (kRounds - 1) % 7, static_cast<char>('a' + (kRounds - 1) % 26));
+    for (const std::string& current : Column(list, 2)) EXPECT_TRUE(current == last || current == "2.0") << current;
 }
 
 TEST_F(ListViews, ListActionsRunOnTheSelectedItem) {
