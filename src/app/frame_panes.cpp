@@ -209,6 +209,11 @@ bool CPreviewPane::Create(HINSTANCE instance, HWND parent) {
 }
 
 void CPreviewPane::ShowItem(const VN_ItemGrandBase* item) {
+    Select(item);
+    ShowSelected();
+}
+
+void CPreviewPane::Select(const VN_ItemGrandBase* item) {
     const auto* base = dynamic_cast<const VN_ItemBase*>(item);
     selected_ = base != nullptr;
     name_.clear();
@@ -225,6 +230,9 @@ void CPreviewPane::ShowItem(const VN_ItemGrandBase* item) {
         }
         if (productId_.empty()) details_ += "This item is not in the update catalogue.\n";
     }
+}
+
+void CPreviewPane::ShowSelected() {
     // Selected again: a page that could not be fetched is tried once more.
     if (productId_ == failedId_) failedId_.clear();
     FetchIfMissing();

@@ -84,6 +84,10 @@ public:
     // page is not cached yet has it fetched; "WM_Varnel10_HtmlCreated" then
     // brings it (OnPageCreated).
     void ShowItem(const VN_ItemGrandBase* item);
+    // The same in two steps: Select copies what the pane shows of the item
+    // (the caller may hold the item's lock only for that), ShowSelected shows it.
+    void Select(const VN_ItemGrandBase* item);
+    void ShowSelected();
     void OnPageCreated();
     // The text shown.
     std::string Text() const;

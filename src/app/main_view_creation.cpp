@@ -192,10 +192,13 @@ void CMainViewCreation::ShowSelection() {
     selectionPosted_ = false;
     Views::CListViewEx* view = nullptr;
     if (auto found = views_.find(shownView_); found != views_.end()) view = found->second.get();
-    // The pane copies what it shows; a scan may change the item meanwhile.
-    std::optional<inventory::ContentLock::Read> hold;
-    if (view) hold.emplace(view->AttachedList().ItemLock());
-    preview_.ShowItem(view ? view->SelectedItem() : nullptr);
+    {
+        // The pane copies what it shows; a scan may change the item meanwhile.
+        std::optional<inventory::ContentLock::Read> hold;
+        if (view) hold.emplace(view->AttachedList().ItemLock());
+        preview_.Select(view ? view->SelectedItem() : nullptr);
+    }
+    preview_.ShowSelected();
 }
 
 LRESULT CALLBACK CMainViewCreation::ViewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,

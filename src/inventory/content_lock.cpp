@@ -35,6 +35,7 @@ ContentLock::Hold::Hold(const ContentLock* lock, bool exclusive) {
             vnlog::Write("*** Warning, an item lock held for reading was asked for writing: passed through");
         return;
     }
+    heldHere.reserve(heldHere.size() + 1);  // no allocation to fail once the lock is taken
     if (exclusive) lock->mutex_.lock();
     else lock->mutex_.lock_shared();
     heldHere.push_back(Held{lock, exclusive});

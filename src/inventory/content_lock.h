@@ -26,8 +26,9 @@ public:
     ContentLock(const ContentLock&) = delete;
     ContentLock& operator=(const ContentLock&) = delete;
 
-    // After a thread that might hold a lock was ended by force (at exit),
-    // no lock waits any more: the process is ending and must not hang.
+    // After a thread that might hold an item lock was ended by force (at
+    // exit), no item lock waits any more: the process is ending and must not
+    // hang on one. (Other locks that thread held are not helped by this.)
     static void AbandonAll();
 
     class Hold {

@@ -37,7 +37,10 @@ void VN_WatchList::ValidateExeFiles() {
             } else {
                 gone = !platform::FileExists(item->GetExePath());
             }
-            if (gone && item->removed != item_state::kGone) {
+            if (!gone) continue;
+            // The window may be marking the item too (a removal by the user).
+            inventory::ContentLock::Write hold(ItemLock());
+            if (item->removed != item_state::kGone) {
                 item->removed = item_state::kGone;
                 changed = true;
             }
