@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/log.h"
 #include "platform/string_table.h"
 #include "platform/win/modeless.h"
@@ -69,9 +70,7 @@ void LoadImageResource(HINSTANCE instance) {
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG: {
-            char path[MAX_PATH] = {};
-            GetModuleFileNameA(nullptr, path, MAX_PATH);
-            SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, CAboutDlg::VersionText(path).c_str());
+            SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, CAboutDlg::VersionText(platform::ProgramPath()).c_str());
             platform::CentreOnOwnerOrScreen(dialog);
             return TRUE;
         }

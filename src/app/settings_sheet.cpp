@@ -11,6 +11,7 @@
 #include "appcore/commands.h"
 #include "appcore/preferences_file.h"
 #include "appcore/settings_pages.h"
+#include "platform/files.h"
 #include "platform/folders.h"
 #include "platform/log.h"
 #include "platform/setting_names.h"
@@ -43,11 +44,7 @@ void Changed(HWND page, bool modified) {
     else PropSheet_UnChanged(sheet, page);
 }
 
-std::string ProgramFile() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
+std::string ProgramFile() { return platform::ProgramPath(); }
 
 std::string ProgramFolder() {
     std::string path = ProgramFile();
@@ -56,9 +53,9 @@ std::string ProgramFolder() {
 }
 
 std::string StartupShortcut(int folderId) {
-    char folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, folder))) return std::string();
-    return std::string(folder) + "\\" + appcore::StartupShortcutName(platform::LoadText(kTitleTextId));
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, folderId, nullptr, SHGFP_TYPE_CURRENT, folder))) return std::string();
+    return platform::AnsiPath(folder) + "\\" + appcore::StartupShortcutName(platform::LoadText(kTitleTextId));
 }
 
 bool FileExists(const std::string& path) {

@@ -32,9 +32,9 @@ std::string HresultText(HRESULT hr) {
 
 // The folder for downloads whose address urlmon will not put in its cache.
 std::string PrivateCacheFolder() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "Varnel Downloads";
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::string folder = platform::AnsiPath(temp) + "Varnel Downloads";
     platform::CreateDirectories(folder);
     return folder;
 }

@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/win/handles.h"
+#include "platform/win/wide.h"
 
 namespace platform {
 
@@ -160,11 +161,11 @@ bool CreateDirectories(const std::string& path) {
 }
 
 std::string ProgramPath() {
-    std::vector<char> buf(MAX_PATH);
+    std::vector<wchar_t> buf(MAX_PATH);
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        const DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
         if (n == 0) return std::string();
-        if (n < buf.size()) return std::string(buf.data(), n);
+        if (n < buf.size()) return AnsiPath(std::wstring_view(buf.data(), n));
         buf.resize(buf.size() * 2);
     }
 }

@@ -3,6 +3,7 @@
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
 #include "platform/log.h"
+#include "platform/win/wide.h"
 #include "scanners/item_uninstall.h"
 #include "scanners/program_discovery.h"
 #include "views/win/uninstall_runner.h"
@@ -38,16 +39,18 @@ VN_WatchItem* CWatchListHelper::AsWatchItem(VN_ItemGrandBase* item) { return dyn
 
 CWatchListView::CWatchListView(VN_WatchList& list) : CListViewEx(viewmodel::ViewKind::Software, list), helper_(list) {
     pickProgramFile = [this]() -> std::string {
-        char path[MAX_PATH] = {};
-        OPENFILENAMEA dialog{};
+        // Asked for in UTF-16, so that a program in a folder whose name the
+        // code page cannot hold is still named by a path that opens it.
+        wchar_t path[MAX_PATH] = {};
+        OPENFILENAMEW dialog{};
         dialog.lStructSize = sizeof dialog;
         dialog.hwndOwner = host_ ? GetParent(host_) : nullptr;
-        dialog.lpstrFilter = "Programs (*.exe;*.lnk)\0*.exe;*.lnk\0All Files (*.*)\0*.*\0";
+        dialog.lpstrFilter = L"Programs (*.exe;*.lnk)\0*.exe;*.lnk\0All Files (*.*)\0*.*\0";
         dialog.lpstrFile = path;
-        dialog.nMaxFile = sizeof path;
-        dialog.lpstrTitle = "Add to my Watch List";
+        dialog.nMaxFile = MAX_PATH;
+        dialog.lpstrTitle = L"Add to my Watch List";
         dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NODEREFERENCELINKS;
-        return GetOpenFileNameA(&dialog) ? std::string(path) : std::string();
+        return GetOpenFileNameW(&dialog) ? platform::AnsiPath(path) : std::string();
     };
 }
 

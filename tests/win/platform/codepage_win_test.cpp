@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/codepage.h"
+#include "platform/win/wide.h"
 #include "platform/win/win.h"
 
 TEST(CodepageWin, SystemCodePageIsTheOneTheHostModels) { EXPECT_EQ(GetACP(), 1252u); }
@@ -22,4 +23,29 @@ TEST(CodepageWin, ConversionsMatchTheHostTable) {
         EXPECT_EQ(platform::Utf16ToAnsi(w), one) << "byte " << i;
     }
     EXPECT_EQ(platform::Utf8ToAnsi("\xE4\xB8\xAD"), "?");
+}
+
+// A profile folder named after a user whose name the code page cannot hold:
+// the 8-bit path the program gets for it must still lead there.
+TEST(CodepageWin, AFolderNamedOutsideTheCodePageIsReachedThroughItsShortName) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    ASSERT_GT(GetTempPathW(MAX_PATH + 1, temp), 0u);
+    const std::wstring folder = std::wstring(temp) + L"Varnel \u0141ukasz \u4E2D";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    const std::string ansi = platform::AnsiPath(folder);
+    EXPECT_EQ(ansi.find('?'), std::string::npos) << ansi;
+    const DWORD attributes = GetFileAttributesA(ansi.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << ansi;
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // What the program writes through that path lands in the folder.
+    const std::string probe = ansi + "\\probe.txt";
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    CloseHandle(file);
+    EXPECT_NE(GetFileAttributesW((folder + L"\\probe.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileW((folder + L"\\probe.txt").c_str());
+    RemoveDirectoryW(folder.c_str());
+
+    // A name the code page holds is kept as it is, not shortened.
+    EXPECT_EQ(platform::AnsiPath(L"C:\\Caf\u00E9\\Data"), "C:\\Caf\xE9\\Data");
 }
