@@ -177,6 +177,12 @@ bool CScanWorker::StopForExit(DWORD waitMs) {
             // It may have held an item lock, which would never be released.
             inventory::ContentLock::AbandonAll();
             ended = false;
+            // Threads it started (a folder read-ahead stuck on a network
+            // path) may still be running: the stop stays requested for them.
+            CloseHandle(thread_);
+            thread_ = nullptr;
+            scanning = false;
+            return ended;
         } else {
             vnlog::Write("Exit: the worker stopped");
         }
