@@ -11,6 +11,13 @@ CMainActions::~CMainActions() {
     // The worker may be asking the self-update a question: it ends first.
     EndWorker();
     if (commands_) commands_->showDownloadManager = nullptr;
+    // A transfer stuck on a silent connection must not hold up the exit. Its
+    // thread still uses the download manager, which is therefore left as it
+    // is: the process ends right after the window.
+    if (downloads_ && !downloads_->StopForExit(kDownloadExitWaitMs)) {
+        vnlog::Write("*** Exit: a download did not stop in time and is left to the end of the process");
+        (void)downloads_.release();
+    }
     downloads_.reset();
 }
 

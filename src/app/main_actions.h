@@ -24,6 +24,8 @@ public:
     dlmgr::CSelfUpdate* SelfUpdate() { return selfUpdate_.get(); }
 
     bool askingAboutUpdate = false;
+    // How long the exit waits for a transfer under way to stop.
+    static constexpr DWORD kDownloadExitWaitMs = 5000;
 
 protected:
     explicit CMainActions(HINSTANCE instance) : CMainFrame(instance) {}

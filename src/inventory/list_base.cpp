@@ -101,6 +101,17 @@ void VN_ListBaseSync::WaitThread() {
     while (!state->done) state->finished.wait_for(stateLock, std::chrono::milliseconds(300));
 }
 
+bool VN_ListBaseSync::WaitThreadFor(std::chrono::milliseconds limit) {
+    std::shared_ptr<ThreadState> state;
+    {
+        std::lock_guard<std::mutex> lock(threadMutex_);
+        state = threadState_;
+    }
+    if (!state) return true;
+    std::unique_lock<std::mutex> stateLock(state->mutex);
+    return state->finished.wait_for(stateLock, limit, [&state] { return state->done; });
+}
+
 bool VN_ListBaseSync::StopThread() {
     std::lock_guard<std::mutex> lock(threadMutex_);
     if (threadState_) {

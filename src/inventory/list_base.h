@@ -57,6 +57,8 @@ public:
     bool IsThreadRunning() const;
     // Returns when the worker has finished (checking every 300 ms).
     void WaitThread();
+    // The same for at most `limit`: true when no worker runs by then.
+    bool WaitThreadFor(std::chrono::milliseconds limit);
     // With the worker still running, asks it to abort and returns false (try
     // again later); otherwise empties the slot, clears the abort flag and
     // returns true.

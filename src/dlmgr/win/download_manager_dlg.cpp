@@ -88,6 +88,11 @@ void CDownloadManagerDlg::StopAll() {
     RefreshAll();
 }
 
+bool CDownloadManagerDlg::StopForExit(DWORD waitMs) {
+    list_.StopAll();
+    return list_.WaitThreadFor(std::chrono::milliseconds(waitMs));
+}
+
 void CDownloadManagerDlg::RequestProgramUpdate(const std::string& url) {
     const uintptr_t block = platform::MakeTextBlock(url);
     if (!PostMessageA(window_, kStartUpdateMessage, 0, static_cast<LPARAM>(block))) platform::FreeTextBlock(block);

@@ -40,6 +40,9 @@ public:
     CDownloadItem& Add(const std::string& name, const std::string& url);
     // Asks every transfer to stop; at exit.
     void StopAll();
+    // At exit: asks every transfer to stop and waits up to `waitMs` for the
+    // one under way; false when it is still running (a stalled connection).
+    bool StopForExit(DWORD waitMs);
     // Any thread: the self-update's download of `url` (posted to the window).
     void RequestProgramUpdate(const std::string& url);
     // Any thread: runs `work` on the window's thread (now, when called there).

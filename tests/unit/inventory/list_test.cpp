@@ -424,3 +424,14 @@ TEST(ItemLock, AReaderHoldsOffDeletionAndAWriterHoldsOffReadersWhileTheHolderPas
     }
     EXPECT_NE(log.Text().find("an item lock held for reading was asked for writing"), std::string::npos);
 }
+
+TEST(ListThread, AWaitWithALimitSaysWhetherTheWorkerEndedInTime) {
+    VN_ListBase list;
+    EXPECT_TRUE(list.WaitThreadFor(std::chrono::milliseconds(0))) << "no worker";
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    ASSERT_TRUE(list.BeginThread([released] { released.wait(); }));
+    EXPECT_FALSE(list.WaitThreadFor(std::chrono::milliseconds(50)));
+    release.set_value();
+    EXPECT_TRUE(list.WaitThreadFor(std::chrono::seconds(10)));
+}
