@@ -36,8 +36,13 @@ ContentLock::Hold::Hold(const ContentLock* lock, bool exclusive) {
         return;
     }
     heldHere.reserve(heldHere.size() + 1);  // no allocation to fail once the lock is taken
-    if (exclusive) lock->mutex_.lock();
-    else lock->mutex_.lock_shared();
+    if (exclusive) {
+        ++lock->writersWaiting_;
+        lock->mutex_.lock();
+        --lock->writersWaiting_;
+    } else {
+        lock->mutex_.lock_shared();
+    }
     heldHere.push_back(Held{lock, exclusive});
     taken_ = lock;
     exclusive_ = exclusive;

@@ -16,6 +16,7 @@
 // rather than deadlocked. Two lists are taken watch list first.
 #pragma once
 
+#include <atomic>
 #include <shared_mutex>
 
 namespace inventory {
@@ -30,6 +31,10 @@ public:
     // exit), no item lock waits any more: the process is ending and must not
     // hang on one. (Other locks that thread held are not helped by this.)
     static void AbandonAll();
+
+    // Whether a thread waits to take the lock for writing: a reader that
+    // keeps a hold across many items lets it go in between.
+    bool WriterWaiting() const { return writersWaiting_.load(std::memory_order_relaxed) != 0; }
 
     class Hold {
     public:
@@ -59,6 +64,7 @@ public:
 
 private:
     mutable std::shared_mutex mutex_;
+    mutable std::atomic<int> writersWaiting_{0};
 };
 
 }  // namespace inventory

@@ -1,5 +1,8 @@
 #include "service/xml_buffer.h"
 
+#include <optional>
+#include <thread>
+
 #include "inventory/guid_item.h"
 #include "platform/client_version.h"
 #include "platform/setting_names.h"
@@ -100,12 +103,20 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
     text.reserve(4096);
     for (VN_ListBaseSync* list : {watchList, driverList}) {
         if (!list) continue;
+        // The window may be changing items (a skip, a removal): they are read
+        // under the item lock, which is let go whenever the window waits for it.
+        std::optional<inventory::ContentLock::Read> hold;
         for (VN_ItemGrandBase* entry : list->Snapshot()) {
+            if (hold && list->ItemLock().WriterWaiting()) {
+                hold.reset();
+                // The window first: this thread could take the lock again
+                // before the waiting writer wakes.
+                while (list->ItemLock().WriterWaiting()) std::this_thread::yield();
+            }
+            if (!hold) hold.emplace(list->ItemLock());
             if (stopSource->IsStopRequested()) return false;
             // A list's walk ends at its first empty slot.
             if (!entry) break;
-            // The window may be changing the item (a skip, a removal).
-            inventory::ContentLock::Read hold(list->ItemLock());
             if (entry->removed != item_state::kPresent) continue;
             text.clear();
             if (VN_WatchItem* watch = entry->AsWatchItem()) AppendItemXml(text, *watch);

@@ -415,6 +415,19 @@ TEST(ItemLock, AReaderHoldsOffDeletionAndAWriterHoldsOffReadersWhileTheHolderPas
     }
     reading.get();
 
+    // A long reader can see a writer waiting and let it in.
+    std::future<void> writing;
+    {
+        inventory::ContentLock::Read hold(list.ItemLock());
+        EXPECT_FALSE(list.ItemLock().WriterWaiting());
+        writing = std::async(std::launch::async, [&] { inventory::ContentLock::Write other(list.ItemLock()); });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!list.ItemLock().WriterWaiting() && std::chrono::steady_clock::now() < until) std::this_thread::yield();
+        EXPECT_TRUE(list.ItemLock().WriterWaiting());
+    }
+    writing.get();
+    EXPECT_FALSE(list.ItemLock().WriterWaiting());
+
     // Asked for writing under its own read hold, a thread passes through
     // (and says so) rather than wait for itself.
     LogCapture log;
