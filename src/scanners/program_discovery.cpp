@@ -136,11 +136,31 @@ ScanMode ChooseScanMode() {
     return ScanMode::None;
 }
 
+namespace {
+
+// Whether a file name has the form the system gives as a short (8.3) name of
+// a longer one: at most eight characters, a tilde among them, at most three
+// after the dot, no lower-case letter and no space. A folder walk names a
+// file that the ANSI code page cannot spell by that name.
+bool IsGeneratedShortName(std::string_view name) {
+    const size_t dot = name.rfind('.');
+    const std::string_view base = name.substr(0, dot);
+    const size_t extension = dot == std::string_view::npos ? 0 : name.size() - dot - 1;
+    if (base.empty() || base.size() > 8 || extension > 3 || base.find('~') == std::string_view::npos) return false;
+    for (const char c : name)
+        if (c == ' ' || (c >= 'a' && c <= 'z')) return false;
+    return true;
+}
+
+}  // namespace
+
 std::string DisplayName(std::string_view productName, std::string_view workingPath, std::string_view shortcutPath) {
     const std::string programFile = textutil::FileNameOf(workingPath);
     if (textutil::EqualsNoCase(programFile, kIExplore)) return "Internet Explorer";
     if (textutil::EqualsNoCase(programFile, kMsimn)) return "Outlook Express";
-    if (!shortcutPath.empty()) {
+    // A shortcut known only by its short name: that name means nothing to
+    // the user, the program's product name does.
+    if (!shortcutPath.empty() && !(IsGeneratedShortName(textutil::FileNameOf(shortcutPath)) && !productName.empty())) {
         std::string name = textutil::FileNameOf(shortcutPath);
         if (textutil::StartsWithNoCase(name, kShortcutToPrefix)) name.erase(0, sizeof kShortcutToPrefix - 1);
         if (textutil::EndsWithNoCase(name, kLinkSuffix)) name.resize(name.size() - (sizeof kLinkSuffix - 1));

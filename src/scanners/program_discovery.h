@@ -62,8 +62,9 @@ ScanMode ChooseScanMode();
 
 // The name an item made from a file shows: "Internet Explorer" and "Outlook
 // Express" for their two programs; else the shortcut's file name without a
-// leading "shortcut to " and a trailing ".lnk" (any case); else the product
-// name; else the program's file name.
+// leading "shortcut to " and a trailing ".lnk" (any case), unless that name
+// is a short (8.3) name made by the system ("FNF~1.LNK") and there is a
+// product name; else the product name; else the program's file name.
 std::string DisplayName(std::string_view productName, std::string_view workingPath, std::string_view shortcutPath);
 
 // Fills a watch item from a program file (see VN_ProgramDiscovery::ItemFromFile).

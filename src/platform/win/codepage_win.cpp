@@ -26,10 +26,6 @@ std::string Utf16ToAnsi(std::u16string_view utf16) {
     return out;
 }
 
-namespace {
-
-// `wide` in the ANSI code page when every character has its own code there
-// (no best-fit stand-ins, which would name another file).
 bool ToAnsiExactly(std::wstring_view wide, std::string& out) {
     out.clear();
     if (wide.empty()) return true;
@@ -45,11 +41,45 @@ bool ToAnsiExactly(std::wstring_view wide, std::string& out) {
     return !usedDefault;
 }
 
+namespace {
+
+// `widePath` with each component that the code page cannot hold replaced by
+// its short name, the others kept as they are: "C:\Users\UKASZ~1\Documents"
+// rather than "C:\Users\UKASZ~1\DOCUME~1". False when a component has no
+// short name (the volume keeps none) or does not exist.
+bool ShortenForeignComponents(std::wstring_view widePath, std::string& out) {
+    out.clear();
+    std::wstring prefix;
+    std::string component;
+    size_t start = 0;
+    while (start <= widePath.size()) {
+        size_t end = widePath.find_first_of(L"\\/", start);
+        if (end == std::wstring_view::npos) end = widePath.size();
+        const std::wstring_view name = widePath.substr(start, end - start);
+        if (!ToAnsiExactly(name, component)) {
+            WIN32_FIND_DATAW data = {};
+            const std::wstring probe = prefix + std::wstring(name);
+            const HANDLE find = FindFirstFileW(probe.c_str(), &data);
+            if (find == INVALID_HANDLE_VALUE) return false;
+            FindClose(find);
+            if (data.cAlternateFileName[0] == L'\0' || !ToAnsiExactly(data.cAlternateFileName, component)) return false;
+        }
+        out += component;
+        prefix.append(name);
+        if (end == widePath.size()) break;
+        out += static_cast<char>(widePath[end]);
+        prefix += widePath[end];
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string AnsiPath(std::wstring_view widePath) {
     std::string path;
     if (ToAnsiExactly(widePath, path)) return path;
+    if (ShortenForeignComponents(widePath, path)) return path;
     const std::wstring full(widePath);
     const DWORD n = GetShortPathNameW(full.c_str(), nullptr, 0);
     if (n > 0) {

@@ -36,17 +36,29 @@ std::string FromBuffer(const char* buffer, size_t chars) {
     return std::string(buffer, length);
 }
 
+std::wstring_view FromBuffer(const wchar_t* buffer, size_t chars) {
+    size_t length = 0;
+    while (length < chars && buffer[length] != L'\0') ++length;
+    return std::wstring_view(buffer, length);
+}
+
+// A path the system gave in UTF-16, as the rest of the program can open it
+// (its short form where the ANSI code page cannot name a folder or file).
+std::string PathFromBuffer(const wchar_t* buffer, size_t chars) {
+    return platform::AnsiPath(FromBuffer(buffer, chars));
+}
+
 // msi.dll's shortcut functions, loaded on first use and kept for the life of
 // the process.
 struct MsiShortcutFunctions {
     using GetShortcutTargetFn = UINT(WINAPI*)(LPCSTR, LPSTR, LPSTR, LPSTR);
-    using GetComponentPathFn = INSTALLSTATE(WINAPI*)(LPCSTR, LPCSTR, LPSTR, LPDWORD);
+    using GetComponentPathFn = INSTALLSTATE(WINAPI*)(LPCWSTR, LPCWSTR, LPWSTR, LPDWORD);
 
     MsiShortcutFunctions() {
         HMODULE library = LoadLibraryA("msi.dll");
         if (library == nullptr) return;
         if (!Find(library, "MsiGetShortcutTargetA", getShortcutTarget) ||
-            !Find(library, "MsiGetComponentPathA", getComponentPath)) {
+            !Find(library, "MsiGetComponentPathW", getComponentPath)) {
             getShortcutTarget = nullptr;
             getComponentPath = nullptr;
         }
@@ -74,17 +86,18 @@ bool ResolveInstallerShortcut(const std::string& path, ShortcutInfo& info) {
     if (msi.getShortcutTarget(path.c_str(), product, feature, component) != ERROR_SUCCESS) return false;
     info.productCode = FromBuffer(product, sizeof product);
     info.componentGuid = FromBuffer(component, sizeof component);
-    char target[kPathChars] = {};
+    wchar_t target[kPathChars] = {};
     DWORD chars = kPathChars;
-    const INSTALLSTATE state = msi.getComponentPath(product, component, target, &chars);
+    const INSTALLSTATE state = msi.getComponentPath(platform::Widen(info.productCode).c_str(),
+                                                    platform::Widen(info.componentGuid).c_str(), target, &chars);
     if (state == INSTALLSTATE_BADCONFIG || state == INSTALLSTATE_INVALIDARG || state == INSTALLSTATE_UNKNOWN)
         return false;
-    info.target = FromBuffer(target, kPathChars);
+    info.target = PathFromBuffer(target, kPathChars);
     return true;
 }
 
-HRESULT LoadShellLink(const std::string& path, platform::ComPtr<IShellLinkA>& link) {
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+HRESULT LoadShellLink(const std::string& path, platform::ComPtr<IShellLinkW>& link) {
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(link.GetAddressOf()));
     if (FAILED(hr)) return hr;
     platform::ComPtr<IPersistFile> file;
@@ -95,7 +108,7 @@ HRESULT LoadShellLink(const std::string& path, platform::ComPtr<IShellLinkA>& li
 
 // Whether the loaded link may carry an installer descriptor: only such links
 // are worth a second load by the installer. True when the link cannot say.
-bool MayBeInstallerShortcut(IShellLinkA* link) {
+bool MayBeInstallerShortcut(IShellLinkW* link) {
     platform::ComPtr<IShellLinkDataList> data;
     DWORD flags = 0;
     if (FAILED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(data.GetAddressOf()))) ||
@@ -104,23 +117,26 @@ bool MayBeInstallerShortcut(IShellLinkA* link) {
     return (flags & SLDF_HAS_DARWINID) != 0;
 }
 
-HRESULT ReadShellLink(IShellLinkA* link, ShortcutInfo& info) {
-    char buffer[kPathChars] = {};
+// Read through the UTF-16 interface, so that a target in a folder named
+// outside the ANSI code page comes back as a path that opens (see AnsiPath);
+// the arguments and description are text and take the nearest 8-bit form.
+HRESULT ReadShellLink(IShellLinkW* link, ShortcutInfo& info) {
+    wchar_t buffer[kPathChars] = {};
     HRESULT hr = S_OK;
     if (info.target.empty()) {
-        WIN32_FIND_DATAA data = {};
+        WIN32_FIND_DATAW data = {};
         hr = link->GetPath(buffer, kPathChars, &data, SLGP_UNCPRIORITY);
         if (FAILED(hr)) return hr;
-        info.target = FromBuffer(buffer, kPathChars);
+        info.target = PathFromBuffer(buffer, kPathChars);
     }
-    buffer[0] = '\0';
+    buffer[0] = L'\0';
     hr = link->GetArguments(buffer, kPathChars);
     if (FAILED(hr)) return hr;
-    info.arguments = FromBuffer(buffer, kPathChars);
-    buffer[0] = '\0';
+    info.arguments = platform::Narrow(FromBuffer(buffer, kPathChars));
+    buffer[0] = L'\0';
     hr = link->GetDescription(buffer, kPathChars);
     if (FAILED(hr)) return hr;
-    info.description = FromBuffer(buffer, kPathChars);
+    info.description = platform::Narrow(FromBuffer(buffer, kPathChars));
     return S_OK;
 }
 
@@ -139,7 +155,7 @@ LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info) {
         // The installer answers first for its own shortcuts. It loads the
         // link itself, so it is asked only when the link carries an installer
         // descriptor (or when the link could not be loaded here).
-        platform::ComPtr<IShellLinkA> link;
+        platform::ComPtr<IShellLinkW> link;
         HRESULT hr = LoadShellLink(path, link);
         if ((FAILED(hr) || MayBeInstallerShortcut(link.Get())) && ResolveInstallerShortcut(path, info))
             return kLinkOk;
@@ -158,7 +174,8 @@ LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info) {
 void EnumerateProcessesNt(const ProcessStep& step) {
     using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
     using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
-    using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPSTR, DWORD);
+    using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
+    using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
     using VdmEnumTaskWowExFn = INT(WINAPI*)(DWORD, void*, LPARAM);
 
     platform::UniqueLibrary psapi(LoadLibraryA("PSAPI.DLL"));
@@ -170,9 +187,15 @@ void EnumerateProcessesNt(const ProcessStep& step) {
     VdmEnumTaskWowExFn vdmEnumTaskWowEx = nullptr;  // only required: a 64-bit agent sees no 16-bit tasks
     if (!Find(psapi.get(), "EnumProcesses", enumProcesses) ||
         !Find(psapi.get(), "EnumProcessModules", enumProcessModules) ||
-        !Find(psapi.get(), "GetModuleFileNameExA", getModuleFileNameEx) ||
+        !Find(psapi.get(), "GetModuleFileNameExW", getModuleFileNameEx) ||
         !Find(vdmdbg.get(), "VDMEnumTaskWOWEx", vdmEnumTaskWowEx))
         return;
+
+    // Since Vista a process's program can be asked for with the least right
+    // there is, which a process of another user or an elevated one still
+    // grants; reading its module list needs more, which they refuse.
+    QueryImageNameFn queryImageName = nullptr;
+    if (HMODULE kernel = GetModuleHandleA("kernel32.dll")) Find(kernel, "QueryFullProcessImageNameW", queryImageName);
 
     std::vector<DWORD> ids(kFirstProcessBufferBytes / sizeof(DWORD));
     DWORD bytes = 0;
@@ -187,14 +210,20 @@ void EnumerateProcessesNt(const ProcessStep& step) {
 
     for (const DWORD id : ids) {
         std::string path;
-        platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
-        if (process) {
+        wchar_t name[kPathChars] = {};
+        if (queryImageName) {
+            platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+            DWORD length = kPathChars;
+            if (process && queryImageName(process.get(), 0, name, &length) && length < kPathChars)
+                path = platform::AnsiPath(std::wstring_view(name, length));
+        }
+        if (path.empty()) {
+            platform::UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id));
             HMODULE module = nullptr;
             DWORD needed = 0;
-            if (enumProcessModules(process.get(), &module, sizeof module, &needed)) {
-                char name[kPathChars] = {};
+            if (process && enumProcessModules(process.get(), &module, sizeof module, &needed)) {
                 const DWORD length = getModuleFileNameEx(process.get(), module, name, kPathChars);
-                path.assign(name, length < kPathChars ? length : 0);
+                if (length > 0 && length < kPathChars) path = platform::AnsiPath(std::wstring_view(name, length));
             }
         }
         if (!step(id, path)) break;
@@ -246,10 +275,10 @@ HWND FirstVisibleWindowOf(uint32_t processId) {
 std::string ShellFolderPathOf(int csidl) {
     PIDLIST_ABSOLUTE location = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &location)) || location == nullptr) return std::string();
-    char path[kPathChars] = {};
-    const BOOL found = SHGetPathFromIDListA(location, path);
+    wchar_t path[kPathChars] = {};
+    const BOOL found = SHGetPathFromIDListW(location, path);
     CoTaskMemFree(location);
-    return found ? FromBuffer(path, kPathChars) : std::string();
+    return found ? PathFromBuffer(path, kPathChars) : std::string();
 }
 
 bool IsWalkableFolder(DWORD attributes, DWORD reparseTag) {
@@ -267,14 +296,21 @@ bool IsWalkableFolder(DWORD attributes, DWORD reparseTag) {
 std::vector<FolderEntry> ListFolder(const std::string& folder) {
     std::vector<FolderEntry> entries;
     const std::string pattern = folder + (!folder.empty() && folder.back() == '\\' ? "*.*" : "\\*.*");
-    WIN32_FIND_DATAA data = {};
-    platform::UniqueFind find(FindFirstFileA(pattern.c_str(), &data));
+    WIN32_FIND_DATAW data = {};
+    platform::UniqueFind find(FindFirstFileW(platform::Widen(pattern).c_str(), &data));
     if (!find) return entries;
+    std::string name;
     do {
-        const std::string name = FromBuffer(data.cFileName, sizeof data.cFileName);
+        // A name the ANSI code page cannot hold goes by its short name, the
+        // one 8-bit name that opens it; without one the entry is out of reach.
+        const std::wstring_view wide = FromBuffer(data.cFileName, MAX_PATH);
+        if (!platform::ToAnsiExactly(wide, name)) {
+            const std::wstring_view alternate = FromBuffer(data.cAlternateFileName, 14);
+            if (alternate.empty() || !platform::ToAnsiExactly(alternate, name)) continue;
+        }
         if (name == "." || name == "..") continue;
         entries.push_back({name, IsWalkableFolder(data.dwFileAttributes, data.dwReserved0)});
-    } while (FindNextFileA(find.get(), &data));
+    } while (FindNextFileW(find.get(), &data));
     return entries;
 }
 
@@ -300,10 +336,10 @@ LinkResult CWinDiscoverySystem::ResolveShortcut(const std::string& path, Shortcu
 }
 
 std::string CWinDiscoverySystem::ProgramForDocument(const std::string& document) {
-    char program[kPathChars] = {};
-    const HINSTANCE result = FindExecutableA(document.c_str(), "", program);
+    wchar_t program[kPathChars] = {};
+    const HINSTANCE result = FindExecutableW(platform::Widen(document).c_str(), L"", program);
     if (reinterpret_cast<INT_PTR>(result) <= 32) return std::string();
-    return FromBuffer(program, kPathChars);
+    return PathFromBuffer(program, kPathChars);
 }
 
 void CWinDiscoverySystem::EnumerateProcesses(const ProcessStep& step) {

@@ -1,6 +1,8 @@
 // The installed-product sources of a Windows machine: the uninstall keys of
 // the registry (both views of the machine key, then the user's key) and the
-// Windows Installer through msi.dll, all in their 8-bit variants.
+// Windows Installer through msi.dll, in their 8-bit variants except for
+// component key paths, which are asked for in UTF-16 so that a program in a
+// folder named outside the ANSI code page keeps a path that opens.
 // msi.h needs the Windows types first.
 #include "platform/win/win.h"
 #include <msi.h>
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #include "platform/win/handles.h"
+#include "platform/win/wide.h"
 #include "scanners/product_sources.h"
 #include "scanners/products.h"
 #include "scanners/win/registry_value.h"
@@ -101,13 +104,15 @@ public:
     }
 
     ComponentKeyPath ComponentPath(const std::string& productCode, const std::string& componentCode) override {
-        char path[kNameChars] = {};
+        wchar_t path[kNameChars] = {};
         DWORD length = kNameChars - 1;
         ComponentKeyPath keyPath;
-        keyPath.state = MsiGetComponentPathA(productCode.c_str(), componentCode.c_str(), path, &length);
+        keyPath.state = MsiGetComponentPathW(platform::Widen(productCode).c_str(),
+                                             platform::Widen(componentCode).c_str(), path, &length);
         // With INSTALLSTATE_MOREDATA the length is what the path would need,
         // beyond the buffer: no path is taken then.
-        if (keyPath.state != install_state::kMoreData && length < kNameChars) keyPath.path.assign(path, length);
+        if (keyPath.state != install_state::kMoreData && length < kNameChars)
+            keyPath.path = platform::AnsiPath(std::wstring_view(path, length));
         return keyPath;
     }
 };

@@ -327,6 +327,10 @@ TEST(DisplayName, Rules) {
     EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", "C:\\M\\SHORTCUT TO Foo Bar.LNK"), "Foo Bar");
     EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", "C:\\M\\Foo (shortcut to).lnk"), "Foo (shortcut to)");
     EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", "C:\\M\\Foo.lnk.bak"), "Foo.lnk.bak");
+    // A shortcut walked by its short name, its own being outside the code page.
+    EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", "C:\\M\\FNF~1.LNK"), "Product");
+    EXPECT_EQ(DisplayName("", "C:\\P\\foo.exe", "C:\\M\\FNF~1.LNK"), "FNF~1");
+    EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", "C:\\M\\Fnf~1.lnk"), "Fnf~1");
     EXPECT_EQ(DisplayName("Product", "C:\\P\\foo.exe", ""), "Product");
     EXPECT_EQ(DisplayName("", "C:\\P\\foo.exe", ""), "foo.exe");
 }

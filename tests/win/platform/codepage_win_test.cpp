@@ -43,6 +43,9 @@ TEST(CodepageWin, AFolderNamedOutsideTheCodePageIsReachedThroughItsShortName) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
     EXPECT_NE(GetFileAttributesW((folder + L"\\probe.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    // Only the name the code page cannot hold is shortened.
+    EXPECT_EQ(platform::AnsiPath(folder + L"\\probe.txt"), ansi + "\\probe.txt");
+    EXPECT_EQ(ansi.rfind(platform::Narrow(temp), 0), 0u) << ansi;
     DeleteFileW((folder + L"\\probe.txt").c_str());
     RemoveDirectoryW(folder.c_str());
 

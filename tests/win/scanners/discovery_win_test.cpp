@@ -53,11 +53,10 @@ std::string Fixture(const char* folder, const std::string& name) {
 }
 
 // A shortcut made as the shell makes them.
-HRESULT MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "",
-                     const std::string& description = "") {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    platform::ComPtr<IShellLinkA> link;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+HRESULT MakeShortcutW(const std::wstring& path, const std::wstring& target, const std::wstring& arguments = L"",
+                      const std::wstring& description = L"") {
+    platform::ComPtr<IShellLinkW> link;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(link.GetAddressOf()));
     if (FAILED(hr)) return hr;
     if (FAILED(hr = link->SetPath(target.c_str()))) return hr;
@@ -65,7 +64,14 @@ HRESULT MakeShortcut(const std::string& path, const std::string& target, const s
     if (FAILED(hr = link->SetDescription(description.c_str()))) return hr;
     platform::ComPtr<IPersistFile> file;
     if (FAILED(hr = link.As(&file))) return hr;
-    return file->Save(platform::Widen(path).c_str(), TRUE);
+    return file->Save(path.c_str(), TRUE);
+}
+
+HRESULT MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments = "",
+                     const std::string& description = "") {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    return MakeShortcutW(platform::Widen(path), platform::Widen(target), platform::Widen(arguments),
+                         platform::Widen(description));
 }
 
 void CopyTo(const std::string& from, const std::string& to) {
@@ -545,6 +551,94 @@ TEST_F(DiscoveryWin, FullPassOverAStartMenuTree) {
     fileid::ProcessFileCache().Close();
     EXPECT_EQ(system_.resolved.load(), before + 5);
     EXPECT_EQ(fields(again), fields(list_));
+}
+
+// A user whose name the ANSI code page cannot hold has a profile folder named
+// after it. The shell's folders, the shortcuts there (one of them itself named
+// outside the code page, in a folder named so) and a program running from
+// there must all come back as 8-bit paths that open, so that their programs
+// are found. The shortcuts' targets lie elsewhere: Wine keeps a link's target
+// path in 8 bits only (its ID list has the real names, but its GetPath
+// answers from the 8-bit copy), where Windows keeps it in UTF-16.
+TEST_F(DiscoveryWin, ProgramsInFoldersNamedOutsideTheCodePageAreFound) {
+    const std::wstring profile = platform::Widen(root_) + L"\\Varnel \u0141ukasz \u4E2D";
+    const std::wstring menu = profile + L"\\Start Menu";
+    const std::wstring programs = profile + L"\\Programs";
+    for (const std::wstring& folder : {profile, menu, menu + L"\\\u4E2D Tools", programs})
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const auto copy = [&](const std::string& fixture, const std::wstring& to) {
+        ASSERT_TRUE(CopyFileW(platform::Widen(fixture).c_str(), to.c_str(), FALSE));
+    };
+    CopyTo(Fixture("version", "product_50.exe"), Path("Programs\\fifty.exe"));
+    CopyTo(Fixture("version", "product_2007.exe"), Path("Programs\\suite.exe"));
+    copy(Fixture("discovery", "window_app.exe"), programs + L"\\window_app.exe");
+    ASSERT_EQ(MakeShortcutW(menu + L"\\Fifty.lnk", platform::Widen(Path("Programs\\fifty.exe"))), S_OK);
+    ASSERT_EQ(MakeShortcutW(menu + L"\\\u4E2D Tools\\Suite \u4E2D.lnk", platform::Widen(Path("Programs\\suite.exe")),
+                            L"/open", L"Opens \u4E2D"),
+              S_OK);
+
+    // The shell's Start Menu moved there, as a profile named so puts it.
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER,
+                                L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                                KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+                  ERROR_SUCCESS);
+        platform::UniqueKey keyHolder(key);
+        wchar_t old[MAX_PATH] = {};
+        DWORD oldType = REG_NONE;
+        DWORD oldBytes = sizeof old;
+        const bool hadOld = RegQueryValueExW(key, L"Start Menu", nullptr, &oldType, reinterpret_cast<BYTE*>(old),
+                                             &oldBytes) == ERROR_SUCCESS;
+        const auto set = [&](DWORD type, const void* data, DWORD bytes) {
+            return RegSetValueExW(key, L"Start Menu", 0, type, static_cast<const BYTE*>(data), bytes);
+        };
+        ASSERT_EQ(set(REG_EXPAND_SZ, menu.c_str(), static_cast<DWORD>((menu.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+        const std::string shellMenu = scanners::CWinDiscoverySystem().SpecialFolderPath(SpecialFolder::StartMenu);
+        if (hadOld) set(oldType, old, oldBytes);
+        else RegDeleteValueW(key, L"Start Menu");
+        EXPECT_EQ(shellMenu.find('?'), std::string::npos) << shellMenu;
+        EXPECT_EQ(shellMenu, platform::AnsiPath(menu));
+        EXPECT_NE(GetFileAttributesA((shellMenu + "\\Fifty.lnk").c_str()), INVALID_FILE_ATTRIBUTES) << shellMenu;
+    }
+
+    system_.folders[SpecialFolder::StartMenu] = platform::AnsiPath(menu);
+    EXPECT_TRUE(discovery_.ScanInventory(nullptr, 0, true));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Fifty", "Year Suite 2007"}));
+    for (const VN_WatchItem* item : list_.WatchItems()) {
+        for (const std::string* path : {&item->targetName, &item->shortcutName}) {
+            EXPECT_EQ(path->find('?'), std::string::npos) << *path;
+            EXPECT_NE(GetFileAttributesA(path->c_str()), INVALID_FILE_ATTRIBUTES) << *path;
+        }
+    }
+    const VN_WatchItem* suite = Named("Year Suite 2007");
+    ASSERT_NE(suite, nullptr);
+    EXPECT_EQ(suite->arguments, "/open");
+    EXPECT_EQ(suite->description, "Opens ?");  // text keeps its nearest 8-bit form
+    ASSERT_NE(Named("Fifty"), nullptr);
+    EXPECT_EQ(Named("Fifty")->installedVers, "50.2 beta");
+
+    // A program running from there.
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    std::wstring commandLine = L"\"" + programs + L"\\window_app.exe\"";
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
+    platform::UniqueHandle process(info.hProcess);
+    CloseHandle(info.hThread);
+    WaitForInputIdle(process.get(), 10000);
+    std::string running;
+    scanners::EnumerateProcessesNt([&](uint32_t id, const std::string& path) {
+        if (id == info.dwProcessId) running = path;
+        return id != info.dwProcessId;
+    });
+    TerminateProcess(process.get(), 0);
+    WaitForSingleObject(process.get(), 10000);
+    EXPECT_EQ(running.find('?'), std::string::npos) << running;
+    EXPECT_TRUE(textutil::EndsWithNoCase(running, "\\window_app.exe")) << running;
+    EXPECT_NE(GetFileAttributesA(running.c_str()), INVALID_FILE_ATTRIBUTES) << running;
 }
 
 TEST_F(DiscoveryWin, RunningProgramsAreFoundByTheirWindowAlsoInSoftwareIUse) {
