@@ -17,6 +17,9 @@ namespace app {
 namespace {
 
 constexpr char kWindowsUpdateSite[] = "https://windowsupdate.microsoft.com/";
+// Since Windows 10 the site only sends its visitors to the Settings page,
+// which this address opens; older systems do not know it, and get the site.
+constexpr char kWindowsUpdateSettings[] = "ms-settings:windowsupdate";
 constexpr int kTitleTextId = 57344;
 
 struct ToolButton {
@@ -119,7 +122,9 @@ bool CFrameCommands::Run(unsigned id) {
             if (!address.empty()) openPage(address, std::string());
             return true;
         }
-        case appcore::CommandKind::WindowsUpdate: openPage("explorer.exe", kWindowsUpdateSite); return true;
+        case appcore::CommandKind::WindowsUpdate:
+            if (!openPage(kWindowsUpdateSettings, std::string())) openPage("explorer.exe", kWindowsUpdateSite);
+            return true;
         case appcore::CommandKind::Settings:
             CVarnelDlg::Show(frame_.instance, frame_.window, frame_.interactive && *frame_.interactive);
             return true;

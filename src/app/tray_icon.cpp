@@ -63,7 +63,11 @@ bool CTrayIcon::Add() {
     data.uCallbackMessage = callbackMessage_;
     data.hIcon = icon_;
     CopyField(data.szTip, sizeof data.szTip, tooltip_);
-    if (shell_(shown_ ? NIM_MODIFY : NIM_ADD, &data)) {
+    // An add can fail although the icon is there: the shell may time out on
+    // a busy logon after adding it, and it announces a new taskbar after a
+    // change of display scaling that kept the icons. Then the icon is ours
+    // to modify, and adding it again would fail for good.
+    if (shell_(shown_ ? NIM_MODIFY : NIM_ADD, &data) || (!shown_ && shell_(NIM_MODIFY, &data))) {
         shown_ = true;
         StopRetry();
         return true;

@@ -7,14 +7,22 @@
 
 namespace {
 
-// Refuses the first `g_refusals` adds, then passes every call to the shell.
+// Refuses the first `g_refusals` adds; then answers the next `g_timeouts`
+// adds with a failure after making them, as a shell that timed out does;
+// then passes every call to the shell.
 int g_refusals = 0;
+int g_timeouts = 0;
 int g_adds = 0;
 BOOL WINAPI NotReadyShell(DWORD message, PNOTIFYICONDATAA data) {
     if (message == NIM_ADD) {
         ++g_adds;
         if (g_refusals > 0) {
             --g_refusals;
+            return FALSE;
+        }
+        if (g_timeouts > 0) {
+            --g_timeouts;
+            Shell_NotifyIconA(message, data);
             return FALSE;
         }
     }
@@ -98,6 +106,19 @@ TEST_F(TrayIcon, RefusedAddIsMadeOnTaskbarCreated) {
     EXPECT_FALSE(TaskbarHasIcon(window_));
     // An icon the user does not want is not brought back by a new taskbar.
     SendMessageA(window_, app::Messages().taskbarCreated, 0, 0);
+    EXPECT_FALSE(TaskbarHasIcon(window_));
+}
+
+TEST_F(TrayIcon, AnAddThatFailsWithTheIconInPlaceCountsAsShown) {
+    g_timeouts = 1;
+    EXPECT_TRUE(tray_.Show());
+    EXPECT_TRUE(TaskbarHasIcon(window_));
+    // A new taskbar announced while the icon stays, as after a change of
+    // display scaling: adding fails, and the icon is still the program's.
+    SendMessageA(window_, app::Messages().taskbarCreated, 0, 0);
+    EXPECT_TRUE(tray_.IsShown());
+    EXPECT_EQ(g_adds, 2);
+    tray_.Remove();
     EXPECT_FALSE(TaskbarHasIcon(window_));
 }
 

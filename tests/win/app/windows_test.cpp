@@ -67,7 +67,7 @@ protected:
         ASSERT_TRUE(frame_->Create());
         frame_->Commands()->openPage = [this](const std::string& file, const std::string& arguments) {
             opened_.push_back(arguments.empty() ? file : file + " " + arguments);
-            return true;
+            return file != refusedPage_;
         };
         frame_->Commands()->now = [this] { return clock_; };
         // A new frequency registers the computer again; here that is only
@@ -89,6 +89,7 @@ protected:
     testing_support::TempFolder folder_;
     std::unique_ptr<app::CMainEvents> frame_;
     std::vector<std::string> opened_;
+    std::string refusedPage_;  // the page opener answers false for this one
     std::vector<std::string> started_;
     uint64_t clock_ = 1000000;
     int registrations_ = 0;
@@ -249,9 +250,16 @@ TEST_F(Windows, PageCommandsOpenTheirAddressesAndMyPageOnlyOnceInFiveSeconds) {
     Command(ID_UPDATE_NAME_FIRST + 2);
     Command(ID_ONLINE_HELP);
     Command(ID_WINDOWS_UPDATE);
-    EXPECT_EQ(opened_, (std::vector<std::string>{"https://home.example/me?x=1&tag=client",
-                                                 "https://home.example/me?x=1&tag=client",
-                                                 platform::LoadText(setting::kOnlineFaqsUrlDefaultId),
+    EXPECT_EQ(opened_, (std::vector<std::string>{
+                           "https://home.example/me?x=1&tag=client", "https://home.example/me?x=1&tag=client",
+                           platform::LoadText(setting::kOnlineFaqsUrlDefaultId), "ms-settings:windowsupdate"}));
+
+    // A system without the Settings page's address (as Wine is) gets the site.
+    EXPECT_FALSE(app::CFrameCommands::ShellOpen("ms-settings:windowsupdate", ""));
+    refusedPage_ = "ms-settings:windowsupdate";
+    opened_.clear();
+    Command(ID_WINDOWS_UPDATE);
+    EXPECT_EQ(opened_, (std::vector<std::string>{"ms-settings:windowsupdate",
                                                  "explorer.exe https://windowsupdate.microsoft.com/"}));
 }
 
