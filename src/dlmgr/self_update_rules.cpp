@@ -86,7 +86,8 @@ std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, boo
             "msiexec.exe",
             textutil::Format(productInstalled ? "/i \"%s\" /qn REINSTALL=ALL REINSTALLMODE=vomus /norestart"
                                               : "/i \"%s\" /qn /norestart",
-                             path.c_str())};
+                             path.c_str()),
+            "runas"};
     return std::nullopt;
 }
 

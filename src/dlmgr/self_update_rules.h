@@ -37,18 +37,25 @@ bool IsDeviceName(std::string_view name);
 // it from here).
 inline constexpr char kAgentProductCode[] = "{D3A5F0C2-6B1E-4F7A-9C28-5E0B7D4A1F36}";
 
-// How an update installer is started: the program and its parameters, for
-// ShellExecute's "open" verb. An ".exe" starts itself with "/S"; an ".msi"
+// How an update installer is started: the program, its parameters and the
+// shell's verb. An ".exe" starts itself with "/S" through "open" (an
+// installer that needs an administrator says so in its manifest, and the
+// shell asks for one); an ".msi"
 // starts "msiexec.exe" with a silent reinstall of every feature that also
 // recaches the package, so that a newer package of the same product replaces
 // the installed one. That reinstall does nothing when the agent's product is
 // not installed (an agent copied by hand): then the package is installed with
 // a plain silent "/i". Either way "/norestart": without a user interface the
 // installer would otherwise restart Windows unasked when it found files in
-// use, and the user's unsaved work with it. Any other extension has no command.
+// use, and the user's unsaved work with it. The agent is installed for all
+// users, and a silent install started by an ordinary user's process cannot
+// ask for an administrator itself, so it would fail unseen: msiexec is
+// started through "runas", which asks first (and not again for a process that
+// has the rights already). Any other extension has no command.
 struct InstallerCommand {
     std::string file;
     std::string parameters;
+    std::string verb = "open";
 };
 std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, bool productInstalled = true);
 

@@ -31,7 +31,7 @@ InstallerStart StartHeldInstaller(const CHeldFile& held) {
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.hwnd = GetDesktopWindow();
-    info.lpVerb = "open";
+    info.lpVerb = command->verb.c_str();
     info.lpFile = command->file.c_str();
     info.lpParameters = command->parameters.c_str();
     info.nShow = SW_HIDE;

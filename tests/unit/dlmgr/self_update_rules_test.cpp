@@ -48,6 +48,7 @@ TEST(SelfUpdateInstaller, CommandDependsOnTheExtension) {
     const auto msi = InstallerCommandFor("C:\\Data\\upgrade\\Varnel.MSI");
     ASSERT_TRUE(msi);
     EXPECT_EQ(msi->file, "msiexec.exe");
+    EXPECT_EQ(msi->verb, "runas");  // a silent all-users install cannot ask for an administrator itself
     EXPECT_EQ(msi->parameters, "/i \"C:\\Data\\upgrade\\Varnel.MSI\" /qn REINSTALL=ALL REINSTALLMODE=vomus /norestart");
     // Not installed: the reinstall would do nothing, so the package is installed.
     EXPECT_EQ(InstallerCommandFor("C:\\u\\v.msi", false)->parameters, "/i \"C:\\u\\v.msi\" /qn /norestart");
@@ -55,6 +56,7 @@ TEST(SelfUpdateInstaller, CommandDependsOnTheExtension) {
     ASSERT_TRUE(exe);
     EXPECT_EQ(exe->file, "C:\\Data\\upgrade\\setup.exe");
     EXPECT_EQ(exe->parameters, "/S");
+    EXPECT_EQ(exe->verb, "open");
     EXPECT_FALSE(InstallerCommandFor("C:\\Data\\upgrade\\setup.zip"));
     EXPECT_FALSE(InstallerCommandFor("C:\\Data\\upgrade.d\\setup"));
 }
