@@ -39,9 +39,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Writes the bytes to a new file in the same folder, flushes it to disk, then
 // moves it over `path`. On any failure the old file is left untouched and the
 // temporary file is removed. True on success.
-// The replacement keeps the replaced file's permissions (a new file gets
-// the default ones); saves of one file from several threads or processes at
-// once each land whole. Stale temporaries of `path` are removed as well.
+// The replacement keeps the replaced file's permission bits on POSIX systems
+// (a new file gets the default ones); on Windows it has the permissions it
+// inherits from the folder, which are the replaced file's unless someone set
+// that file's own by hand. Saves of one file from several threads or
+// processes at once each land whole. Stale temporaries of `path` are removed
+// as well.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 // The temporary files that saves of `path` left behind when their process
 // ended part way (killed, or lost with the machine) are removed; those of
