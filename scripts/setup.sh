@@ -8,7 +8,7 @@ cmake ninja-build g++ make pkg-config
 clang libclang-rt-14-dev
 googletest libgtest-dev libbenchmark-dev
 libexpat1-dev zlib1g-dev libsqlite3-dev libcpp-httplib-dev nlohmann-json3-dev libflxmlrpc-dev dpkg-dev
-g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev
 wine64 xvfb xauth
 python3
 chromium

@@ -51,7 +51,8 @@ function(varnel_test_resources target)
   set(script ${PROJECT_SOURCE_DIR}/resources/varnel.rc)
   target_sources(${target} PRIVATE ${script})
   set_source_files_properties(${script} PROPERTIES
-    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/strings.inc;${PROJECT_SOURCE_DIR}/resources/varnel.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/varnel.ico;${VARNEL_PULSE_DIR}/pulse_icons.rc")
-  add_dependencies(${target} varnel_pulse_icons)
-  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources ${VARNEL_PULSE_DIR})
+    OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/resources/strings.inc;${PROJECT_SOURCE_DIR}/resources/varnel.manifest;${PROJECT_SOURCE_DIR}/resources/resource.h;${PROJECT_SOURCE_DIR}/resources/varnel.ico;${VARNEL_PULSE_DIR}/pulse_icons.rc;${VARNEL_EVENT_MESSAGES_OUTPUTS}")
+  add_dependencies(${target} varnel_pulse_icons varnel_event_messages)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/resources ${VARNEL_PULSE_DIR}
+    ${VARNEL_EVENT_MESSAGES_DIR})
 endfunction()
