@@ -101,8 +101,12 @@ void WaitForProcessTree(platform::UniqueHandle started, const UninstallDone& don
             if (done && done()) return;
             if (GetTickCount64() >= deadline) return;
         }
-        if (more) continue;
-        if (running.empty()) return;
+        // New processes are waited on from the next round; when nothing
+        // else runs, that round comes at once.
+        if (running.empty()) {
+            if (!more) return;
+            continue;
+        }
         const DWORD count = static_cast<DWORD>(std::min<size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
         WaitForMultipleObjects(count, running.data(), FALSE, kPollMs);
     }
