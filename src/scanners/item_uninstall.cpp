@@ -10,7 +10,12 @@ UninstallOutcome UninstallItem(VN_WatchList& list, VN_WatchItem& item, const VN_
     if (item.uninstallString.empty()) return UninstallOutcome::NoCommand;
     // A command that cannot start still leads to the test: an entry whose
     // uninstaller has already been removed may name a product that is gone.
-    VN_UninstallString::RunUninstallCommand(item.uninstallString, runner);
+    const std::string key = item.keyName;
+    const auto platformRunner = [&key, &sources](const std::string& line) {
+        return RunCommandAndWait(line, [&key, &sources] { return !RegScan::IsProductInstalled(key, sources); });
+    };
+    VN_UninstallString::RunUninstallCommand(item.uninstallString,
+                                            runner ? runner : VN_UninstallString::CommandRunner(platformRunner));
     return MarkIfUninstalled(list, item, sources);
 }
 

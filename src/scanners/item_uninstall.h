@@ -20,7 +20,8 @@ enum class UninstallOutcome {
 };
 
 // Runs the item's uninstall command (through `runner`, the platform's when
-// empty), then asks whether the product named by the item's key is still
+// empty, whose wait for the processes the uninstaller started ends as soon
+// as the item's product is no longer installed), then asks whether the product named by the item's key is still
 // installed. When it is not, every item of the item's product-code group and
 // the item itself get removed = 2, and the list counts as modified; the items
 // stay in the list. The caller refreshes its view.

@@ -1,5 +1,6 @@
 #include "scanners/uninstall_string.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -112,6 +113,22 @@ std::string ReplaceAllOccurrences(const std::string& text, const std::string& fr
         i = copied = next + from.size();
     }
     out.append(text, copied, std::string::npos);
+    return out;
+}
+
+std::vector<FollowedProcess> ProcessesToFollow(const std::vector<ListedProcess>& listed,
+                                               const std::vector<FollowedProcess>& followed,
+                                               const std::function<std::optional<uint64_t>(uint32_t id)>& createdAt) {
+    const auto find = [&followed](uint32_t id) {
+        return std::find_if(followed.begin(), followed.end(), [id](const FollowedProcess& p) { return p.id == id; });
+    };
+    std::vector<FollowedProcess> out;
+    for (const ListedProcess& process : listed) {
+        const auto parent = find(process.parentId);
+        if (parent == followed.end() || find(process.id) != followed.end()) continue;
+        const std::optional<uint64_t> created = createdAt(process.id);
+        if (created && *created >= parent->created) out.push_back({process.id, *created});
+    }
     return out;
 }
 

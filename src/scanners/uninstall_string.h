@@ -39,7 +39,8 @@ public:
         std::string errorText;   // the system's message for it
     };
     // Starts a command line and waits for it to end; the platform's runner
-    // (Windows: CreateProcess without a time limit) unless one is given.
+    // (Windows: CreateProcess, waiting for the process and the processes it
+    // started, see RunCommandAndWait) unless one is given.
     using CommandRunner = std::function<RunResult(const std::string& commandLine)>;
     // Runs the command and waits for it. When it cannot be started, prints
     // "CreateProcess failed (<code>).\n" to the standard output, writes
@@ -73,15 +74,52 @@ std::string ReplaceAllOccurrences(const std::string& text, const std::string& fr
 // cannot be opened as a file (Windows: CreateFile; host: open and fstat).
 std::optional<uint64_t> OpenedFileSize(const std::string& path);
 
+// Asked while an uninstall's started processes run: true once the work is
+// done (the product's uninstall entry is gone), which ends the wait early.
+using UninstallDone = std::function<bool()>;
+
+// How long the wait goes on for processes an uninstaller started, counted
+// from the end of the one it started itself.
+inline constexpr uint32_t kStartedProcessesWaitMs = 30 * 60 * 1000;
+
 // The platform's way to start a command line and wait for it (Windows:
 // CreateProcess, no application name, no inheritance, no flags; a program
 // that must run as administrator, as most uninstallers must, is started
 // through the shell instead, which asks the user; the host starts nothing and
-// reports ERROR_NOT_SUPPORTED).
-VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine);
+// reports ERROR_NOT_SUPPORTED). Most uninstallers copy themselves elsewhere,
+// start the copy and exit at once, so the wait goes on past the started
+// process's end while processes it started (and theirs) run, for at most
+// kStartedProcessesWaitMs. `done`, when given, is asked about once a second
+// once the started process has ended, and ends the wait as soon as it answers
+// true: an uninstaller may open a browser at its end, which must not hold the
+// caller.
+VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done = {});
 // The shell's way, used for those programs (Windows: ShellExecuteEx, which
-// asks the user for an administrator's consent where the program needs it).
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine);
+// asks the user for an administrator's consent where the program needs it),
+// waiting the same way.
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done = {});
+
+// A process as a process snapshot lists it.
+struct ListedProcess {
+    uint32_t id = 0;
+    uint32_t parentId = 0;
+};
+// A process whose end an uninstall waits for, with its creation time (any
+// clock that orders the system's processes).
+struct FollowedProcess {
+    uint32_t id = 0;
+    uint64_t created = 0;
+};
+// The listed processes that the wait takes on next: those whose parent is a
+// followed process and that are not followed yet. A listed parent id may be
+// that of an ended process whose id now names a followed one, so a process
+// counts only when `createdAt` (asked only about those candidates) gives it a
+// creation time no earlier than its parent's; one it answers nothing for
+// (the process cannot be opened, or has ended) is left out. Followed
+// processes must be held open, so that their ids are not reused.
+std::vector<FollowedProcess> ProcessesToFollow(const std::vector<ListedProcess>& listed,
+                                               const std::vector<FollowedProcess>& followed,
+                                               const std::function<std::optional<uint64_t>(uint32_t id)>& createdAt);
 
 // A command line as its program and that program's parameters, the program
 // found as CreateProcess finds it: inside the leading double quotes, or else

@@ -1,6 +1,8 @@
 #include "common/wine.h"
 
 #include <windows.h>
+// (after windows.h)
+#include <tlhelp32.h>
 
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
@@ -60,6 +62,20 @@ bool Start(const std::string& commandLine, const std::string& program) {
     if (!StartProcess(commandLine, program, info)) return false;
     platform::UniqueHandle process(info.hProcess), thread(info.hThread);
     return true;
+}
+
+void EndProcessesNamed(const std::wstring& fileName) {
+    platform::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, fileName.c_str()) != 0) continue;
+        platform::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (!process) continue;
+        TerminateProcess(process.get(), 9);
+        WaitForSingleObject(process.get(), 5000);
+    }
 }
 
 }  // namespace testing_wine

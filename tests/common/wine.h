@@ -25,4 +25,8 @@ long RunAndWait(const std::string& commandLine, std::chrono::milliseconds limit 
 // without a process handle to wait on).
 bool Start(const std::string& commandLine, const std::string& program = std::string());
 
+// Ends every running process whose program file is named `fileName` (as
+// "name.exe"), waiting a little for each to go.
+void EndProcessesNamed(const std::wstring& fileName);
+
 }  // namespace testing_wine

@@ -1,11 +1,16 @@
 // Uninstall commands on Windows: file sizes through CreateFile, and starting
 // a command line with CreateProcess (or, for a program that must run as
-// administrator, through the shell) and waiting for it to end.
+// administrator, through the shell) and waiting for it to end, and for the
+// processes it started, found in Toolhelp snapshots.
+#include <algorithm>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/win/win.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include "platform/win/handles.h"
 #include "scanners/uninstall_string.h"
@@ -23,13 +28,96 @@ std::optional<uint64_t> OpenedFileSize(const std::string& path) {
 namespace {
 
 constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, which MinGW's headers lack
+constexpr DWORD kPollMs = 1000;
+
+// The rights a wait needs; an elevated process grants them to its user.
+constexpr DWORD kWaitAccess = PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE;
+
+std::optional<uint64_t> CreationTime(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return (static_cast<uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// Processes waited for, each held open so that its id stays its own.
+struct Followed {
+    std::vector<FollowedProcess> processes;
+    std::vector<platform::UniqueHandle> handles;
+};
+
+// Takes on the processes that followed ones started; false when none.
+bool FollowNewProcesses(Followed& followed) {
+    platform::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    std::vector<ListedProcess> listed;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        listed.push_back({entry.th32ProcessID, entry.th32ParentProcessID});
+    std::vector<std::pair<DWORD, platform::UniqueHandle>> opened;
+    const std::vector<FollowedProcess> next =
+        ProcessesToFollow(listed, followed.processes, [&opened](uint32_t id) -> std::optional<uint64_t> {
+            platform::UniqueHandle process(OpenProcess(kWaitAccess, FALSE, id));
+            if (!process) return std::nullopt;
+            const std::optional<uint64_t> created = CreationTime(process.get());
+            if (created) opened.emplace_back(id, std::move(process));
+            return created;
+        });
+    for (const FollowedProcess& process : next) {
+        for (auto& [id, handle] : opened) {
+            if (id != process.id || !handle) continue;
+            followed.processes.push_back(process);
+            followed.handles.push_back(std::move(handle));
+            break;
+        }
+    }
+    return !next.empty();
+}
+
+// Waits for `started` to end, then for as long as processes it started, and
+// theirs, run: until none runs, `done` answers true or the time limit has
+// passed. Snapshots are taken while the started process runs too, so that
+// the children of a short-lived intermediate process are seen.
+void WaitForProcessTree(platform::UniqueHandle started, const UninstallDone& done) {
+    Followed followed;
+    const HANDLE first = started.get();
+    if (const std::optional<uint64_t> created = CreationTime(first)) {
+        followed.processes.push_back({GetProcessId(first), *created});
+        followed.handles.push_back(std::move(started));
+    } else {
+        // Without its creation time nothing it started can be told apart.
+        WaitForSingleObject(first, INFINITE);
+        return;
+    }
+    ULONGLONG deadline = 0;
+    for (;;) {
+        std::vector<HANDLE> running;
+        for (const platform::UniqueHandle& handle : followed.handles)
+            if (WaitForSingleObject(handle.get(), 0) == WAIT_TIMEOUT) running.push_back(handle.get());
+        // Taken after the test above: what an ended process started is listed.
+        const bool more = FollowNewProcesses(followed);
+        if (running.empty() || running.front() != first) {
+            if (deadline == 0) deadline = GetTickCount64() + kStartedProcessesWaitMs;
+            if (done && done()) return;
+            if (GetTickCount64() >= deadline) return;
+        }
+        // New processes are waited on from the next round; when nothing
+        // else runs, that round comes at once.
+        if (running.empty()) {
+            if (!more) return;
+            continue;
+        }
+        const DWORD count = static_cast<DWORD>(std::min<size_t>(running.size(), MAXIMUM_WAIT_OBJECTS));
+        WaitForMultipleObjects(count, running.data(), FALSE, kPollMs);
+    }
+}
 
 }  // namespace
 
 // A program that asks to run as administrator cannot be started by
 // CreateProcess from an ordinary user's process; the shell starts it after
 // asking the user. Declining counts as not started (ERROR_CANCELLED).
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine) {
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done) {
     VN_UninstallString::RunResult result;
     const CommandParts parts = SplitCommandLine(commandLine, [](const std::string& path) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -47,13 +135,12 @@ VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandL
         result.errorText = platform::SystemMessageText(result.error).value_or(std::string());
         return result;
     }
-    platform::UniqueHandle processHandle(run.hProcess);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    WaitForProcessTree(platform::UniqueHandle(run.hProcess), done);
     result.started = true;
     return result;
 }
 
-VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine) {
+VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done) {
     VN_UninstallString::RunResult result;
     std::vector<char> command(commandLine.begin(), commandLine.end());
     command.push_back('\0');  // CreateProcess may write into the command line
@@ -62,13 +149,12 @@ VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine) 
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         result.error = GetLastError();
-        if (result.error == kElevationRequired) return RunThroughShellAndWait(commandLine);
+        if (result.error == kElevationRequired) return RunThroughShellAndWait(commandLine, done);
         result.errorText = platform::SystemMessageText(result.error).value_or(std::string());
         return result;
     }
-    platform::UniqueHandle processHandle(process.hProcess);
     platform::UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    WaitForProcessTree(platform::UniqueHandle(process.hProcess), done);
     result.started = true;
     return result;
 }

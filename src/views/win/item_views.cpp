@@ -5,6 +5,7 @@
 #include "platform/log.h"
 #include "platform/win/wide.h"
 #include "scanners/item_uninstall.h"
+#include "scanners/products.h"
 #include "scanners/program_discovery.h"
 #include "views/win/uninstall_runner.h"
 
@@ -115,7 +116,13 @@ void CWatchListView::Uninstall() {
     }
     if (pending.command.empty()) return;
     vnlog::Write("Uninstall: " + pending.command);
-    if (CUninstallRunner::Start(pending.command, host_, kUninstallEnded)) pending_ = std::move(pending);
+    // The wait for the uninstaller's own processes ends once its entry is
+    // gone: a browser it opens at the end must not hold the next uninstall.
+    std::function<bool()> done;
+    if (!pending.keyName.empty())
+        done = [key = pending.keyName] { return !RegScan::IsProductInstalled(key, RegScan::PlatformProductSources()); };
+    if (CUninstallRunner::Start(pending.command, host_, kUninstallEnded, std::move(done)))
+        pending_ = std::move(pending);
 }
 
 void CWatchListView::FinishUninstall() {

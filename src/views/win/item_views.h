@@ -34,7 +34,8 @@ private:
 class CWatchListView : public CListViewEx {
 public:
     // Posted to the view's host window by the uninstall thread when the
-    // uninstaller has ended.
+    // uninstaller and the processes it started have ended, or once its
+    // product's uninstall entry is gone.
     static constexpr UINT kUninstallEnded = WM_APP + 11;
 
     explicit CWatchListView(VN_WatchList& list);

@@ -3,6 +3,7 @@
 #include <process.h>
 
 #include <atomic>
+#include <utility>
 
 #include "platform/log.h"
 #include "scanners/uninstall_string.h"
@@ -16,13 +17,15 @@ struct Job {
     std::string command;
     HWND window;
     UINT message;
+    std::function<bool()> done;
 };
 
 unsigned __stdcall RunJob(void* raw) {
     Job* job = static_cast<Job*>(raw);
     bool ran = false;
     try {
-        ran = VN_UninstallString::RunUninstallCommand(job->command);
+        ran = VN_UninstallString::RunUninstallCommand(
+            job->command, [job](const std::string& line) { return scanners::RunCommandAndWait(line, job->done); });
     } catch (...) {
         vnlog::Warning("CUninstallRunner::RunJob", true);
     }
@@ -37,10 +40,10 @@ unsigned __stdcall RunJob(void* raw) {
 
 bool CUninstallRunner::Busy() { return g_busy.load(); }
 
-bool CUninstallRunner::Start(const std::string& command, HWND window, UINT message) {
+bool CUninstallRunner::Start(const std::string& command, HWND window, UINT message, std::function<bool()> done) {
     bool expected = false;
     if (command.empty() || !g_busy.compare_exchange_strong(expected, true)) return false;
-    auto* job = new Job{command, window, message};
+    auto* job = new Job{command, window, message, std::move(done)};
     const uintptr_t thread = _beginthreadex(nullptr, 0, RunJob, job, 0, nullptr);
     if (!thread) {
         delete job;

@@ -5,6 +5,7 @@
 // answering meanwhile. One uninstaller runs at a time across the process.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/win/win.h"
@@ -16,12 +17,15 @@ public:
     // True from Start until the command has ended (or could not start).
     static bool Busy();
     // Starts `command` on a new thread and answers at once; false (nothing
-    // started) while another one runs or when no thread can be had. When the
-    // command has ended, `message` is posted to `window` with wParam 1 when
-    // the process ran, 0 when it could not be started (which the command's
-    // runner logs as "*** ExeCommand failed: ..."). The window may be gone
-    // by then; the post then fails quietly.
-    static bool Start(const std::string& command, HWND window, UINT message);
+    // started) while another one runs or when no thread can be had. The
+    // command has ended when its process and the processes it started have
+    // ended, or, once its own process has ended, as soon as `done` (asked
+    // on the runner's thread about once a second) answers true. Then
+    // `message` is posted to `window` with wParam 1 when the process ran, 0
+    // when it could not be started (which the command's runner logs as
+    // "*** ExeCommand failed: ..."). The window may be gone by then; the
+    // post then fails quietly.
+    static bool Start(const std::string& command, HWND window, UINT message, std::function<bool()> done = {});
 };
 
 }  // namespace Views

@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -232,4 +234,28 @@ TEST(CommandParts, TheProgramIsFoundAsCreateProcessFindsIt) {
     EXPECT_EQ(split(" C:\\Program Files\\Tool\\unins000.exe"), "C:\\Program Files\\Tool\\unins000.exe|");
     EXPECT_EQ(split("C:\\Missing\\a b.exe /x"), "C:\\Missing\\a|b.exe /x");  // nothing found: the first word
     EXPECT_EQ(split("\"C:\\Unclosed\\a.exe /x"), "C:\\Unclosed\\a.exe /x|");
+}
+
+TEST(ProcessesToFollow, OnlyProcessesStartedByAFollowedOneAfterItAreTakenOn) {
+    // 10 is the uninstaller (created at 100), 11 the copy it started and
+    // already followed. 20 and 21 are its new children (21 created in the
+    // same tick), 30 a child of 11, 40 lists 10 as parent but is older than
+    // 10 (its parent was an ended process whose id was reused), 50 cannot be
+    // opened, 60 belongs to another tree.
+    const std::vector<scanners::ListedProcess> listed = {{10, 1},  {11, 10}, {20, 10}, {21, 10},
+                                                         {30, 11}, {40, 10}, {50, 10}, {60, 2}};
+    const std::vector<scanners::FollowedProcess> followed = {{10, 100}, {11, 105}};
+    const std::map<uint32_t, uint64_t> created = {{20, 110}, {21, 100}, {30, 120}, {40, 90}, {60, 130}};
+    std::vector<uint32_t> asked;
+    const std::vector<scanners::FollowedProcess> next =
+        scanners::ProcessesToFollow(listed, followed, [&](uint32_t id) -> std::optional<uint64_t> {
+            asked.push_back(id);
+            const auto it = created.find(id);
+            if (it == created.end()) return std::nullopt;
+            return it->second;
+        });
+    std::vector<std::pair<uint32_t, uint64_t>> got;
+    for (const scanners::FollowedProcess& process : next) got.emplace_back(process.id, process.created);
+    EXPECT_EQ(got, (std::vector<std::pair<uint32_t, uint64_t>>{{20, 110}, {21, 100}, {30, 120}}));
+    EXPECT_EQ(asked, (std::vector<uint32_t>{20, 21, 30, 40, 50})) << "only children of followed processes are opened";
 }

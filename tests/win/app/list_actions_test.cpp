@@ -19,6 +19,7 @@
 #include "app/app_messages.h"
 #include "app/main_events.h"
 #include "common/frame_fixture.h"
+#include "common/wine.h"
 #include "engine/worker_posts.h"
 #include "inventory/driver_data.h"
 #include "inventory/watch_list.h"
@@ -152,8 +153,10 @@ protected:
 TEST_F(ListActions, UninstallRunsOffTheWindowThreadAndMarksTheProductGone) {
     const std::string uninstaller = testing_wine::WindowsPathOf(VARNEL_UNINSTALLER_FIXTURE);
     UninstallEntry removable("Removable");
-    removable.Write("Removable Program",
-                    "\"" + uninstaller + "\" \"" + std::string(kUninstallKey) + removable.key + "\"");
+    // As most uninstallers do, this one hands the work to a copy of itself
+    // and exits at once; the copy stays a minute after removing the entry.
+    removable.Write("Removable Program", "\"" + uninstaller + "\" --launch 1500 60000 \"" + std::string(kUninstallKey) +
+                                             removable.key + "\"");
     UninstallEntry broken("Broken");
     broken.Write("Broken Program", "C:\\no\\such\\uninstaller.exe /S");
     const std::string logPath = folder_.path().string() + "\\vnlog.txt";
@@ -190,7 +193,9 @@ TEST_F(ListActions, UninstallRunsOffTheWindowThreadAndMarksTheProductGone) {
     EXPECT_TRUE(Views::CUninstallRunner::Busy());
     EXPECT_EQ(item->removed, item_state::kPresent);
     EXPECT_TRUE(MenuState(ID_LA_UNINSTALL) & MF_GRAYED);
-    ASSERT_TRUE(PumpUntil([&] { return finished == 1; }));
+    // The end comes once the entry is gone, long before the copy's.
+    ASSERT_TRUE(PumpUntil([&] { return finished == 1; }, 15000));
+    testing_wine::EndProcessesNamed(L"fake_uninstaller.exe");
     EXPECT_TRUE(lastGone);
     EXPECT_FALSE(removable.Exists());
     EXPECT_EQ(item->removed, item_state::kGone);

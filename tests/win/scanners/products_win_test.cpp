@@ -406,6 +406,34 @@ TEST(UninstallCommandWin, AnEntryWhoseUninstallerRemovesItIsMarkedGone) {
     EXPECT_NE(missing.error, 0u);
 }
 
+TEST(UninstallCommandWin, TheWaitFollowsTheCopyAnUninstallerHandsOverToUntilTheEntryIsGone) {
+    UninstallEntries entries;
+    const std::string uninstaller = WindowsPathOf(VARNEL_UNINSTALLER_FIXTURE);
+    const auto uninstall = [&](const std::string& name, int lingerMs, ULONGLONG& elapsedMs) {
+        VN_WatchList list;
+        VN_WatchItem item;
+        item.SetProgName(name + " Program");
+        item.keyName = entries.Key(name);
+        item.uninstallString = "\"" + uninstaller + "\" --launch 1500 " + std::to_string(lingerMs) + " \"" +
+                               kUninstallKey + "\\" + item.keyName + "\"";
+        entries.Add(kUser, name, item.progName, item.uninstallString);
+        const ULONGLONG start = GetTickCount64();
+        const scanners::UninstallOutcome outcome = scanners::UninstallItem(list, item);
+        elapsedMs = GetTickCount64() - start;
+        return outcome;
+    };
+    // The launcher exits at once; its copy removes the entry 1.5 s later.
+    ULONGLONG elapsed = 0;
+    EXPECT_EQ(uninstall("Handed", 0, elapsed), scanners::UninstallOutcome::Gone);
+    EXPECT_GE(elapsed, 1400u);
+    // A copy that stays long after removing the entry holds the wait only
+    // until the entry is seen gone.
+    EXPECT_EQ(uninstall("Lingering", 30000, elapsed), scanners::UninstallOutcome::Gone);
+    EXPECT_GE(elapsed, 1400u);
+    EXPECT_LT(elapsed, 10000u);
+    testing_wine::EndProcessesNamed(L"fake_uninstaller.exe");  // the lingering copy
+}
+
 TEST(UninstallCommandWin, AFileThatCannotBeOpenedCountsAsZero) {
     char folder[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
