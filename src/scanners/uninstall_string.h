@@ -92,12 +92,17 @@ inline constexpr uint32_t kStartedProcessesWaitMs = 30 * 60 * 1000;
 // kStartedProcessesWaitMs. `done`, when given, is asked about once a second
 // once the started process has ended, and ends the wait as soon as it answers
 // true: an uninstaller may open a browser at its end, which must not hold the
-// caller.
-VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done = {});
+// caller. `owner` (an HWND, or null) is the window the administrator's
+// consent is asked over: with none, the system's question may only flash in
+// the taskbar.
+VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done = {},
+                                                void* owner = nullptr);
 // The shell's way, used for those programs (Windows: ShellExecuteEx, which
 // asks the user for an administrator's consent where the program needs it),
-// waiting the same way.
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done = {});
+// waiting the same way. The calling thread should have COM (the shell may
+// hand the start to an extension).
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done = {},
+                                                     void* owner = nullptr);
 
 // A process as a process snapshot lists it.
 struct ListedProcess {

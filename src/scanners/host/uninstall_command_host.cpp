@@ -19,15 +19,16 @@ std::optional<uint64_t> OpenedFileSize(const std::string& path) {
     return static_cast<uint64_t>(st.st_size);
 }
 
-VN_UninstallString::RunResult RunCommandAndWait(const std::string&, const UninstallDone&) {
+VN_UninstallString::RunResult RunCommandAndWait(const std::string&, const UninstallDone&, void*) {
     VN_UninstallString::RunResult result;
     result.error = 50;  // ERROR_NOT_SUPPORTED
     result.errorText = "The request is not supported.";
     return result;
 }
 
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done) {
-    return RunCommandAndWait(commandLine, done);
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done,
+                                                     void* owner) {
+    return RunCommandAndWait(commandLine, done, owner);
 }
 
 }  // namespace scanners

@@ -117,7 +117,8 @@ void WaitForProcessTree(platform::UniqueHandle started, const UninstallDone& don
 // A program that asks to run as administrator cannot be started by
 // CreateProcess from an ordinary user's process; the shell starts it after
 // asking the user. Declining counts as not started (ERROR_CANCELLED).
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done) {
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done,
+                                                     void* owner) {
     VN_UninstallString::RunResult result;
     const CommandParts parts = SplitCommandLine(commandLine, [](const std::string& path) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -126,6 +127,7 @@ VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandL
     SHELLEXECUTEINFOA run = {};
     run.cbSize = sizeof run;
     run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    run.hwnd = static_cast<HWND>(owner);
     run.lpFile = parts.program.c_str();
     run.lpParameters = parts.parameters.empty() ? nullptr : parts.parameters.c_str();
     run.nShow = SW_SHOWNORMAL;
@@ -140,7 +142,8 @@ VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandL
     return result;
 }
 
-VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done) {
+VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done,
+                                                void* owner) {
     VN_UninstallString::RunResult result;
     std::vector<char> command(commandLine.begin(), commandLine.end());
     command.push_back('\0');  // CreateProcess may write into the command line
@@ -149,7 +152,7 @@ VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, 
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         result.error = GetLastError();
-        if (result.error == kElevationRequired) return RunThroughShellAndWait(commandLine, done);
+        if (result.error == kElevationRequired) return RunThroughShellAndWait(commandLine, done, owner);
         result.errorText = platform::SystemMessageText(result.error).value_or(std::string());
         return result;
     }

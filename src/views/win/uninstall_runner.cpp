@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/log.h"
+#include "platform/win/com.h"
 #include "scanners/uninstall_string.h"
 
 namespace Views {
@@ -24,8 +25,14 @@ unsigned __stdcall RunJob(void* raw) {
     Job* job = static_cast<Job*>(raw);
     bool ran = false;
     try {
-        ran = VN_UninstallString::RunUninstallCommand(
-            job->command, [job](const std::string& line) { return scanners::RunCommandAndWait(line, job->done); });
+        // An uninstaller that needs an administrator goes through the shell,
+        // which wants COM on the thread; the consent is asked over the
+        // program's window, so that it comes to the front.
+        const platform::ComInit com;
+        HWND owner = job->window ? GetAncestor(job->window, GA_ROOT) : nullptr;
+        ran = VN_UninstallString::RunUninstallCommand(job->command, [job, owner](const std::string& line) {
+            return scanners::RunCommandAndWait(line, job->done, owner);
+        });
     } catch (...) {
         vnlog::Warning("CUninstallRunner::RunJob", true);
     }
