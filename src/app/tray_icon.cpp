@@ -39,6 +39,16 @@ void CTrayIcon::Attach(HINSTANCE instance, HWND window, UINT callbackMessage) {
     instance_ = instance;
     window_ = window;
     callbackMessage_ = callbackMessage;
+    // Run as administrator, the agent would not hear the user's Explorer
+    // announce a new taskbar: the system drops messages sent to a more
+    // privileged process unless its window lets them through (Windows 7 on).
+    using FilterFn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    if (HMODULE user = GetModuleHandleA("user32.dll")) {
+        if (auto filter = reinterpret_cast<FilterFn>(
+                reinterpret_cast<void*>(GetProcAddress(user, "ChangeWindowMessageFilterEx"))))
+            if (window) filter(window, Messages().taskbarCreated, kAllow, nullptr);
+    }
     if (!icon_) icon_ = LoadSmallIcon(kId);
     if (tooltip_.empty()) tooltip_ = platform::LoadText(kId);
 }
