@@ -6,7 +6,6 @@
 #include "dlmgr/download_display.h"
 #include "dlmgr/download_options.h"
 #include "dlmgr/win/download_transfer.h"
-#include "dlmgr/win/update_watcher.h"
 #include "platform/clock.h"
 #include "platform/folders.h"
 #include "platform/log.h"
@@ -264,9 +263,7 @@ void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
         return;
     }
     vnlog::Write("The update's installer was started: " + path + "; the program exits");
-    // The agent leaves so that the installer can replace its files; the
-    // watcher starts it again once the installer has ended.
-    StartUpdateWatcher(start.process.get());
+    if (beforeInstallExit) beforeInstallExit(start.process.get());
     PostMessageA(frame_, WM_COMMAND, kExitCommand, 0);
     if (onInstallStep) onInstallStep(true);
 }

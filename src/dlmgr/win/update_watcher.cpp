@@ -118,8 +118,8 @@ bool StartUpdateWatcher(HANDLE installer) {
     PROCESS_INFORMATION info = {};
     // Started in the temporary folder: a working folder inside the install
     // folder would keep it from being removed.
-    if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.c_str(),
-                        &startup, &info)) {
+    if (!CreateProcessW(copy.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.c_str(), &startup,
+                        &info)) {
         vnlog::Write(textutil::Format("The update watcher could not be started (error %lu)", GetLastError()));
         return false;
     }
@@ -136,8 +136,8 @@ int RunUpdateWatch(uint32_t installerPid, uint32_t agentPid, const std::string& 
     const std::wstring temp = TempFolder();
     if (!temp.empty()) SetCurrentDirectoryW(temp.c_str());
     auto open = [](uint32_t pid) {
-        return platform::UniqueHandle(
-            pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid) : nullptr);
+        return platform::UniqueHandle(pid ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)
+                                          : nullptr);
     };
     const platform::UniqueHandle installer = open(installerPid);
     const platform::UniqueHandle agent = open(agentPid);
@@ -146,12 +146,11 @@ int RunUpdateWatch(uint32_t installerPid, uint32_t agentPid, const std::string& 
     if (agent) waits.push_back(agent.get());
     bool timedOut = false;
     if (!waits.empty())
-        timedOut = WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, kWatchLimitMs) ==
-                   WAIT_TIMEOUT;
+        timedOut =
+            WaitForMultipleObjects(static_cast<DWORD>(waits.size()), waits.data(), TRUE, kWatchLimitMs) == WAIT_TIMEOUT;
     std::optional<uint32_t> exitCode;
     DWORD code = 0;
-    if (installer && !timedOut && GetExitCodeProcess(installer.get(), &code) && code != STILL_ACTIVE)
-        exitCode = code;
+    if (installer && !timedOut && GetExitCodeProcess(installer.get(), &code) && code != STILL_ACTIVE) exitCode = code;
     const InstallerOutcome outcome = timedOut ? InstallerOutcome::Failed : InstallerOutcomeOf(exitCode);
     const std::string program = AgentToRestart(outcome, InstalledProgram(), runningProgram);
     if (outcome == InstallerOutcome::Failed) {
