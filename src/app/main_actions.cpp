@@ -2,6 +2,7 @@
 
 #include "app/app_messages.h"
 #include "app/settings_sheet.h"
+#include "dlmgr/win/update_watcher.h"
 #include "platform/log.h"
 #include "resource.h"
 
@@ -36,6 +37,9 @@ void CMainActions::CreateActions() {
     downloads_->SetHistory(history_.get());
     downloads_->onHistoryChanged = [this] { ReloadView(ID_VIEW_HISTORY); };
     downloads_->showOptions = [this] { CVarnelDlg::Show(instance_, window_, interactive); };
+    // The agent leaves so that an update's installer can replace its files;
+    // the watcher starts it again once the installer has ended.
+    downloads_->beforeInstallExit = [](HANDLE installer) { dlmgr::StartUpdateWatcher(installer); };
     if (worker_)
         worker_->Engine().installClientUpdateNow = [this] {
             return selfUpdate_->CheckClientUpdate(worker_->userStarted);

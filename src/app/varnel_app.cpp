@@ -7,6 +7,7 @@
 #include "app/error_dialog.h"
 #include "appcore/command_line.h"
 #include "dlmgr/history_item.h"
+#include "dlmgr/win/update_watcher.h"
 #include "platform/event_log.h"
 #include "platform/folders.h"
 #include "platform/log.h"
@@ -14,11 +15,18 @@
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "platform/win/modeless.h"
+#include "platform/win/wide.h"
 
 namespace app {
 namespace {
 // The program's version, from the build (the same as the version resource).
 constexpr char kVersionText[] = VARNEL_VERSION_TEXT;
+
+std::string ProgramFile() {
+    wchar_t path[MAX_PATH * 2] = {};
+    const DWORD n = GetModuleFileNameW(nullptr, path, static_cast<DWORD>(std::size(path)));
+    return platform::AnsiPath(std::wstring(path, n < std::size(path) ? n : 0));
+}
 }  // namespace
 
 CVarnelApp::~CVarnelApp() { ExitInstance(); }
@@ -48,10 +56,14 @@ CVarnelApp::Startup CVarnelApp::InitInstance(HINSTANCE instance, const char* com
         vnlog::Open(dataFolder + "\\vnlog.txt");
         vnlog::Write(std::string("Zelto Varnel ") + kVersionText + " started, command line: \"" +
                      (commandLine ? commandLine : "") + "\"");
+        vnlog::Write("Program file: " + ProgramFile());
         vnlog::Write("Single-instance lock taken");
         vnlog::Write("Data folder: " + dataFolder);
         vnlog::Write("Temp Html folder: " + platform::TempHtmlFolder());
     }
+
+    // What an update's watcher copied to the temporary folder, once it has ended.
+    dlmgr::RemoveLeftoverWatcherFolders();
 
     // 2. Common controls and OLE.
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
@@ -100,6 +112,10 @@ void CVarnelApp::ExitInstance() {
 }
 
 int RunVarnel(HINSTANCE instance, const char* commandLine) {
+    // The update watcher is no agent: no window, settings, log or lock of its
+    // own (the agent it waits for still holds the lock).
+    const appcore::CMxproCmdInfo info = appcore::ParseCommandLine(commandLine ? commandLine : "");
+    if (info.updateWatch) return dlmgr::RunUpdateWatch(info.installerPid, info.agentPid, info.restartProgram);
     CVarnelApp app;
     switch (app.InitInstance(instance, commandLine)) {
     case CVarnelApp::Startup::Ready: return app.Run();

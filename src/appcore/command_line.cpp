@@ -1,5 +1,8 @@
 #include "appcore/command_line.h"
 
+#include <cstdint>
+#include <optional>
+
 #include "platform/text.h"
 
 namespace appcore {
@@ -49,10 +52,38 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
     return params;
 }
 
-void CMxproCmdInfo::ParseParam(const std::string& param, bool /*flag*/, bool /*last*/) {
+namespace {
+std::optional<uint32_t> ProcessId(const std::string& text) {
+    if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const unsigned long long value = std::stoull(text);
+    if (value > UINT32_MAX) return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+}  // namespace
+
+void CMxproCmdInfo::ParseParam(const std::string& param, bool flag, bool /*last*/) {
+    if (watchParamsLeft_ > 0) {
+        // Two process ids, then a full path: none of them starts with a
+        // switch character, so one that does leaves the watcher unset and is
+        // taken as an option of its own.
+        const int index = 3 - watchParamsLeft_--;
+        const std::optional<uint32_t> pid = flag ? std::nullopt : ProcessId(param);
+        if (!flag && (index < 2 ? pid.has_value() : !param.empty())) {
+            if (index == 0) installerPid = *pid;
+            if (index == 1) agentPid = *pid;
+            if (index == 2) {
+                restartProgram = param;
+                updateWatch = true;
+            }
+            return;
+        }
+        watchParamsLeft_ = 0;
+    }
     // The switch character has already been taken off, so "/scannow",
     // "-scannow" and "scannow" all arrive as the same word.
     if (textutil::EqualsNoCase(param, "scannow")) scanNow = true;
+    if (textutil::EqualsNoCase(param, "updatewatch")) watchParamsLeft_ = 3;
 }
 
 CMxproCmdInfo ParseCommandLine(std::string_view commandLine) {

@@ -1,8 +1,11 @@
-// The program's command line. The only option of its own is "scannow" (run
-// one check shortly after start-up), accepted in any letter case with "/",
-// "-" or nothing before it.
+// The program's command line. Its options, accepted in any letter case with
+// "/", "-" or nothing before them: "scannow" (run one check shortly after
+// start-up) and "updatewatch <installer pid> <agent pid> <program>" (the
+// watcher that starts the agent again after a self-update; see
+// dlmgr/self_update_rules.h), which takes the two parameters after it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +25,15 @@ public:
     void ParseParam(const std::string& param, bool flag, bool last);
 
     bool scanNow = false;
+    // Set only when "updatewatch" has both process ids (decimal numbers) and
+    // a program path after it.
+    bool updateWatch = false;
+    uint32_t installerPid = 0;
+    uint32_t agentPid = 0;
+    std::string restartProgram;
+
+private:
+    int watchParamsLeft_ = 0;  // parameters "updatewatch" still takes
 };
 
 // Splits the command line and passes each parameter to a CMxproCmdInfo.

@@ -91,4 +91,22 @@ std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, boo
     return std::nullopt;
 }
 
+std::string UpdateWatchParameters(uint32_t installerPid, uint32_t agentPid, const std::string& program) {
+    // A path holds no quote; a trailing backslash before the closing quote
+    // would escape it, and a program's path never ends in one.
+    return textutil::Format("%s %lu %lu \"%s\"", kUpdateWatchSwitch, static_cast<unsigned long>(installerPid),
+                            static_cast<unsigned long>(agentPid), program.c_str());
+}
+
+InstallerOutcome InstallerOutcomeOf(std::optional<uint32_t> exitCode) {
+    if (!exitCode) return InstallerOutcome::Unknown;
+    return *exitCode == 0 || *exitCode == 3010 ? InstallerOutcome::Succeeded : InstallerOutcome::Failed;
+}
+
+std::string AgentToRestart(InstallerOutcome outcome, const std::string& installedProgram,
+                           const std::string& runningProgram) {
+    if (outcome == InstallerOutcome::Failed || installedProgram.empty()) return runningProgram;
+    return installedProgram;
+}
+
 }  // namespace dlmgr

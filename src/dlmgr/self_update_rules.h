@@ -3,6 +3,7 @@
 // update, and the command line that installs it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,5 +59,36 @@ struct InstallerCommand {
     std::string verb = "open";
 };
 std::optional<InstallerCommand> InstallerCommandFor(const std::string& path, bool productInstalled = true);
+
+// The ComponentId of the package's component that holds varnel.exe
+// (installer/varnel.wxs, component "Agent"): the Windows Installer gives the
+// installed program's path from it.
+inline constexpr char kAgentComponentCode[] = "{5F2B8D41-3A6C-4E97-8B0D-7C1E9A4F2D63}";
+
+// After a self-update a small watcher, started from a copy of the program in
+// a folder of its own under the user's temporary folder (so that nothing in
+// the install folder is held open), waits until the installer and the agent
+// have ended and starts the agent again. The copies' folders are named
+// kWatcherFolderPrefix followed by the agent's process id.
+inline constexpr char kWatcherFolderPrefix[] = "Varnel update ";
+// The switch that makes the program such a watcher:
+//   updatewatch <installer process id> <agent process id> "<program to start>"
+// (a process id of 0: nothing to wait for).
+inline constexpr char kUpdateWatchSwitch[] = "updatewatch";
+std::string UpdateWatchParameters(uint32_t installerPid, uint32_t agentPid, const std::string& program);
+
+// A Windows Installer exit code that means success: 0, or 3010 (success, a
+// restart of Windows completes it). An unknown code (the installer had ended
+// before the watcher could ask) is neither success nor failure.
+enum class InstallerOutcome { Succeeded, Failed, Unknown };
+InstallerOutcome InstallerOutcomeOf(std::optional<uint32_t> exitCode);
+
+// The program the watcher starts: the installed agent (`installedProgram`,
+// empty when the Windows Installer knows of none) unless the installer
+// failed; otherwise, or without an installed one, the agent that was running.
+// A failed update leaves the running copy as it was, and an agent copied by
+// hand, never installed, stays the one the user runs.
+std::string AgentToRestart(InstallerOutcome outcome, const std::string& installedProgram,
+                           const std::string& runningProgram);
 
 }  // namespace dlmgr

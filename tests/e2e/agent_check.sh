@@ -16,7 +16,8 @@
 #       of the signed package (an agent release served from its downloads
 #       folder); in automatic mode the pre-scan ends the run, the package
 #       arrives in the upgrade folder, passes the trust check, msiexec
-#       installs it and the agent exits; the installed version is 1.3.1.56.
+#       installs it and the agent exits; the installed version is 1.3.1.56,
+#       and the update watcher starts the installed agent again.
 #   agent_check.sh BUILD_DIR notify   the same offer in notify mode ("Autoupdate
 #       Mode" 2): the scheduled run shows the offer (the balloon, saved when
 #       one shows) and ends; the tray's click opens the question (string 142,
@@ -140,7 +141,7 @@ installed_version() {
     "$WINE" reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$product_code" \
         /v DisplayVersion 2>/dev/null | tr -d '\r' | sed -n 's/^ *DisplayVersion *REG_[A-Z_]* *//p'
 }
-expect_installed() {  # the package's uninstall entry comes to say version $1; then the package is removed
+wait_installed() {  # the package's uninstall entry comes to say version $1
     installed=""
     [ "$failures" -eq 0 ] && for _ in $(seq 1 60); do
         installed=$(installed_version)
@@ -149,6 +150,9 @@ expect_installed() {  # the package's uninstall entry comes to say version $1; t
     done
     [ "$installed" = "$1" ] || fail "the installed version is \"$installed\", not $1"
     say "installed version: $installed"
+}
+expect_installed() {  # wait_installed, then the package is removed
+    wait_installed "$1"
     "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
 }
 reg_value() { "$WINE" reg query "$key" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
@@ -172,7 +176,19 @@ if [ "$mode" = selfupdate ]; then
     wait_log "Exit$" 60 || fail "the agent did not exit after starting the installer"
     [ -f "$data/upgrade/varnel-1.3.1.56.msi" ] || fail "the package is not in the upgrade folder"
     has "Start searching directory" && fail "the run went on to the inventory scan"
-    expect_installed 1.3.1.56
+    has "Update watcher started: process [0-9]* waits for installer process [1-9]" ||
+        fail "no update watcher was started for the installer"
+    wait_installed 1.3.1.56
+    # Once msiexec has ended the watcher starts the installed agent again
+    # (its log begins anew); it is then ended as any agent is.
+    wait_log "Program file: C:.Program Files.Harbinel.Zelto Varnel.varnel.exe" 30 ||
+        fail "the installed agent was not started again after the update"
+    wait_log "Main window created" 20 || fail "the restarted agent did not come up"
+    "$WINE" "$bin/varnelctl.exe" exit 20 >/dev/null 2>&1 || fail "the restarted agent is not running"
+    temp=$("$WINE" winepath -u "$("$WINE" cmd /c echo %TEMP% 2>/dev/null | tr -d '\r')" 2>/dev/null)
+    left=$(find "$temp" -maxdepth 1 -name 'Varnel update *' | wc -l)
+    [ "$left" -eq 0 ] || say "note: $left update watcher folder(s) left in use; the next start removes them"
+    "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
 elif [ "$mode" = notify ]; then
     tool="$build/win/tests/win/window_tool.exe"
     shots="$build/screenshots"
@@ -192,13 +208,17 @@ elif [ "$mode" = notify ]; then
     has "The user accepted\|The update's installer was started" && fail "the offer started something by itself"
     rm -f "$shots/update_balloon.png" "$shots/update_question.png"
     if "$WINE" "$tool" balloon "$(winpath "$shots/update_balloon.png")" 8 >/dev/null 2>&1; then
-        sleep 1; "$WINE" "$tool" screen "$(winpath "$shots/update_balloon_screen.png")" >/dev/null 2>&1
+        sleep 1
+        "$WINE" "$tool" screen "$(winpath "$shots/update_balloon_screen.png")" >/dev/null 2>&1 ||
+            say "note: the whole screen could not be saved"
         say "the offer's balloon: $shots/update_balloon.png"
     else
         say "no balloon showed (this session has no notification area)"
     fi
     question "$shots/update_question.png"
-    "$WINE" "$tool" screen "$(winpath "$shots/update_question_screen.png")" >/dev/null 2>&1
+    # Only a picture: under set -e a failed capture would end the run unseen.
+    "$WINE" "$tool" screen "$(winpath "$shots/update_question_screen.png")" >/dev/null 2>&1 ||
+        say "note: the whole screen could not be saved"
     [ -s "$shots/update_question.png" ] && say "the question: $shots/update_question.png"
     # A second click while the question is open only brings it forward.
     "$WINE" "$tool" notify-update >/dev/null 2>&1

@@ -263,6 +263,7 @@ void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
         return;
     }
     vnlog::Write("The update's installer was started: " + path + "; the program exits");
+    if (beforeInstallExit) beforeInstallExit(start.process.get());
     PostMessageA(frame_, WM_COMMAND, kExitCommand, 0);
     if (onInstallStep) onInstallStep(true);
 }

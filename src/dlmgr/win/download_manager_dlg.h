@@ -61,6 +61,10 @@ public:
     // The end of an update's installer start, for tests: true when the exit
     // was posted.
     std::function<void(bool exitPosted)> onInstallStep;
+    // Called with the started installer's process (may be null) just before
+    // the exit is posted: the agent starts its update watcher here (see
+    // update_watcher.h). Left unset by a program that is not the agent.
+    std::function<void(HANDLE installer)> beforeInstallExit;
 
     // The row of an item (-1 when it has none) and the selected item.
     int RowOf(const CDownloadItem* item) const;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "appcore/command_line.h"
+#include "dlmgr/self_update_rules.h"
 
 using appcore::ParseCommandLine;
 using appcore::SplitCommandLine;
@@ -27,4 +28,20 @@ TEST(CommandLine, SplitsByTheRuntimeRules) {
     EXPECT_EQ(SplitCommandLine("a\\\"b c"), (Params{"a\"b", "c"}));    // odd run: escaped quote
     EXPECT_EQ(SplitCommandLine("\"say \"\"hi\"\"\""), (Params{"say \"hi\""}));
     EXPECT_EQ(SplitCommandLine("\"unterminated arg"), (Params{"unterminated arg"}));
+}
+
+TEST(CommandLine, UpdateWatchTakesTheParametersTheAgentWrites) {
+    const auto info = ParseCommandLine(
+        dlmgr::UpdateWatchParameters(4012, 77, "C:\\Program Files\\Harbinel\\Zelto Varnel\\varnel.exe"));
+    EXPECT_TRUE(info.updateWatch);
+    EXPECT_EQ(info.installerPid, 4012u);
+    EXPECT_EQ(info.agentPid, 77u);
+    EXPECT_EQ(info.restartProgram, "C:\\Program Files\\Harbinel\\Zelto Varnel\\varnel.exe");
+    EXPECT_FALSE(info.scanNow);
+    // Anything short of two process ids and a path starts an ordinary agent.
+    for (const char* line :
+         {"updatewatch", "updatewatch 12 34", "updatewatch x 34 C:\\v.exe", "updatewatch 12 -34 C:\\v.exe",
+          "updatewatch 12 99999999999 C:\\v.exe", "updatewatch 12 34 \"\"", "updatewatch 12 34 /scannow"})
+        EXPECT_FALSE(ParseCommandLine(line).updateWatch) << line;
+    EXPECT_TRUE(ParseCommandLine("updatewatch 12 34 /scannow").scanNow);
 }

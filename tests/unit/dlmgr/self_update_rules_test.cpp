@@ -61,5 +61,18 @@ TEST(SelfUpdateInstaller, CommandDependsOnTheExtension) {
     EXPECT_FALSE(InstallerCommandFor("C:\\Data\\upgrade.d\\setup"));
 }
 
+TEST(SelfUpdateRestart, TheInstalledAgentUnlessTheInstallerFailed) {
+    EXPECT_EQ(InstallerOutcomeOf(0u), InstallerOutcome::Succeeded);
+    EXPECT_EQ(InstallerOutcomeOf(3010u), InstallerOutcome::Succeeded);  // a restart of Windows completes it
+    EXPECT_EQ(InstallerOutcomeOf(1603u), InstallerOutcome::Failed);
+    EXPECT_EQ(InstallerOutcomeOf(std::nullopt), InstallerOutcome::Unknown);
+    const std::string installed = "C:\\Program Files\\Harbinel\\Zelto Varnel\\varnel.exe";
+    const std::string running = "C:\\Tools\\varnel.exe";
+    EXPECT_EQ(AgentToRestart(InstallerOutcome::Succeeded, installed, running), installed);
+    EXPECT_EQ(AgentToRestart(InstallerOutcome::Unknown, installed, running), installed);
+    EXPECT_EQ(AgentToRestart(InstallerOutcome::Failed, installed, running), running);
+    EXPECT_EQ(AgentToRestart(InstallerOutcome::Succeeded, "", running), running);  // a copy never installed
+}
+
 }  // namespace
 }  // namespace dlmgr

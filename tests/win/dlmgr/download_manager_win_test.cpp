@@ -257,10 +257,14 @@ TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFr
         ++installSteps;
         exitPosted = posted;
     };
+    // The agent's update watcher is handed msiexec's process.
+    DWORD installerPid = 0;
+    dlg_.beforeInstallExit = [&](HANDLE installer) { installerPid = installer ? GetProcessId(installer) : 0; };
     EXPECT_TRUE(update.CheckClientUpdate(false));
     EXPECT_EQ(update.State(), kSelfUpdateInstalling);
     ASSERT_TRUE(PumpUntil([&] { return installSteps > 0 && g_exitCommands > 0; }, 120000));
     EXPECT_TRUE(exitPosted);
+    EXPECT_NE(installerPid, 0u);
     EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi"));
     // msiexec runs on its own: the package database reports the new version.
     EXPECT_TRUE(PumpUntil([] { return InstalledVersion() == "1.3.1.56"; }, 180000)) << InstalledVersion();
