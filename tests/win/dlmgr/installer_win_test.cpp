@@ -1,5 +1,6 @@
-// The agent's package: installed with msiexec, it puts varnel.exe in the
-// program files folder, a Start Menu shortcut and the event-log source; the
+// The agent's package: installed with msiexec, it puts varnel.exe and the
+// inventory library in the program files folder, a Start Menu shortcut and
+// the event-log source; the
 // next version's package, checked and started as the self-update starts it,
 // replaces it (a small update: same product, higher version).
 #include <gtest/gtest.h>
@@ -89,6 +90,20 @@ TEST(AgentInstaller, InstallsTheAgentAndTheNextVersionReplacesItThroughTheSelfUp
     EXPECT_TRUE(FileExists(exe)) << exe;
     EXPECT_TRUE(VerifyTrust(exe) && VerifySigner(exe));
     EXPECT_EQ(RegistryText(kEventSourceKey, "EventMessageFile"), exe);
+    // Other programs load the inventory functions from the installed folder;
+    // the agent's own product is among those they count.
+    const std::string library = Folder(CSIDL_PROGRAM_FILES) + "\\Harbinel\\Zelto Varnel\\varnel_inventory.dll";
+    EXPECT_TRUE(VerifyTrust(library) && VerifySigner(library));
+    {
+        HMODULE inventory = LoadLibraryA(library.c_str());
+        ASSERT_NE(inventory, nullptr) << GetLastError();
+        using CountFunction = int(__cdecl*)();
+        const auto count =
+            reinterpret_cast<CountFunction>(reinterpret_cast<void*>(GetProcAddress(inventory, "AllProductsCount")));
+        ASSERT_NE(count, nullptr);
+        EXPECT_GE(count(), 1);
+        FreeLibrary(inventory);
+    }
     // Wine resolves the package's Start Menu to the user's even for a
     // per-machine install; Windows to the common one.
     const std::string link = "\\Zelto Varnel\\Zelto Varnel.lnk";
@@ -105,6 +120,7 @@ TEST(AgentInstaller, InstallsTheAgentAndTheNextVersionReplacesItThroughTheSelfUp
     ASSERT_EQ(RunToEnd(std::string("msiexec.exe /x ") + kProductCode + " /qn"), 0);
     EXPECT_EQ(InstalledVersion(), "");
     EXPECT_FALSE(FileExists(exe));
+    EXPECT_FALSE(FileExists(library));
     EXPECT_EQ(RegistryText(kEventSourceKey, "EventMessageFile"), "");
 }
 
