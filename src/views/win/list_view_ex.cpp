@@ -11,6 +11,7 @@
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
+#include "platform/web_address.h"
 #include "platform/win/own_windows.h"
 #include "resource.h"
 #include "viewmodel/download_action.h"
@@ -195,7 +196,7 @@ void CListViewEx::DoAction(int index) {
                 inventory::ContentLock::Read hold(data_.ItemLock());
                 if (const VN_ItemGrandBase* item = SelectedItem()) page = viewmodel::ProductPage(*item);
             }
-            if (!page.empty()) openPage(page);
+            if (!page.empty() && platform::AcceptWebPage(page)) openPage(page);
             return;
         }
         case viewmodel::kDownload: {
@@ -253,7 +254,7 @@ void CListViewEx::Download(const viewmodel::DownloadChoice& choice) {
     if (!choice.address.empty() && startDownload) {
         vnlog::Write("Download of " + choice.name + " from " + choice.address);
         startDownload(choice.name, choice.address);
-    } else if (!choice.page.empty()) {
+    } else if (!choice.page.empty() && platform::AcceptWebPage(choice.page)) {
         openPage(choice.page);
     }
 }
