@@ -6,6 +6,7 @@
 
 #include "platform/web_address.h"
 #include "platform/win/modeless.h"
+#include "platform/win/own_windows.h"
 #include "platform/win/wide.h"
 #include "resource.h"
 
@@ -179,6 +180,7 @@ INT_PTR CALLBACK CErrorDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             SendMessageA(edit, EM_SETEVENTMASK, 0, ENM_LINK);
             SendMessageA(edit, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
             SetWindowSubclass(edit, TextProc, 0, 0);
+            platform::ShowOnTaskbar(dialog, GetModuleHandleA(nullptr), IDR_MAINFRAME);
             return TRUE;
         }
         case WM_NOTIFY: {

@@ -26,4 +26,14 @@ void CentreOnOwnerOrScreen(HWND dialog) {
                  area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void ShowOnTaskbar(HWND window, HINSTANCE instance, int iconId) {
+    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    const auto icon = [&](int metricX, int metricY) {
+        return reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                                   GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_SHARED));
+    };
+    SendMessageA(window, WM_SETICON, ICON_BIG, icon(SM_CXICON, SM_CYICON));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, icon(SM_CXSMICON, SM_CYSMICON));
+}
+
 }  // namespace platform

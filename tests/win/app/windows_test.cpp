@@ -104,6 +104,8 @@ TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
     Command(ID_OPTIONS);
     EXPECT_EQ(app::CVarnelDlg::Window(), sheet) << "one sheet at a time";
     EXPECT_EQ(Text(sheet), "Zelto Varnel Settings");
+    // The frame that owns it is hidden: the sheet has a taskbar button.
+    EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     HWND tabs = PropSheet_GetTabControl(sheet);
     EXPECT_EQ(TabCtrl_GetItemCount(tabs), 5);
     EXPECT_EQ(PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)), 1) << "the remembered page";
@@ -202,6 +204,8 @@ TEST_F(Windows, TheAboutBoxShowsTheVersionAndItsImage) {
     ASSERT_NE(about, nullptr);
     Command(ID_ABOUT);
     EXPECT_EQ(app::CAboutDlg::Window(), about);
+    EXPECT_TRUE(GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_NE(SendMessageA(about, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.3.1 (Build 55)");
     EXPECT_NE(Text(GetDlgItem(about, IDC_ABOUT_RIGHTS)), "");
     Screenshot(about, "about_box");
@@ -223,6 +227,7 @@ TEST_F(Windows, TheErrorWindowOpensAClickedLinkAndANewTextReplacesTheOld) {
     app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(),
                          "Account is unconfirmed\nGo to this web address:\nhttps://www.zelto.example/confirm?id=7");
     EXPECT_EQ(app::CErrorDlg::Window(), window) << "one window";
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     const HWND edit = GetDlgItem(window, IDC_ERROR_TEXT);
     EXPECT_EQ(Text(edit).find("First"), std::string::npos);
     Screenshot(window, "error_window");
