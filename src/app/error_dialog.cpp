@@ -183,6 +183,12 @@ INT_PTR CALLBACK CErrorDlg::DialogProc(HWND dialog, UINT message, WPARAM wParam,
             platform::ShowOnTaskbar(dialog, GetModuleHandleA(nullptr), IDR_MAINFRAME);
             return TRUE;
         }
+        case WM_SYSCOLORCHANGE:
+            // The text follows the system's colours by itself; its
+            // background is the dialog's face colour, set again.
+            SendDlgItemMessageA(dialog, IDC_ERROR_TEXT, EM_SETBKGNDCOLOR, 0, GetSysColor(COLOR_BTNFACE));
+            platform::ForwardSysColorChange(dialog);
+            return TRUE;
         case WM_NOTIFY: {
             const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
             if (header->idFrom == IDC_ERROR_TEXT && header->code == EN_LINK)

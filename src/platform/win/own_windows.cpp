@@ -36,4 +36,24 @@ void ShowOnTaskbar(HWND window, HINSTANCE instance, int iconId) {
     SendMessageA(window, WM_SETICON, ICON_SMALL, icon(SM_CXSMICON, SM_CYSMICON));
 }
 
+COLORREF WarningColour(COLORREF colour) {
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+        (contrast.dwFlags & HCF_HIGHCONTRASTON))
+        return GetSysColor(COLOR_WINDOWTEXT);
+    return colour;
+}
+
+void ForwardSysColorChange(HWND window) {
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+            SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+            return TRUE;
+        },
+        0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 }  // namespace platform

@@ -24,4 +24,13 @@ void CentreOnOwnerOrScreen(HWND dialog);
 // can be found again. Call before the window is first shown.
 void ShowOnTaskbar(HWND window, HINSTANCE instance, int iconId);
 
+// The colour a warning (an update, an error) is drawn in: `colour`, or the
+// system's window text colour while High Contrast is on, where the user's
+// colours decide and a fixed red may vanish against the background.
+COLORREF WarningColour(COLORREF colour);
+
+// Passes a change of the system's colours on to every window inside
+// `window` (the common controls repaint only when told) and repaints it.
+void ForwardSysColorChange(HWND window);
+
 }  // namespace platform

@@ -106,6 +106,14 @@ LRESULT CALLBACK CListViewGdiInit::ListProc(HWND window, UINT message, WPARAM wP
                                             DWORD_PTR data) {
     if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &CListViewGdiInit::ListProc, kListSubclassId);
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SYSCOLORCHANGE) {
+        // Some list controls keep the colours they were created with; the
+        // system's new ones are given to them.
+        SendMessageA(window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+        SendMessageA(window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+        SendMessageA(window, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOWTEXT)));
+        InvalidateRect(window, nullptr, TRUE);
+    }
     if (message == WM_PAINT) {
         auto* self = reinterpret_cast<CListViewGdiInit*>(data);
         if (HDC dc = GetDC(window)) {
@@ -520,7 +528,7 @@ bool CListViewEx::OnListNotify(const NMHDR& header, LRESULT& result) {
             } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
                 inventory::ContentLock::Read hold(data_.ItemLock());
                 const VN_ItemGrandBase* item = ItemAt(static_cast<int>(draw.nmcd.dwItemSpec));
-                if (item && viewmodel::RowHasUpdate(*item)) draw.clrText = RGB(176, 0, 0);
+                if (item && viewmodel::RowHasUpdate(*item)) draw.clrText = platform::WarningColour(RGB(176, 0, 0));
                 result = CDRF_DODEFAULT;
             } else {
                 result = CDRF_DODEFAULT;
