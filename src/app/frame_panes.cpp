@@ -70,7 +70,14 @@ bool CTaskPane::Create(HINSTANCE instance, HWND parent) {
 void CTaskPane::SetCounters(const viewmodel::ListCounters& software, const viewmodel::ListCounters& drivers) {
     software_ = software;
     drivers_ = drivers;
-    if (window_) InvalidateRect(window_, nullptr, TRUE);
+    if (!window_) return;
+    // The pane draws its text itself; screen readers read it as the
+    // window's text.
+    std::string spoken = Text();
+    for (size_t at = spoken.find('\n'); at != std::string::npos; at = spoken.find('\n', at))
+        spoken.replace(at, 1, ". ");
+    SetWindowTextA(window_, spoken.c_str());
+    InvalidateRect(window_, nullptr, TRUE);
 }
 
 std::string CTaskPane::Text() const {

@@ -299,6 +299,31 @@ TEST_F(MainWindow, NewSystemColoursReachTheListThePreviewAndTheErrorWindow) {
     EXPECT_EQ(errorColour, face) << std::hex << errorColour;
 }
 
+TEST_F(MainWindow, TheKeyboardGoesToTheShownListAndTheTaskPaneSaysItsCounters) {
+    CreateFrame();
+    FillLists();
+    Command(ID_VIEW_SOFTWARE);
+    Show(800, 560);
+    const HWND w = frame_->Window();
+    SetForegroundWindow(w);
+    SetFocus(w);
+    Pump(3);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "the frame passes the keyboard on";
+    Command(ID_VIEW_DRIVERS);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "a view shown takes the keyboard";
+    // After another window had the keyboard, activation brings it back.
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), w, "Text");
+    Pump(3);
+    app::CErrorDlg::Close();
+    SetForegroundWindow(w);
+    Pump(3);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List());
+    char spoken[256] = {};
+    GetWindowTextA(Task(), spoken, sizeof spoken);
+    EXPECT_STREQ(spoken, "Installed Software. 5 items, 2 out of date. Installed Drivers. 2 items, 1 out of date");
+    ShowWindow(w, SW_HIDE);
+}
+
 TEST_F(MainWindow, ExitStopsEverythingOnceAndEndsTheLoop) {
     CreateFrame();
     frame_->FinishStartup();
