@@ -72,6 +72,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         case WM_INITDIALOG: {
             SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, CAboutDlg::VersionText(platform::ProgramPath()).c_str());
             platform::CentreOnOwnerOrScreen(dialog);
+            platform::ShowOnTaskbar(dialog, GetModuleHandleA(nullptr), IDR_MAINFRAME);
             return TRUE;
         }
         case WM_PAINT: {

@@ -1,7 +1,9 @@
 // The error window (dialog 250, "Zelto Varnel Error"): one text in a rich
 // edit control with 10-pixel margins left and right and automatic link
-// detection, and OK. A click on a link (left button released) opens the
-// link's text with the shell's "open" verb. Only one window exists at a
+// detection, and OK. A click on a link (left button released), or Enter
+// with the caret or selection in one, opens the link's text with the shell's
+// "open" verb when it is a web address. The text is a stop of the Tab key;
+// Enter elsewhere presses OK. Only one window exists at a
 // time: a new text for an open window replaces its contents and brings it
 // to the foreground.
 #pragma once

@@ -11,6 +11,7 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/web_address.h"
 #include "resource.h"
 
 namespace app {
@@ -119,7 +120,7 @@ bool CFrameCommands::Run(unsigned id) {
         case appcore::CommandKind::OpenPage: {
             const std::string address =
                 appcore::ReadPageAddress(platform::AppSettings(), appcore::PageCommandAddress(id));
-            if (!address.empty()) openPage(address, std::string());
+            if (!address.empty() && platform::AcceptWebPage(address)) openPage(address, std::string());
             return true;
         }
         case appcore::CommandKind::WindowsUpdate:
@@ -154,7 +155,7 @@ void CFrameCommands::OpenMyPage() {
     if (!myPageLimit_.Accept(now())) return;
     const std::string address = appcore::ClientPageAddress(
         appcore::ReadPageAddress(platform::AppSettings(), appcore::PageCommandAddress(ID_MY_PAGE)));
-    if (!address.empty()) openPage(address, std::string());
+    if (!address.empty() && platform::AcceptWebPage(address)) openPage(address, std::string());
 }
 
 void CFrameCommands::SelectView(unsigned id) {

@@ -11,6 +11,7 @@
 #include "inventory/guid_item.h"
 #include "platform/files.h"
 #include "platform/log.h"
+#include "platform/win/own_windows.h"
 #include "platform/win/wide.h"
 #include "views/preview_page.h"
 
@@ -69,7 +70,14 @@ bool CTaskPane::Create(HINSTANCE instance, HWND parent) {
 void CTaskPane::SetCounters(const viewmodel::ListCounters& software, const viewmodel::ListCounters& drivers) {
     software_ = software;
     drivers_ = drivers;
-    if (window_) InvalidateRect(window_, nullptr, TRUE);
+    if (!window_) return;
+    // The pane draws its text itself; screen readers read it as the
+    // window's text.
+    std::string spoken = Text();
+    for (size_t at = spoken.find('\n'); at != std::string::npos; at = spoken.find('\n', at))
+        spoken.replace(at, 1, ". ");
+    SetWindowTextA(window_, spoken.c_str());
+    InvalidateRect(window_, nullptr, TRUE);
 }
 
 std::string CTaskPane::Text() const {
@@ -91,7 +99,7 @@ void CTaskPane::Paint(HDC dc) const {
         y += height + 2;
     };
     const COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
-    const COLORREF warn = RGB(192, 0, 0);
+    const COLORREF warn = platform::WarningColour(RGB(192, 0, 0));
     const auto block = [&](const char* title, const viewmodel::ListCounters& counters) {
         line(title, bold_, text);
         line(std::to_string(counters.all) + (counters.all == 1 ? " item" : " items"), font_, text);
@@ -188,7 +196,9 @@ bool CPreviewPane::Create(HINSTANCE instance, HWND parent) {
     if (!window_) return false;
     // The fetch's end notice comes to the control; the pane takes it there.
     SetWindowSubclass(window_, SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    SendMessageW(window_, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+    // wParam 1: the background is the system's window colour as it is now,
+    // also after the user changes colours (the text follows them too).
+    SendMessageW(window_, EM_SETBKGNDCOLOR, 1, 0);
     SendMessageW(window_, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(8, 8));
     // The text in the system's message font, not the control's default.
     NONCLIENTMETRICSW metrics{};

@@ -16,6 +16,7 @@
 #include "platform/string_table.h"
 #include "platform/text_block.h"
 #include "platform/win/handles.h"
+#include "platform/win/own_windows.h"
 #include "platform/win/process_memory.h"
 #include "resource.h"
 #include "service/scan_report.h"
@@ -382,6 +383,11 @@ LRESULT CMainFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             OnClose();
+            return 0;
+        case WM_SYSCOLORCHANGE:
+            // Only top-level windows hear of it: the lists, bars and panes
+            // inside follow the new colours when it is passed on.
+            platform::ForwardSysColorChange(window);
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;

@@ -102,6 +102,10 @@ void CMainViewCreation::ShowView(unsigned id) {
     if (!split_.created) return;  // CreateClient shows it
     Views::CListViewEx* view = View(id);
     if (!view) return;
+    // The keyboard follows to the new list when it was in the frame (not
+    // when the frame is hidden or another window is in use).
+    const HWND focus = GetFocus();
+    const bool hadFocus = focus && (focus == window_ || IsChild(window_, focus));
     for (auto& [key, other] : views_) {
         if (other && key != id && key == shownView_) {
             other->SaveColumnWidths();
@@ -116,7 +120,22 @@ void CMainViewCreation::ShowView(unsigned id) {
     shownView_ = id;
     LayoutClient();
     view->Show(true);
+    if (hadFocus) {
+        lastFocus_ = nullptr;
+        SetFocus(view->List());
+    }
     ShowSelection();
+}
+
+void CMainViewCreation::FocusContent() {
+    if (lastFocus_ && IsChild(window_, lastFocus_) && IsWindowVisible(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return;
+    }
+    lastFocus_ = nullptr;
+    if (!split_.created) return;
+    if (auto found = views_.find(shownView_); found != views_.end() && found->second && found->second->List())
+        SetFocus(found->second->List());
 }
 
 void CMainViewCreation::ReloadView(unsigned id) {
@@ -254,6 +273,15 @@ LRESULT CMainViewCreation::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
             if (wParam && split_.reloadPreview) PostMessageA(window_, kRelayout, 0, 0);
             return CMainRegistration::OnMessage(message, wParam, lParam);
         case kRelayout: LayoutClient(); return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                const HWND focus = GetFocus();
+                if (focus && IsChild(window_, focus)) lastFocus_ = focus;
+            }
+            // The default activation gives the frame the keyboard, which
+            // WM_SETFOCUS passes on.
+            return CMainRegistration::OnMessage(message, wParam, lParam);
+        case WM_SETFOCUS: FocusContent(); return 0;
         case WM_ERASEBKGND:
             // The class background (which the flat toolbar also shows
             // through), then the bars in the colour of buttons' faces.

@@ -87,12 +87,16 @@ private:
     Drag BarAt(int x, int y);
     void OnBarDrag(int x, int y, bool drop);
     void ShowSelection();
+    // Gives the keyboard to the child that had it when the frame was last
+    // active, or else to the current view's list.
+    void FocusContent();
     static LRESULT CALLBACK ViewHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                          DWORD_PTR data);
 
     std::map<unsigned, std::unique_ptr<Views::CListViewEx>> views_;
     unsigned currentView_ = 0;
     unsigned shownView_ = 0;
+    HWND lastFocus_ = nullptr;  // the child that had the keyboard as the frame lost activation
     CTaskPane taskPane_;
     CPreviewPane preview_;
     appcore::SplitterState split_;

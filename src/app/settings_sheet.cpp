@@ -19,6 +19,7 @@
 #include "platform/string_table.h"
 #include "platform/win/com.h"
 #include "platform/win/modeless.h"
+#include "platform/win/own_windows.h"
 #include "platform/win/wide.h"
 #include "resource.h"
 #include "sysinfo/profile.h"
@@ -330,6 +331,7 @@ int CALLBACK SheetCallback(HWND sheet, UINT message, LPARAM) {
     if (message == PSCB_INITIALIZED) {
         // No context help in the title bar; Help is hidden by the sheet's flags.
         SetWindowLongA(sheet, GWL_EXSTYLE, GetWindowLongA(sheet, GWL_EXSTYLE) & ~WS_EX_CONTEXTHELP);
+        platform::ShowOnTaskbar(sheet, GetModuleHandleA(nullptr), IDR_MAINFRAME);
         g_sheetProc =
             reinterpret_cast<WNDPROC>(SetWindowLongPtrA(sheet, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SheetProc)));
     }

@@ -25,7 +25,7 @@ LRESULT CALLBACK RedTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         GetWindowTextA(window, text, sizeof text);
         const HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, RGB(255, 0, 0));
+        SetTextColor(dc, platform::WarningColour(RGB(255, 0, 0)));
         rect.left += 2;
         DrawTextA(dc, text, -1, &rect, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
         SelectObject(dc, old);

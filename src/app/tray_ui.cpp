@@ -11,6 +11,7 @@
 #include "platform/setting_names.h"
 #include "platform/settings.h"
 #include "platform/string_table.h"
+#include "platform/text.h"
 #include "resource.h"
 #include "service/scan_report.h"
 
@@ -59,13 +60,14 @@ void CTrayUi::PrepareMenu(HMENU popup) {
     if (!model.updateNames.empty()) {
         const HMENU names = CreatePopupMenu();
         for (size_t i = 0; i < model.updateNames.size(); ++i)
-            AppendMenuA(names, MF_STRING, engine::kFirstUpdateNameCmd + i, model.updateNames[i].c_str());
+            AppendMenuA(names, MF_STRING, engine::kFirstUpdateNameCmd + i,
+                        textutil::MenuLabel(model.updateNames[i]).c_str());
         ModifyMenuA(popup, engine::kCmdUpdates, MF_BYCOMMAND | MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(names),
-                    model.updatesText.c_str());
+                    textutil::MenuLabel(model.updatesText).c_str());
     } else {
         ModifyMenuA(popup, engine::kCmdUpdates,
                     MF_BYCOMMAND | MF_STRING | (model.updatesEnabled ? MF_ENABLED : MF_DISABLED | MF_GRAYED),
-                    engine::kCmdUpdates, model.updatesText.c_str());
+                    engine::kCmdUpdates, textutil::MenuLabel(model.updatesText).c_str());
     }
     const auto enable = [popup](int id, bool on) {
         EnableMenuItem(popup, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_DISABLED | MF_GRAYED));

@@ -101,4 +101,14 @@ std::string ExtensionOf(std::string_view path) {
     return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
+std::string MenuLabel(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += c;
+        if (c == '&') out += '&';
+    }
+    return out;
+}
+
 }  // namespace textutil

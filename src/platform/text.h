@@ -40,4 +40,9 @@ std::string FileNameOf(std::string_view path);
 // The extension without the dot ("" when there is none).
 std::string ExtensionOf(std::string_view path);
 
+// A text shown as it is in a menu item: each "&" doubled, so that none is
+// taken for the mark of an access key ("AT&T" would show as "ATT"). The
+// byte "&" is never the second byte of a double-byte character.
+std::string MenuLabel(std::string_view text);
+
 }  // namespace textutil

@@ -5,6 +5,7 @@
 #include "inventory/guid_item.h"
 #include "inventory/search_item.h"
 #include "platform/text.h"
+#include "platform/web_address.h"
 #include "service/catalog_client.h"
 
 namespace viewmodel {
@@ -18,17 +19,11 @@ const vnxml::CXMLItemBase* CatalogueItemOf(const VN_ItemGrandBase& item) {
     return nullptr;
 }
 
-bool IsWebAddress(const std::string& address) {
-    const std::string lower = textutil::ToLowerAscii(address);
-    return (lower.rfind("http://", 0) == 0 && lower.size() > 7) ||
-           (lower.rfind("https://", 0) == 0 && lower.size() > 8);
-}
-
 }  // namespace
 
 bool HasDirectDownload(const VN_ItemGrandBase& item) {
     if (const auto* updated = dynamic_cast<const VN_UpdatedItem*>(&item))
-        return updated->IsDirectDownload() && IsWebAddress(updated->GetDownloadUrl());
+        return updated->IsDirectDownload() && platform::IsWebAddress(updated->GetDownloadUrl());
     const vnxml::CXMLItemBase* catalogue = CatalogueItemOf(item);
     return catalogue && catalogue->IsDirectDownload() && !catalogue->DownloadPath().empty();
 }

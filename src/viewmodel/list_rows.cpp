@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "dlmgr/history_item.h"
 #include "inventory/daily_item.h"
 #include "inventory/driver_item.h"
 #include "inventory/guid_item.h"
 #include "inventory/list_base.h"
+#include "inventory/scan_time.h"
 #include "inventory/search_item.h"
 #include "inventory/watch_item.h"
 #include "platform/setting_names.h"
@@ -96,9 +98,14 @@ int NaturalCompare(const std::string& a, const std::string& b) {
     return 0;
 }
 
-// "YYYY-MM-DD" (UTC) of seconds since 1970; empty for 0.
+// "YYYY-MM-DD" of seconds since 1970 in the machine's time zone, the day
+// the user saw it happen (the UTC date where the zone cannot be applied);
+// empty for 0.
 std::string DateText(int64_t seconds) {
-    return seconds <= 0 ? std::string() : vnxml::UtcDateText(seconds);
+    if (seconds <= 0) return {};
+    const std::optional<inventory::CalendarTime> local = inventory::LocalCalendarTime(seconds);
+    if (!local) return vnxml::UtcDateText(seconds);
+    return textutil::Format("%04d-%02d-%02d", local->year, local->month, local->day);
 }
 
 const VN_UpdatedItem* AsUpdated(const VN_ItemGrandBase& item) { return dynamic_cast<const VN_UpdatedItem*>(&item); }

@@ -43,7 +43,6 @@ CDownloadManagerDlg::~CDownloadManagerDlg() {
         platform::UnregisterModeless(window_);
         DestroyWindow(window_);
     }
-    if (listFont_) DeleteObject(listFont_);
 }
 
 bool CDownloadManagerDlg::Create(HINSTANCE instance, HWND frame) {
@@ -171,9 +170,6 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
 void CDownloadManagerDlg::OnInit() {
     listView_ = GetDlgItem(window_, IDC_DL_LIST);
     ListView_SetExtendedListViewStyle(listView_, LVS_EX_FULLROWSELECT);
-    listFont_ = CreateFontA(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
-    if (listFont_) SendMessageA(listView_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), TRUE);
     struct Column {
         const char* title;
         int width;

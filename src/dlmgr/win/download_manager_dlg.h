@@ -89,7 +89,6 @@ private:
     HWND window_ = nullptr;
     HWND frame_ = nullptr;
     HWND listView_ = nullptr;
-    HFONT listFont_ = nullptr;
     UINT itemEndMessage_ = 0;
     UINT upgradeEndMessage_ = 0;
     CDownloadListData list_;

@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include "engine/engine_system.h"
+#include "platform/web_address.h"
 #include "platform/win/win.h"
 
 namespace engine {
@@ -19,7 +20,7 @@ public:
     bool BeginThreadCom() override { return SUCCEEDED(CoInitialize(nullptr)); }
     void EndThreadCom() override { CoUninitialize(); }
     void OpenUrl(const std::string& url) override {
-        if (!url.empty()) ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        if (platform::AcceptWebPage(url)) ShellExecuteA(nullptr, "open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
 };
 

@@ -1,5 +1,6 @@
 // The scan-time texts through the system's date and time formatting: the
-// system default locale's short date, and its time format forced to 24 hours
+// user's short date (the formats chosen in the regional settings, which may
+// differ from the system's language), and the time format forced to 24 hours
 // without the AM/PM marker.
 #include "inventory/scan_time.h"
 #include "platform/win/win.h"
@@ -46,15 +47,15 @@ std::optional<CalendarTime> LocalCalendarTime(int64_t seconds) {
 std::string FormatShortDate(const CalendarTime& time) {
     const SYSTEMTIME st = ToSystemTime(time);
     char text[128];
-    const int length = GetDateFormatA(LOCALE_SYSTEM_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, sizeof text);
+    const int length = GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, sizeof text);
     return length > 0 ? std::string(text, static_cast<size_t>(length - 1)) : std::string();
 }
 
 std::string FormatTimeOfDay(const CalendarTime& time) {
     const SYSTEMTIME st = ToSystemTime(time);
     char text[128];
-    const int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, TIME_FORCE24HOURFORMAT | TIME_NOTIMEMARKER, &st,
-                                      nullptr, text, sizeof text);
+    const int length = GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_FORCE24HOURFORMAT | TIME_NOTIMEMARKER, &st, nullptr,
+                                      text, sizeof text);
     return length > 0 ? std::string(text, static_cast<size_t>(length - 1)) : std::string();
 }
 

@@ -26,4 +26,34 @@ void CentreOnOwnerOrScreen(HWND dialog) {
                  area.top + (area.bottom - area.top - h) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void ShowOnTaskbar(HWND window, HINSTANCE instance, int iconId) {
+    SetWindowLongA(window, GWL_EXSTYLE, GetWindowLongA(window, GWL_EXSTYLE) | WS_EX_APPWINDOW);
+    const auto icon = [&](int metricX, int metricY) {
+        return reinterpret_cast<LPARAM>(LoadImageA(instance, MAKEINTRESOURCEA(iconId), IMAGE_ICON,
+                                                   GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_SHARED));
+    };
+    SendMessageA(window, WM_SETICON, ICON_BIG, icon(SM_CXICON, SM_CYICON));
+    SendMessageA(window, WM_SETICON, ICON_SMALL, icon(SM_CXSMICON, SM_CYSMICON));
+}
+
+COLORREF WarningColour(COLORREF colour) {
+    HIGHCONTRASTA contrast{};
+    contrast.cbSize = sizeof contrast;
+    if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+        (contrast.dwFlags & HCF_HIGHCONTRASTON))
+        return GetSysColor(COLOR_WINDOWTEXT);
+    return colour;
+}
+
+void ForwardSysColorChange(HWND window) {
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM) -> BOOL {
+            SendMessageA(child, WM_SYSCOLORCHANGE, 0, 0);
+            return TRUE;
+        },
+        0);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
+}
+
 }  // namespace platform

@@ -11,6 +11,7 @@
 #include "inventory/list_base.h"
 #include "platform/log.h"
 #include "platform/settings.h"
+#include "platform/web_address.h"
 #include "platform/win/own_windows.h"
 #include "resource.h"
 #include "viewmodel/download_action.h"
@@ -105,6 +106,14 @@ LRESULT CALLBACK CListViewGdiInit::ListProc(HWND window, UINT message, WPARAM wP
                                             DWORD_PTR data) {
     if (message == WM_NCDESTROY) RemoveWindowSubclass(window, &CListViewGdiInit::ListProc, kListSubclassId);
     const LRESULT result = DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SYSCOLORCHANGE) {
+        // Some list controls keep the colours they were created with; the
+        // system's new ones are given to them.
+        SendMessageA(window, LVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+        SendMessageA(window, LVM_SETTEXTBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOW)));
+        SendMessageA(window, LVM_SETTEXTCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_WINDOWTEXT)));
+        InvalidateRect(window, nullptr, TRUE);
+    }
     if (message == WM_PAINT) {
         auto* self = reinterpret_cast<CListViewGdiInit*>(data);
         if (HDC dc = GetDC(window)) {
@@ -195,7 +204,7 @@ void CListViewEx::DoAction(int index) {
                 inventory::ContentLock::Read hold(data_.ItemLock());
                 if (const VN_ItemGrandBase* item = SelectedItem()) page = viewmodel::ProductPage(*item);
             }
-            if (!page.empty()) openPage(page);
+            if (!page.empty() && platform::AcceptWebPage(page)) openPage(page);
             return;
         }
         case viewmodel::kDownload: {
@@ -253,7 +262,7 @@ void CListViewEx::Download(const viewmodel::DownloadChoice& choice) {
     if (!choice.address.empty() && startDownload) {
         vnlog::Write("Download of " + choice.name + " from " + choice.address);
         startDownload(choice.name, choice.address);
-    } else if (!choice.page.empty()) {
+    } else if (!choice.page.empty() && platform::AcceptWebPage(choice.page)) {
         openPage(choice.page);
     }
 }
@@ -519,7 +528,7 @@ bool CListViewEx::OnListNotify(const NMHDR& header, LRESULT& result) {
             } else if (draw.nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
                 inventory::ContentLock::Read hold(data_.ItemLock());
                 const VN_ItemGrandBase* item = ItemAt(static_cast<int>(draw.nmcd.dwItemSpec));
-                if (item && viewmodel::RowHasUpdate(*item)) draw.clrText = RGB(176, 0, 0);
+                if (item && viewmodel::RowHasUpdate(*item)) draw.clrText = platform::WarningColour(RGB(176, 0, 0));
                 result = CDRF_DODEFAULT;
             } else {
                 result = CDRF_DODEFAULT;

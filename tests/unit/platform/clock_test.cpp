@@ -10,26 +10,12 @@
 #include <optional>
 #include <string>
 
+#include "common/scoped_tz.h"
 #include "platform/timestamp.h"
 
 namespace {
 
-class ScopedTz {
-public:
-    explicit ScopedTz(const char* tz) {
-        if (const char* old = getenv("TZ")) old_ = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~ScopedTz() {
-        if (old_) setenv("TZ", old_->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    std::optional<std::string> old_;
-};
+using testing_support::ScopedTz;
 
 int32_t CLibraryBiasNow() {
     const time_t now = time(nullptr);

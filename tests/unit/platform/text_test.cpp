@@ -57,3 +57,9 @@ TEST(Codepage, Utf8OfAnsiText) {
     // Malformed UTF-8 never crashes and yields replacement characters.
     EXPECT_EQ(platform::Utf8ToUtf16("\xC3").size(), 1u);
 }
+
+TEST(Text, MenuLabelDoublesEveryAmpersand) {
+    EXPECT_EQ(MenuLabel("AT&T Client"), "AT&&T Client");
+    EXPECT_EQ(MenuLabel("&&x&"), "&&&&x&&");
+    EXPECT_EQ(MenuLabel("Plain"), "Plain");
+}

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/scoped_tz.h"
 #include "dlmgr/history_item.h"
 #include "inventory/daily_item.h"
 #include "inventory/driver_item.h"
@@ -12,6 +13,7 @@
 
 namespace {
 
+using testing_support::ScopedTz;
 using viewmodel::ViewKind;
 
 VN_WatchItem* AddProgram(VN_ListBase& list, const std::string& name, const std::string& mine,
@@ -113,8 +115,14 @@ TEST(ListRows, RowTextsOfDriversAndDownloadsAndTheFindTargetLine) {
     download.Name = "Tool";
     download.Started = 1700000000;  // 2023-11-14 22:13:20 UTC
     download.Destination = "C:\\Downloads\\tool.exe";
-    EXPECT_EQ(viewmodel::RowTexts(ViewKind::History, download),
-              (std::vector<std::string>{"Completed", "Tool", "2023-11-14", "C:\\Downloads\\tool.exe"}));
+    {
+        ScopedTz zone("UTC+5");  // five hours behind UTC: still the 14th
+        EXPECT_EQ(viewmodel::RowTexts(ViewKind::History, download),
+                  (std::vector<std::string>{"Completed", "Tool", "2023-11-14", "C:\\Downloads\\tool.exe"}));
+    }
+    // The date is the one where the user is: thirteen hours ahead, the 15th.
+    ScopedTz zone("UTC-13");
+    EXPECT_EQ(viewmodel::RowTexts(ViewKind::History, download)[2], "2023-11-15");
 }
 
 TEST(ListRows, ListActionsFollowTheSelectedItem) {

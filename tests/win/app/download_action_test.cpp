@@ -89,6 +89,13 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
     Command(ID_LA_DOWNLOAD);
     EXPECT_EQ(pages, std::vector<std::string>{"http://127.0.0.1:9/product/zip-tool"});
     EXPECT_TRUE(downloads.ListData().Items().empty());
+
+    // A product address from the service that is not a web page is not
+    // handed to the shell, by "Download" or by "Read More".
+    item->productUrl = "\\\\server\\share\\setup.exe";
+    Command(ID_LA_DOWNLOAD);
+    Command(ID_LA_READ_MORE);
+    EXPECT_EQ(pages.size(), 1u);
 }
 
 }  // namespace

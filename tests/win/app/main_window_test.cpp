@@ -11,6 +11,7 @@
 #include <commctrl.h>
 
 #include "app/app_messages.h"
+#include "app/error_dialog.h"
 #include "app/main_events.h"
 #include "common/frame_fixture.h"
 #include "inventory/driver_data.h"
@@ -258,6 +259,68 @@ TEST_F(MainWindow, StoredPreviewHeightAndTheToolbarToggle) {
     EXPECT_EQ(ClientHeight(Preview()), 120) << "the preview keeps its height";
     EXPECT_EQ(withoutBar.bottom - withoutBar.top, (area.bottom - area.top) - 120 - 11);
     EXPECT_EQ(platform::AppSettings().ReadNumber(setting::kViewToolbar, 1), 0u);
+    ShowWindow(w, SW_HIDE);
+}
+
+// The colour drawn at a point of a window's client area near its bottom right.
+COLORREF PixelNearCorner(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Pump(3);
+    RECT r{};
+    GetClientRect(window, &r);
+    HDC dc = GetDC(window);
+    const COLORREF colour = GetPixel(dc, r.right - 6, r.bottom - 4);
+    ReleaseDC(window, dc);
+    return colour;
+}
+
+TEST_F(MainWindow, NewSystemColoursReachTheListThePreviewAndTheErrorWindow) {
+    CreateFrame();
+    FillLists();
+    Command(ID_VIEW_SOFTWARE);
+    Show(800, 560);
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(), "Text");
+    const HWND error = GetDlgItem(app::CErrorDlg::Window(), IDC_ERROR_TEXT);
+    const HWND list = frame_->CurrentView()->List();
+    const COLORREF window = RGB(250, 240, 200), face = RGB(200, 230, 250);
+    const int elements[] = {COLOR_WINDOW, COLOR_BTNFACE};
+    const COLORREF before[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE)};
+    const COLORREF after[] = {window, face};
+    ASSERT_TRUE(SetSysColors(2, elements, after));  // sends WM_SYSCOLORCHANGE to the top-level windows
+    Pump(5);
+    const COLORREF listColour = PixelNearCorner(list), previewColour = PixelNearCorner(Preview()),
+                   errorColour = PixelNearCorner(error);
+    SetSysColors(2, elements, before);
+    Pump(5);
+    app::CErrorDlg::Close();
+    ShowWindow(frame_->Window(), SW_HIDE);
+    EXPECT_EQ(listColour, window) << std::hex << listColour;
+    EXPECT_EQ(previewColour, window) << std::hex << previewColour;
+    EXPECT_EQ(errorColour, face) << std::hex << errorColour;
+}
+
+TEST_F(MainWindow, TheKeyboardGoesToTheShownListAndTheTaskPaneSaysItsCounters) {
+    CreateFrame();
+    FillLists();
+    Command(ID_VIEW_SOFTWARE);
+    Show(800, 560);
+    const HWND w = frame_->Window();
+    SetForegroundWindow(w);
+    SetFocus(w);
+    Pump(3);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "the frame passes the keyboard on";
+    Command(ID_VIEW_DRIVERS);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "a view shown takes the keyboard";
+    // After another window had the keyboard, activation brings it back.
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), w, "Text");
+    Pump(3);
+    app::CErrorDlg::Close();
+    SetForegroundWindow(w);
+    Pump(3);
+    EXPECT_EQ(GetFocus(), frame_->CurrentView()->List());
+    char spoken[256] = {};
+    GetWindowTextA(Task(), spoken, sizeof spoken);
+    EXPECT_STREQ(spoken, "Installed Software. 5 items, 2 out of date. Installed Drivers. 2 items, 1 out of date");
     ShowWindow(w, SW_HIDE);
 }
 

@@ -36,7 +36,7 @@ public:
     bool UserReportFlag() const override { return flag; }
     bool answers = true;
     bool flag = true;
-    std::vector<std::string> names{" Alpha Editor 2.1 ", "Beta Player"};
+    std::vector<std::string> names{" Alpha Editor 2.1 ", "AT&T Beta Player"};
 };
 
 class System final : public engine::IEngineSystem {
@@ -157,14 +157,15 @@ TEST_F(TrayUi, MenuHoldsEveryItemAndTheNamesPopup) {
     ASSERT_EQ(OpenMenu(), 1);
     ASSERT_EQ(g_menu.size(), 12u);
     EXPECT_EQ(g_menu[0].text, "2 updates available");
-    EXPECT_EQ(g_menu[0].popup, (std::vector<std::string>{"Alpha Editor 2.1", "Beta Player"}));
-    EXPECT_EQ(g_menu[2].text, "About Zelto Varnel...");
-    EXPECT_EQ(g_menu[6].text, "Stop Scan");
+    // A name's "&" is shown, not taken for an access key.
+    EXPECT_EQ(g_menu[0].popup, (std::vector<std::string>{"Alpha Editor 2.1", "AT&&T Beta Player"}));
+    EXPECT_EQ(g_menu[2].text, "&About Zelto Varnel...");
+    EXPECT_EQ(g_menu[6].text, "S&top Scan");
     EXPECT_TRUE(g_menu[6].state & MF_GRAYED) << "no worker runs";
     EXPECT_FALSE(g_menu[7].state & MF_GRAYED);
-    EXPECT_EQ(g_menu[9].text, "Go to my Zelto Varnel page");
+    EXPECT_EQ(g_menu[9].text, "&Go to my Zelto Varnel page");
     EXPECT_TRUE(g_menu[9].state & MF_DEFAULT);
-    EXPECT_EQ(g_menu[11].text, "Exit");
+    EXPECT_EQ(g_menu[11].text, "E&xit");
     EXPECT_EQ(frame_->TrayUi().StatusText(), "2 updates available");
 
     // A name opens the user's page; the "Updates" command with this status text too.
@@ -305,7 +306,7 @@ protected:
     void SetUp() override {
         if (!getenv("VARNEL_TRAY_DESKTOP")) GTEST_SKIP() << "runs inside Wine's virtual desktop only";
         reports_.names = {"7-Zip 23.01 (x64)", "VLC media player 3.0.18", "PuTTY release 0.79 (64-bit)",
-                          "KeePass Password Safe 2.50"};
+                          "AT&T Connect Client 3.2"};
         TrayUi::SetUp();
     }
 };

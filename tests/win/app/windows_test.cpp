@@ -104,6 +104,8 @@ TEST_F(Windows, TheSettingsSheetShowsEachPageOnceAndStoresWhatIsApplied) {
     Command(ID_OPTIONS);
     EXPECT_EQ(app::CVarnelDlg::Window(), sheet) << "one sheet at a time";
     EXPECT_EQ(Text(sheet), "Zelto Varnel Settings");
+    // The frame that owns it is hidden: the sheet has a taskbar button.
+    EXPECT_TRUE(GetWindowLongA(sheet, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     HWND tabs = PropSheet_GetTabControl(sheet);
     EXPECT_EQ(TabCtrl_GetItemCount(tabs), 5);
     EXPECT_EQ(PropSheet_HwndToIndex(sheet, PropSheet_GetCurrentPageHwnd(sheet)), 1) << "the remembered page";
@@ -202,6 +204,8 @@ TEST_F(Windows, TheAboutBoxShowsTheVersionAndItsImage) {
     ASSERT_NE(about, nullptr);
     Command(ID_ABOUT);
     EXPECT_EQ(app::CAboutDlg::Window(), about);
+    EXPECT_TRUE(GetWindowLongA(about, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_NE(SendMessageA(about, WM_GETICON, ICON_SMALL, 0), 0);
     EXPECT_EQ(Text(GetDlgItem(about, IDC_ABOUT_VERSION)), "Version 1.3.1 (Build 55)");
     EXPECT_NE(Text(GetDlgItem(about, IDC_ABOUT_RIGHTS)), "");
     Screenshot(about, "about_box");
@@ -223,21 +227,72 @@ TEST_F(Windows, TheErrorWindowOpensAClickedLinkAndANewTextReplacesTheOld) {
     app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(),
                          "Account is unconfirmed\nGo to this web address:\nhttps://www.zelto.example/confirm?id=7");
     EXPECT_EQ(app::CErrorDlg::Window(), window) << "one window";
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     const HWND edit = GetDlgItem(window, IDC_ERROR_TEXT);
     EXPECT_EQ(Text(edit).find("First"), std::string::npos);
     Screenshot(window, "error_window");
 
     // A click on the link: where its first characters are drawn.
-    const int at = static_cast<int>(GetWindowTextLengthA(edit)) - 10;
-    POINTL point{};
-    SendMessageA(edit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), at);
-    const LPARAM where = MAKELPARAM(point.x + 2, point.y + 4);
-    SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, where);
-    SendMessageA(edit, WM_LBUTTONUP, 0, where);
-    Pump();
-    app::CErrorDlg::LinkOpener() = previous;
+    const auto click = [edit](int at) {
+        POINTL point{};
+        SendMessageA(edit, EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&point), at);
+        const LPARAM where = MAKELPARAM(point.x + 2, point.y + 4);
+        SendMessageA(edit, WM_LBUTTONDOWN, MK_LBUTTON, where);
+        SendMessageA(edit, WM_LBUTTONUP, 0, where);
+        Pump();
+    };
+    click(static_cast<int>(GetWindowTextLengthA(edit)) - 10);
     ASSERT_EQ(links.size(), 1u);
     EXPECT_EQ(links[0], "https://www.zelto.example/confirm?id=7");
+
+    // Detection also marks a file as a link; it is not opened.
+    const std::string withFile = "See file:///C:/Windows/notepad.exe now";
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(), withFile);
+    click(static_cast<int>(withFile.find("file:")) + 3);
+    app::CErrorDlg::LinkOpener() = previous;
+    EXPECT_EQ(links.size(), 1u) << links.back();
+}
+
+TEST_F(Windows, TheErrorWindowsTextIsReachedWithTabAndEnterOpensTheLinkAtTheCaret) {
+    std::vector<std::string> links;
+    auto previous = app::CErrorDlg::LinkOpener();
+    app::CErrorDlg::LinkOpener() = [&](const std::string& link) { links.push_back(link); };
+    const std::string text = "Visit https://zelto.example/help?q=1 for help.";
+    app::CErrorDlg::Show(GetModuleHandleA(nullptr), frame_->Window(), text);
+    const HWND window = app::CErrorDlg::Window();
+    ASSERT_NE(window, nullptr);
+    const HWND edit = GetDlgItem(window, IDC_ERROR_TEXT);
+    const HWND ok = GetDlgItem(window, IDOK);
+    EXPECT_TRUE(GetWindowLongA(edit, GWL_STYLE) & ES_READONLY);
+    const auto key = [](HWND target, WPARAM code) {
+        PostMessageA(target, WM_KEYDOWN, code, 1);
+        PostMessageA(target, WM_KEYUP, code, 0xC0000001);
+        Pump();
+    };
+    // Tab goes from OK to the text and back: the text does not keep it.
+    SetFocus(ok);
+    key(ok, VK_TAB);
+    EXPECT_EQ(GetFocus(), edit);
+    key(edit, VK_TAB);
+    EXPECT_EQ(GetFocus(), ok);
+
+    // Enter with the caret inside the link opens the whole link and leaves
+    // the window open; elsewhere it presses OK.
+    SetFocus(edit);
+    const LONG inside = static_cast<LONG>(text.find("example"));
+    SendMessageA(edit, EM_SETSEL, inside, inside);
+    key(edit, VK_RETURN);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0], "https://zelto.example/help?q=1");
+    EXPECT_EQ(app::CErrorDlg::Window(), window);
+    CHARRANGE kept{};
+    SendMessageA(edit, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&kept));
+    EXPECT_EQ(kept.cpMin, inside) << "the caret stays where it was";
+    SendMessageA(edit, EM_SETSEL, 1, 1);
+    key(edit, VK_RETURN);
+    EXPECT_EQ(links.size(), 1u);
+    EXPECT_EQ(app::CErrorDlg::Window(), nullptr) << "Enter outside a link is OK";
+    app::CErrorDlg::LinkOpener() = previous;
 }
 
 TEST_F(Windows, PageCommandsOpenTheirAddressesAndMyPageOnlyOnceInFiveSeconds) {
@@ -261,6 +316,15 @@ TEST_F(Windows, PageCommandsOpenTheirAddressesAndMyPageOnlyOnceInFiveSeconds) {
     Command(ID_WINDOWS_UPDATE);
     EXPECT_EQ(opened_, (std::vector<std::string>{"ms-settings:windowsupdate",
                                                  "explorer.exe https://windowsupdate.microsoft.com/"}));
+
+    // Addresses set by the service that are not web pages are not opened.
+    opened_.clear();
+    clock_ += 10000;
+    settings.WriteText(setting::kHomePageUrl, "file:///C:/Windows/system32/calc.exe");
+    settings.WriteText(setting::kOnlineFaqsUrl, "C:\\Windows\\notepad.exe");
+    Command(ID_MY_PAGE);
+    Command(ID_ONLINE_HELP);
+    EXPECT_TRUE(opened_.empty()) << opened_[0];
 }
 
 TEST_F(Windows, TheToolbarCommandTogglesAndStoresItsStateAndMenusFollowTheRules) {

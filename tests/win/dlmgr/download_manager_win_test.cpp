@@ -346,6 +346,9 @@ TEST_F(DownloadManagerWin, TheWindowShowsRateTimeRemainingAndProgressOfASlowTran
     EXPECT_LT(percent, 100);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_STOP)));
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_.Window(), IDC_DL_LAUNCH)));
+    // The list is written in the dialog's font, the system's dialog font.
+    EXPECT_EQ(SendDlgItemMessageA(dlg_.Window(), IDC_DL_LIST, WM_GETFONT, 0, 0),
+              SendMessageA(dlg_.Window(), WM_GETFONT, 0, 0));
     testing_ui::SaveScreenshot(dlg_.Window(), "download_manager_slow_transfer");
 
     // "&Stop" ends the transfer as "Stopped"; Restart is then on.

@@ -5,6 +5,7 @@
 
 #include "inventory/scan_time.h"
 #include "inventory/watch_list.h"
+#include "platform/win/win.h"
 
 TEST(ScanTimeWin, TwentyFourHourTimeWithSecondsAndTheShortDate) {
     const auto utc = inventory::UtcCalendarTime(1710446409);  // 2024-03-14 20:00:09 UTC
@@ -21,4 +22,18 @@ TEST(ScanTimeWin, TwentyFourHourTimeWithSecondsAndTheShortDate) {
     const auto local = inventory::LocalCalendarTime(1710446409);
     ASSERT_TRUE(local);
     EXPECT_EQ(list.GetScanDateText(), inventory::FormatShortDate(*local));
+}
+
+// The user's own short date format is used: a user with day-first formats
+// on a US English system sees day-first dates. (Wine lets the user's choice
+// reach the system's locale too when both are the same language, so this
+// cannot tell the two locales apart; it proves the user's format is shown.)
+TEST(ScanTimeWin, TheShortDateIsTheUsersFormat) {
+    char old[80] = {};
+    ASSERT_GT(GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, old, sizeof old), 0);
+    ASSERT_TRUE(SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, "dd/MM/yyyy"));
+    const auto utc = inventory::UtcCalendarTime(1710446409);  // 2024-03-14 20:00:09 UTC
+    const std::string date = utc ? inventory::FormatShortDate(*utc) : std::string();
+    SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, old);
+    EXPECT_EQ(date, "14/03/2024");
 }
