@@ -2,7 +2,10 @@
 // the stop rules, the buttons, and what the details show.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <vector>
 
 #include "common/temp_folder.h"
@@ -101,6 +104,33 @@ TEST(DownloadQueue, CloseMovesFinishedItemsToTheHistoryFile) {
     EXPECT_EQ(stored->Name, "A");
     EXPECT_EQ(stored->State, kStateSuccessful);
     EXPECT_EQ(stored->Destination, "C:\\dl\\a.exe");
+}
+
+TEST(DownloadQueue, AtExitTheEndedTransferIsKeptAsItEndedWithoutRetryOrNextStart) {
+    CDownloadListData list;
+    std::atomic<bool> release{false};
+    int runs = 0;
+    list.transfer = [&](CDownloadItem& item) {
+        ++runs;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        item.outcome.state = kStateFailed;
+    };
+    CDownloadItem& a = list.Add("A", "http://h/a.exe", 0);
+    CDownloadItem& b = list.Add("B", "http://h/b.exe", 0);
+    list.StopAll();
+    EXPECT_FALSE(list.EndForExit()) << "the thread still runs";
+    EXPECT_EQ(a.State, kStateActive);
+    release = true;
+    list.WaitThread();
+    ASSERT_TRUE(list.EndForExit());
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(a.State, kStateFailed);
+    EXPECT_EQ(a.Retries, 1);
+    EXPECT_EQ(b.State, kStateCanceled);
+    EXPECT_EQ(list.Current(), nullptr);
+    EXPECT_FALSE(list.AnyActiveOrQueued());
+    EXPECT_EQ(list.TakeFinished().size(), 2u);
+    EXPECT_TRUE(list.Items().empty());
 }
 
 TEST(DownloadDisplay, RateAndTimeRemainingAreShownOnlyWhileActiveWithAKnownTotal) {

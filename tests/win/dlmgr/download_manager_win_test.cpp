@@ -4,7 +4,8 @@
 // an address without extension; the lists' "Download" action on a program
 // and on a today's-updates entry whose link redirects, into the history; the agent's next package installed by the
 // self-update, and every refused package downloaded but never started; the
-// window during a slow transfer, saved as a PNG. Needs the virtual display.
+// window during a slow transfer, saved as a PNG; finished items kept in the
+// history when they end in the hidden window and at exit. Needs the virtual display.
 #include <gtest/gtest.h>
 
 #include "common/win_ui.h"
@@ -111,6 +112,7 @@ protected:
 
 TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErrorsFail) {
     REQUIRE_PORT(fast, "fast");
+    dlg_.Show();  // as the lists' "Download" does: items that end in a hidden window go to the history
     CDownloadItem& demo = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(demo.State, kStateSuccessful) << demo.Message;
@@ -239,6 +241,51 @@ TEST_F(DownloadManagerWin, TheListsDownloadActionFetchesDirectFilesIntoTheFolder
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Demo Setup " + platform::DownloadFolder() + "\\demo-setup.exe",
                                                "Demo Tool " + platform::DownloadFolder() + "\\demo-tool-2.0.exe"}));
+    dlg_.SetHistory(nullptr);
+}
+
+// The names and states the download history file holds.
+std::vector<std::string> StoredHistory() {
+    CDownloadHistory stored(platform::DataFolder());
+    std::vector<std::string> kept;
+    if (!stored.Load()) return kept;
+    for (VN_ItemGrandBase* entry : stored.Snapshot())
+        if (const auto* item = dynamic_cast<CHistoryItem*>(entry))
+            kept.push_back(item->Name + ": " + CHistoryItem::StateText(item->State));
+    return kept;
+}
+
+TEST_F(DownloadManagerWin, DownloadsThatEndInTheHiddenWindowOrAtExitReachTheHistory) {
+    REQUIRE_PORT(fast, "fast");
+    REQUIRE_PORT(slow, "slow");
+    RegisterItemClasses();
+    CDownloadHistory history(platform::DataFolder());
+    dlg_.SetHistory(&history);
+    int historyChanges = 0;
+    dlg_.onHistoryChanged = [&] { ++historyChanges; };
+
+    // "Download", then the window is closed while the transfer runs.
+    dlg_.Add("Demo Tool", Url(*fast, "/downloads/files/demo-tool-2.0.exe"));
+    dlg_.Show();
+    SendMessageA(dlg_.Window(), WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(dlg_.ListData().Items().empty());
+    EXPECT_EQ(historyChanges, 1);
+    EXPECT_EQ(StoredHistory(), std::vector<std::string>{"Demo Tool: Successful"});
+
+    // At exit, with the window open: the finished item and the one stopped
+    // part way are kept (the view is not told; the program is leaving).
+    dlg_.Show();
+    dlg_.Add("Latest", Url(*fast, "/downloads/files/latest"));
+    ASSERT_TRUE(WaitIdle());
+    CDownloadItem& slowOne = dlg_.Add("Demo Setup", Url(*slow, "/downloads/files/demo-setup.exe"));
+    ASSERT_TRUE(PumpUntil([&] { return slowOne.Received.load() > 0; }, 30000));
+    ASSERT_TRUE(dlg_.StopForExit(30000));
+    EXPECT_TRUE(dlg_.ListData().Items().empty());
+    EXPECT_EQ(historyChanges, 1);
+    EXPECT_EQ(history.GetCount(), 3u);
+    EXPECT_EQ(StoredHistory(),
+              (std::vector<std::string>{"Demo Tool: Successful", "Latest: Successful", "Demo Setup: Stopped"}));
     dlg_.SetHistory(nullptr);
 }
 
