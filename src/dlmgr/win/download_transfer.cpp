@@ -4,6 +4,7 @@
 
 #include "dlmgr/download_display.h"
 #include "dlmgr/self_update_rules.h"
+#include "dlmgr/win/internet_mark.h"
 #include "dlmgr/win/trust_check.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -143,6 +144,15 @@ void RunOrdinary(CDownloadItem& item, const TransferTarget& target, TransferOutc
     }
     out.cacheFile = cache;
     CopyToDownloadFolder(out);
+    if (out.state != kStateSuccessful && out.state != kStateCompleted) return;
+    // Windows asks before running it and scans it as a file from the
+    // internet. A mark that cannot be left does not undo the download.
+    const InternetMarkResult mark = MarkFromInternet(out.destination, resolved);
+    vnlog::Write(DescribeInternetMark(out.destination, mark));
+    if (mark.how == InternetMark::kFileGone) {
+        out.state = kStateCopyFailed;
+        out.message = "The downloaded file was removed after its download.";
+    }
 }
 
 void RunProgramUpdate(CDownloadItem& item, const TransferTarget& target, TransferOutcome& out) {

@@ -11,6 +11,7 @@
 #include "common/temp_folder.h"
 #include "dlmgr/download_display.h"
 #include "dlmgr/download_list.h"
+#include "dlmgr/zone_identifier.h"
 
 namespace dlmgr {
 namespace {
@@ -196,6 +197,13 @@ TEST(DownloadFileName, TakesTheCacheFilesNameWithoutUnsafeCharactersOrCacheMarks
     EXPECT_EQ(DownloadFileName("C:\\c\\"), "");
     EXPECT_EQ(DownloadFileName("C:\\cache\\nul[1].exe"), "") << "a device, not a file";
     EXPECT_EQ(DownloadFileName("C:\\cache\\Com3.zip"), "");
+}
+
+TEST(ZoneIdentifier, NamesTheInternetZoneAndTheAddressOnOneLineOfItsOwn) {
+    EXPECT_EQ(ZoneIdentifierText("http://h/a.exe"), "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://h/a.exe\r\n");
+    EXPECT_EQ(ZoneIdentifierText("http://h/a.exe\r\nZoneId=0\t"),
+              "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://h/a.exeZoneId=0\r\n");
+    EXPECT_EQ(ZoneIdentifierText(""), "[ZoneTransfer]\r\nZoneId=3\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The download manager and the self-update under Wine, against the reference
 // service on loopback through the real urlmon: ordinary downloads copied to
-// the download folder (and found identical the second time), an HTTP error,
+// the download folder (and found identical the second time) and marked as from the internet, an HTTP error,
 // an address without extension; the lists' "Download" action on a program
 // and on a today's-updates entry whose link redirects, into the history; the agent's next package installed by the
 // self-update, and every refused package downloaded but never started; the
@@ -120,6 +120,10 @@ TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErro
     EXPECT_EQ(platform::FileSize(demo.Destination).value_or(0), 3000000u);
     EXPECT_EQ(demo.Received.load(), 3000000u);
     EXPECT_EQ(demo.Total.load(), 3000000u);
+    // Marked as coming from the internet (the mark's own test says how).
+    const auto mark = platform::ReadWholeFile(demo.Destination + ":Zone.Identifier");
+    ASSERT_TRUE(mark);
+    EXPECT_NE(mark->find("ZoneId=3"), std::string::npos) << *mark;
 
     // The same file again: identical, so nothing is copied.
     CDownloadItem& again = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
@@ -313,6 +317,8 @@ TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFr
     EXPECT_TRUE(exitPosted);
     EXPECT_NE(installerPid, 0u);
     EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi"));
+    // Not marked: a zone prompt would stop its silent installer.
+    EXPECT_FALSE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi:Zone.Identifier"));
     // msiexec runs on its own: the package database reports the new version.
     EXPECT_TRUE(PumpUntil([] { return InstalledVersion() == "1.3.1.56"; }, 180000)) << InstalledVersion();
 }
