@@ -58,6 +58,14 @@ std::string Url(int port, const std::string& path) {
 
 using testing_ui::PumpUntil;
 
+// Where a download goes that urlmon's cache refuses (an address without an
+// extension).
+std::string PrivateCopy(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Varnel Downloads\\" + name;
+}
+
 // The main frame's stand-in: it only notes the exit command.
 int g_exitCommands = 0;
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -143,6 +151,9 @@ TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErro
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(latest.State, kStateSuccessful) << latest.Message;
     EXPECT_EQ(platform::FileSize(latest.Destination).value_or(0), 200000u) << latest.Destination;
+    // urlmon's cache would not take it: it came through a temporary copy of
+    // ours, which is gone once copied.
+    EXPECT_FALSE(platform::FileExists(PrivateCopy("latest")));
 }
 
 // Selects the view's first row and runs "Download" as the frame's command does.
@@ -278,18 +289,22 @@ TEST_F(DownloadManagerWin, DownloadsThatEndInTheHiddenWindowOrAtExitReachTheHist
     EXPECT_EQ(StoredHistory(), std::vector<std::string>{"Demo Tool: Successful"});
 
     // At exit, with the window open: the finished item and the one stopped
-    // part way are kept (the view is not told; the program is leaving).
+    // part way are kept (the view is not told; the program is leaving). The
+    // stopped one was fetched into a temporary copy of ours (no extension),
+    // whose partial file is removed.
     dlg_.Show();
-    dlg_.Add("Latest", Url(*fast, "/downloads/files/latest"));
+    dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
     ASSERT_TRUE(WaitIdle());
-    CDownloadItem& slowOne = dlg_.Add("Demo Setup", Url(*slow, "/downloads/files/demo-setup.exe"));
+    DeleteFileA(PrivateCopy("latest").c_str());
+    CDownloadItem& slowOne = dlg_.Add("Latest", Url(*slow, "/downloads/files/latest"));
     ASSERT_TRUE(PumpUntil([&] { return slowOne.Received.load() > 0; }, 30000));
     ASSERT_TRUE(dlg_.StopForExit(30000));
     EXPECT_TRUE(dlg_.ListData().Items().empty());
     EXPECT_EQ(historyChanges, 1);
     EXPECT_EQ(history.GetCount(), 3u);
     EXPECT_EQ(StoredHistory(),
-              (std::vector<std::string>{"Demo Tool: Successful", "Latest: Successful", "Demo Setup: Stopped"}));
+              (std::vector<std::string>{"Demo Tool: Successful", "Demo Setup: Successful", "Latest: Stopped"}));
+    EXPECT_FALSE(platform::FileExists(PrivateCopy("latest")));
     dlg_.SetHistory(nullptr);
 }
 
