@@ -161,7 +161,7 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->idFrom == IDC_DL_LIST && header->code == LVN_ITEMCHANGED) {
+            if (header->idFrom == IDC_DL_LIST && header->code == LVN_ITEMCHANGED && !rebuildingRows_) {
                 RefreshDetails();
                 RefreshButtons();
             }
@@ -286,7 +286,11 @@ void CDownloadManagerDlg::MoveFinishedToHistory(bool notify) {
     std::vector<std::unique_ptr<CHistoryItem>> finished = list_.TakeFinished();
     if (finished.empty()) return;
     if (listView_) {
+        // Rows of the items just taken point at nothing until they are gone:
+        // the list's notifications meanwhile are not followed.
+        rebuildingRows_ = true;
         ListView_DeleteAllItems(listView_);
+        rebuildingRows_ = false;
         for (CDownloadItem* item : list_.Items())
             if (item->Kind == kKindOrdinary) AddRow(*item);
     }

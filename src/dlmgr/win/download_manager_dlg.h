@@ -102,6 +102,7 @@ private:
     CSelfUpdate* selfUpdate_ = nullptr;
     VN_ListBase* history_ = nullptr;
     std::atomic<bool> progressPending_{false};
+    bool rebuildingRows_ = false;
 };
 
 }  // namespace dlmgr
