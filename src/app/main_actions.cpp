@@ -15,7 +15,7 @@ CMainActions::~CMainActions() {
     // A transfer stuck on a silent connection must not hold up the exit. Its
     // thread still uses the download manager, which is therefore left as it
     // is: the process ends right after the window.
-    if (downloads_ && !downloads_->StopForExit(kDownloadExitWaitMs)) {
+    if (downloads_ && !downloads_->StopForExit(transferLeftRunning_ ? 0 : kDownloadExitWaitMs)) {
         vnlog::Write("*** Exit: a download did not stop in time and is left to the end of the process");
         (void)downloads_.release();
     }
@@ -57,7 +57,10 @@ void CMainActions::OnViewCreated(Views::CListViewEx& view) {
 }
 
 void CMainActions::StopTransfers() {
-    if (downloads_) downloads_->StopAll();
+    // Called by the exit, which at logoff is the last chance to keep the
+    // finished downloads in the history: the transfer under way is given a
+    // few seconds to stop (only once; the destructor does not wait again).
+    if (downloads_ && !downloads_->StopForExit(kDownloadExitWaitMs)) transferLeftRunning_ = true;
 }
 
 LRESULT CMainActions::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -42,6 +42,8 @@ private:
     std::unique_ptr<dlmgr::CDownloadManagerDlg> downloads_;
     std::unique_ptr<dlmgr::CSelfUpdateHostWin> selfUpdateHost_;
     std::unique_ptr<dlmgr::CSelfUpdate> selfUpdate_;
+    // The exit's wait for the transfer under way ran out.
+    bool transferLeftRunning_ = false;
 };
 
 }  // namespace app

@@ -113,6 +113,20 @@ void CDownloadListData::StopAll() {
     queue_.clear();
 }
 
+bool CDownloadListData::EndForExit() {
+    if (IsThreadRunning()) return false;
+    WaitThread();
+    StopThread();
+    for (CDownloadItem* waiting : queue_) waiting->State = kStateCanceled;
+    queue_.clear();
+    if (CDownloadItem* item = current_) {
+        current_ = nullptr;
+        item->ApplyOutcome(item->outcome);
+        if (item->State == kStateFailed) ++item->Retries;
+    }
+    return true;
+}
+
 void CDownloadListData::Restart(CDownloadItem& item, int64_t now) {
     item.Retries = 0;
     StartOrQueue(item, now);

@@ -50,6 +50,11 @@ public:
     void StopAll();
     // "&Restart": no failed attempts, then start or queue.
     void Restart(CDownloadItem& item, int64_t now);
+    // At exit, once the transfer thread has ended: the item it worked on
+    // takes its outcome (a failure counts but is not queued again), every
+    // queued item is "Canceled" and nothing starts. False, changing nothing,
+    // while the thread still runs.
+    bool EndForExit();
 
     bool AnyActiveOrQueued() const;
     bool IsQueued(const CDownloadItem& item) const;

@@ -89,7 +89,12 @@ void CDownloadManagerDlg::StopAll() {
 
 bool CDownloadManagerDlg::StopForExit(DWORD waitMs) {
     list_.StopAll();
-    return list_.WaitThreadFor(std::chrono::milliseconds(waitMs));
+    // What has ended is kept before the wait: at logoff the process may be
+    // ended during it.
+    MoveFinishedToHistory(false);
+    if (!list_.WaitThreadFor(std::chrono::milliseconds(waitMs)) || !list_.EndForExit()) return false;
+    MoveFinishedToHistory(false);
+    return true;
 }
 
 void CDownloadManagerDlg::RequestProgramUpdate(const std::string& url) {
@@ -155,7 +160,7 @@ INT_PTR CDownloadManagerDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lPara
             return TRUE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->idFrom == IDC_DL_LIST && header->code == LVN_ITEMCHANGED) {
+            if (header->idFrom == IDC_DL_LIST && header->code == LVN_ITEMCHANGED && !rebuildingRows_) {
                 RefreshDetails();
                 RefreshButtons();
             }
@@ -221,12 +226,15 @@ void CDownloadManagerDlg::OnItemEnd() {
     CDownloadItem* item = list_.Current();
     if (!item) return;
     list_.OnTransferEnd(*item, MaxRetries(), Now());
+    // Nobody closes a hidden window: what ended goes to the history now.
+    if (!IsWindowVisible(window_)) MoveFinishedToHistory(true);
     RefreshAll();
 }
 
 void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
     const std::string path = platform::TakeTextBlock(block);
     if (CDownloadItem* item = list_.Current()) list_.OnTransferEnd(*item, MaxRetries(), Now());
+    if (!IsWindowVisible(window_)) MoveFinishedToHistory(true);
     RefreshAll();
     auto failed = [this] {
         heldUpdate_.Release();
@@ -265,22 +273,31 @@ void CDownloadManagerDlg::OnUpgradeEnd(int32_t state, uintptr_t block) {
 }
 
 void CDownloadManagerDlg::OnClose() {
-    std::vector<std::unique_ptr<CHistoryItem>> finished = list_.TakeFinished();
-    if (!finished.empty()) {
-        ListView_DeleteAllItems(listView_);
-        for (CDownloadItem* item : list_.Items())
-            if (item->Kind == kKindOrdinary) AddRow(*item);
-        if (history_) {
-            if (!MoveToHistory(*history_, std::move(finished))) vnlog::Write("The download history could not be saved");
-            if (onHistoryChanged) onHistoryChanged();
-        } else {
-            CDownloadHistory history(platform::DataFolder());
-            history.Load();
-            MoveToHistory(history, std::move(finished));
-        }
-    }
+    MoveFinishedToHistory(true);
     ShowWindow(window_, SW_HIDE);
     RefreshAll();
+}
+
+void CDownloadManagerDlg::MoveFinishedToHistory(bool notify) {
+    std::vector<std::unique_ptr<CHistoryItem>> finished = list_.TakeFinished();
+    if (finished.empty()) return;
+    if (listView_) {
+        // Rows of the items just taken point at nothing until they are gone:
+        // the list's notifications meanwhile are not followed.
+        rebuildingRows_ = true;
+        ListView_DeleteAllItems(listView_);
+        rebuildingRows_ = false;
+        for (CDownloadItem* item : list_.Items())
+            if (item->Kind == kKindOrdinary) AddRow(*item);
+    }
+    if (history_) {
+        if (!MoveToHistory(*history_, std::move(finished))) vnlog::Write("The download history could not be saved");
+        if (notify && onHistoryChanged) onHistoryChanged();
+    } else {
+        CDownloadHistory history(platform::DataFolder());
+        history.Load();
+        if (!MoveToHistory(history, std::move(finished))) vnlog::Write("The download history could not be saved");
+    }
 }
 
 void CDownloadManagerDlg::AddRow(CDownloadItem& item) {

@@ -40,8 +40,9 @@ public:
     CDownloadItem& Add(const std::string& name, const std::string& url);
     // Asks every transfer to stop; at exit.
     void StopAll();
-    // At exit: asks every transfer to stop and waits up to `waitMs` for the
-    // one under way; false when it is still running (a stalled connection).
+    // At exit: asks every transfer to stop, keeps the finished items in the
+    // download history, waits up to `waitMs` for the one under way and then
+    // keeps it too; false when it is still running (a stalled connection).
     bool StopForExit(DWORD waitMs);
     // Any thread: the self-update's download of `url` (posted to the window).
     void RequestProgramUpdate(const std::string& url);
@@ -51,9 +52,11 @@ public:
     CDownloadListData& ListData() { return list_; }
     // The self-update whose state the end of an update changes.
     void SetSelfUpdate(CSelfUpdate* update) { selfUpdate_ = update; }
-    // The download-history list that "&Close" moves finished items into and
-    // saves (the history view shows it); without one, "&Close" adds them to
-    // the history file alone. `onHistoryChanged` follows each move.
+    // The download-history list that finished items move into, which is
+    // then saved (the history view shows it): on "&Close", when an item ends
+    // while the window is hidden, and at exit. Without one they are added to
+    // the history file alone. `onHistoryChanged` follows each move but the
+    // one at exit.
     void SetHistory(VN_ListBase* history) { history_ = history; }
     std::function<void()> onHistoryChanged;
     // "&Options...": the settings sheet (the button is off while unset).
@@ -79,6 +82,8 @@ private:
     void OnItemEnd();
     void OnUpgradeEnd(int32_t state, uintptr_t block);
     void OnClose();
+    // Moves every finished item into the download history and saves it.
+    void MoveFinishedToHistory(bool notify);
     void AddRow(CDownloadItem& item);
     void RefreshRow(int row);
     void RefreshRows();
@@ -96,6 +101,7 @@ private:
     CSelfUpdate* selfUpdate_ = nullptr;
     VN_ListBase* history_ = nullptr;
     std::atomic<bool> progressPending_{false};
+    bool rebuildingRows_ = false;
 };
 
 }  // namespace dlmgr

@@ -4,6 +4,7 @@
 
 #include "dlmgr/download_display.h"
 #include "dlmgr/self_update_rules.h"
+#include "dlmgr/win/internet_mark.h"
 #include "dlmgr/win/trust_check.h"
 #include "platform/files.h"
 #include "platform/folders.h"
@@ -37,6 +38,12 @@ std::string PrivateCacheFolder() {
     std::string folder = platform::AnsiPath(temp) + "Varnel Downloads";
     platform::CreateDirectories(folder);
     return folder;
+}
+
+void RemovePrivateCopy(const std::string& path) {
+    if (path.empty() || !platform::FileExists(path)) return;
+    if (!DeleteFileA(path.c_str()))
+        vnlog::Write("*** The temporary download " + path + " could not be removed: " + ErrorText(GetLastError()));
 }
 
 // Where the address leads after its redirects (at most five), asked without
@@ -125,24 +132,39 @@ void RunOrdinary(CDownloadItem& item, const TransferTarget& target, TransferOutc
         httpStatus = redirected.HttpStatus();
         refused = FAILED(hr) && !redirected.AnyProgress();
     }
+    // Our own temporary copy, when there is one: removed once copied to the
+    // download folder, and when the transfer stops or fails (a partial file
+    // or an error page).
+    std::string privateCopy;
     if (refused && !item.Abort) {
         // Still refused: fetch the file into a folder of our own instead,
         // named as the address names it.
-        const std::string path = PrivateCacheFolder() + "\\" + UpdateFileName(resolved).value_or("download");
+        privateCopy = PrivateCacheFolder() + "\\" + UpdateFileName(resolved).value_or("download");
         CDownloadCallback direct(&item, target.progressed);
-        hr = URLDownloadToFileA(nullptr, resolved.c_str(), path.c_str(), 0, &direct);
+        hr = URLDownloadToFileA(nullptr, resolved.c_str(), privateCopy.c_str(), 0, &direct);
         httpStatus = direct.HttpStatus();
-        lstrcpynA(cache, path.c_str(), MAX_PATH);
+        lstrcpynA(cache, privateCopy.c_str(), MAX_PATH);
         if (SUCCEEDED(hr)) vnlog::Write("Downloaded " + item.Url + " outside the browser cache");
     }
     if (SUCCEEDED(hr) && httpStatus >= 400) hr = INET_E_DOWNLOAD_FAILURE;
     if (FAILED(hr)) {
         out.state = FailedState(item);
         out.message = httpStatus >= 400 ? "HTTP status " + std::to_string(httpStatus) : HresultText(hr);
+        RemovePrivateCopy(privateCopy);
         return;
     }
     out.cacheFile = cache;
     CopyToDownloadFolder(out);
+    if (out.state != kStateSuccessful && out.state != kStateCompleted) return;
+    RemovePrivateCopy(privateCopy);
+    // Windows asks before running it and scans it as a file from the
+    // internet. A mark that cannot be left does not undo the download.
+    const InternetMarkResult mark = MarkFromInternet(out.destination, resolved);
+    vnlog::Write(DescribeInternetMark(out.destination, mark));
+    if (mark.how == InternetMark::kFileGone) {
+        out.state = kStateCopyFailed;
+        out.message = "The downloaded file was removed after its download.";
+    }
 }
 
 void RunProgramUpdate(CDownloadItem& item, const TransferTarget& target, TransferOutcome& out) {

@@ -1,7 +1,9 @@
 // One transfer of the download manager on its worker thread, through urlmon:
 // an ordinary download goes into the browser cache and is then copied to the
-// download folder; a program update goes straight to the upgrade folder and
-// must pass both trust checks. The callback answers the transfer's progress
+// download folder, where it is marked as coming from the internet; a program
+// update goes straight to the upgrade folder and must pass both trust checks
+// (it is not marked: its installer runs silently, and a zone prompt would
+// stop it). The callback answers the transfer's progress
 // and sees the HTTP status, since urlmon reports a 404 as success.
 #pragma once
 

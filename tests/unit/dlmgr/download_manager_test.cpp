@@ -2,12 +2,16 @@
 // the stop rules, the buttons, and what the details show.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <vector>
 
 #include "common/temp_folder.h"
 #include "dlmgr/download_display.h"
 #include "dlmgr/download_list.h"
+#include "dlmgr/zone_identifier.h"
 
 namespace dlmgr {
 namespace {
@@ -103,6 +107,33 @@ TEST(DownloadQueue, CloseMovesFinishedItemsToTheHistoryFile) {
     EXPECT_EQ(stored->Destination, "C:\\dl\\a.exe");
 }
 
+TEST(DownloadQueue, AtExitTheEndedTransferIsKeptAsItEndedWithoutRetryOrNextStart) {
+    CDownloadListData list;
+    std::atomic<bool> release{false};
+    int runs = 0;
+    list.transfer = [&](CDownloadItem& item) {
+        ++runs;
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        item.outcome.state = kStateFailed;
+    };
+    CDownloadItem& a = list.Add("A", "http://h/a.exe", 0);
+    CDownloadItem& b = list.Add("B", "http://h/b.exe", 0);
+    list.StopAll();
+    EXPECT_FALSE(list.EndForExit()) << "the thread still runs";
+    EXPECT_EQ(a.State, kStateActive);
+    release = true;
+    list.WaitThread();
+    ASSERT_TRUE(list.EndForExit());
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(a.State, kStateFailed);
+    EXPECT_EQ(a.Retries, 1);
+    EXPECT_EQ(b.State, kStateCanceled);
+    EXPECT_EQ(list.Current(), nullptr);
+    EXPECT_FALSE(list.AnyActiveOrQueued());
+    EXPECT_EQ(list.TakeFinished().size(), 2u);
+    EXPECT_TRUE(list.Items().empty());
+}
+
 TEST(DownloadDisplay, RateAndTimeRemainingAreShownOnlyWhileActiveWithAKnownTotal) {
     EXPECT_EQ(TransferRate(5000, 100, 100), 5000u);  // no whole second yet
     EXPECT_EQ(TransferRate(5000, 100, 110), 500u);
@@ -166,6 +197,13 @@ TEST(DownloadFileName, TakesTheCacheFilesNameWithoutUnsafeCharactersOrCacheMarks
     EXPECT_EQ(DownloadFileName("C:\\c\\"), "");
     EXPECT_EQ(DownloadFileName("C:\\cache\\nul[1].exe"), "") << "a device, not a file";
     EXPECT_EQ(DownloadFileName("C:\\cache\\Com3.zip"), "");
+}
+
+TEST(ZoneIdentifier, NamesTheInternetZoneAndTheAddressOnOneLineOfItsOwn) {
+    EXPECT_EQ(ZoneIdentifierText("http://h/a.exe"), "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://h/a.exe\r\n");
+    EXPECT_EQ(ZoneIdentifierText("http://h/a.exe\r\nZoneId=0\t"),
+              "[ZoneTransfer]\r\nZoneId=3\r\nHostUrl=http://h/a.exeZoneId=0\r\n");
+    EXPECT_EQ(ZoneIdentifierText(""), "[ZoneTransfer]\r\nZoneId=3\r\n");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The main frame's "Download" command under Wine: an item with a direct
 // download goes to the frame's download manager, which shows itself; an
 // item without one opens its product page; the history view's list is the
-// download history the frame read at start-up. (The transfers themselves
+// download history the frame read at start-up, and the exit keeps what
+// the download manager still shows in it. (The transfers themselves
 // are proved against the reference service in the download manager's tests.)
 #include <gtest/gtest.h>
 
@@ -96,6 +97,20 @@ TEST_F(FrameDownload, DirectDownloadsGoToTheDownloadManagerOthersToTheProductPag
     Command(ID_LA_DOWNLOAD);
     Command(ID_LA_READ_MORE);
     EXPECT_EQ(pages.size(), 1u);
+
+    // One more, still in the open window when the program exits: the exit
+    // keeps it in the history file.
+    item->directDlIsFile = true;
+    Command(ID_LA_DOWNLOAD);
+    for (int i = 0; i < 500 && (downloads.ListData().Current() || downloads.ListData().AnyActiveOrQueued()); ++i)
+        Pump(1);
+    ASSERT_EQ(downloads.ListData().Items().size(), 1u);
+    frame_->Exit();
+    dlmgr::CDownloadHistory stored(folder_.str());
+    ASSERT_TRUE(stored.Load());
+    ASSERT_EQ(stored.GetCount(), 3u);
+    EXPECT_EQ(stored.GetItemAt<dlmgr::CHistoryItem>(2)->Name, "Zip Tool");
+    EXPECT_EQ(stored.GetItemAt<dlmgr::CHistoryItem>(2)->State, dlmgr::kStateCanceled);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The download manager and the self-update under Wine, against the reference
 // service on loopback through the real urlmon: ordinary downloads copied to
-// the download folder (and found identical the second time), an HTTP error,
+// the download folder (and found identical the second time) and marked as from the internet, an HTTP error,
 // an address without extension; the lists' "Download" action on a program
 // and on a today's-updates entry whose link redirects, into the history; the agent's next package installed by the
 // self-update, and every refused package downloaded but never started; the
-// window during a slow transfer, saved as a PNG. Needs the virtual display.
+// window during a slow transfer, saved as a PNG; finished items kept in the
+// history when they end in the hidden window and at exit. Needs the virtual display.
 #include <gtest/gtest.h>
 
 #include "common/win_ui.h"
@@ -56,6 +57,14 @@ std::string Url(int port, const std::string& path) {
 }
 
 using testing_ui::PumpUntil;
+
+// Where a download goes that urlmon's cache refuses (an address without an
+// extension).
+std::string PrivateCopy(const std::string& name) {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    return std::string(temp) + "Varnel Downloads\\" + name;
+}
 
 // The main frame's stand-in: it only notes the exit command.
 int g_exitCommands = 0;
@@ -111,6 +120,7 @@ protected:
 
 TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErrorsFail) {
     REQUIRE_PORT(fast, "fast");
+    dlg_.Show();  // as the lists' "Download" does: items that end in a hidden window go to the history
     CDownloadItem& demo = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(demo.State, kStateSuccessful) << demo.Message;
@@ -118,6 +128,10 @@ TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErro
     EXPECT_EQ(platform::FileSize(demo.Destination).value_or(0), 3000000u);
     EXPECT_EQ(demo.Received.load(), 3000000u);
     EXPECT_EQ(demo.Total.load(), 3000000u);
+    // Marked as coming from the internet (the mark's own test says how).
+    const auto mark = platform::ReadWholeFile(demo.Destination + ":Zone.Identifier");
+    ASSERT_TRUE(mark);
+    EXPECT_NE(mark->find("ZoneId=3"), std::string::npos) << *mark;
 
     // The same file again: identical, so nothing is copied.
     CDownloadItem& again = dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
@@ -137,6 +151,9 @@ TEST_F(DownloadManagerWin, OrdinaryDownloadsArriveInTheDownloadFolderAndHttpErro
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(latest.State, kStateSuccessful) << latest.Message;
     EXPECT_EQ(platform::FileSize(latest.Destination).value_or(0), 200000u) << latest.Destination;
+    // urlmon's cache would not take it: it came through a temporary copy of
+    // ours, which is gone once copied.
+    EXPECT_FALSE(platform::FileExists(PrivateCopy("latest")));
 }
 
 // Selects the view's first row and runs "Download" as the frame's command does.
@@ -242,6 +259,55 @@ TEST_F(DownloadManagerWin, TheListsDownloadActionFetchesDirectFilesIntoTheFolder
     dlg_.SetHistory(nullptr);
 }
 
+// The names and states the download history file holds.
+std::vector<std::string> StoredHistory() {
+    CDownloadHistory stored(platform::DataFolder());
+    std::vector<std::string> kept;
+    if (!stored.Load()) return kept;
+    for (VN_ItemGrandBase* entry : stored.Snapshot())
+        if (const auto* item = dynamic_cast<CHistoryItem*>(entry))
+            kept.push_back(item->Name + ": " + CHistoryItem::StateText(item->State));
+    return kept;
+}
+
+TEST_F(DownloadManagerWin, DownloadsThatEndInTheHiddenWindowOrAtExitReachTheHistory) {
+    REQUIRE_PORT(fast, "fast");
+    REQUIRE_PORT(slow, "slow");
+    RegisterItemClasses();
+    CDownloadHistory history(platform::DataFolder());
+    dlg_.SetHistory(&history);
+    int historyChanges = 0;
+    dlg_.onHistoryChanged = [&] { ++historyChanges; };
+
+    // "Download", then the window is closed while the transfer runs.
+    dlg_.Add("Demo Tool", Url(*fast, "/downloads/files/demo-tool-2.0.exe"));
+    dlg_.Show();
+    SendMessageA(dlg_.Window(), WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_TRUE(dlg_.ListData().Items().empty());
+    EXPECT_EQ(historyChanges, 1);
+    EXPECT_EQ(StoredHistory(), std::vector<std::string>{"Demo Tool: Successful"});
+
+    // At exit, with the window open: the finished item and the one stopped
+    // part way are kept (the view is not told; the program is leaving). The
+    // stopped one was fetched into a temporary copy of ours (no extension),
+    // whose partial file is removed.
+    dlg_.Show();
+    dlg_.Add("Demo Setup", Url(*fast, "/downloads/files/demo-setup.exe"));
+    ASSERT_TRUE(WaitIdle());
+    DeleteFileA(PrivateCopy("latest").c_str());
+    CDownloadItem& slowOne = dlg_.Add("Latest", Url(*slow, "/downloads/files/latest"));
+    ASSERT_TRUE(PumpUntil([&] { return slowOne.Received.load() > 0; }, 30000));
+    ASSERT_TRUE(dlg_.StopForExit(30000));
+    EXPECT_TRUE(dlg_.ListData().Items().empty());
+    EXPECT_EQ(historyChanges, 1);
+    EXPECT_EQ(history.GetCount(), 3u);
+    EXPECT_EQ(StoredHistory(),
+              (std::vector<std::string>{"Demo Tool: Successful", "Demo Setup: Successful", "Latest: Stopped"}));
+    EXPECT_FALSE(platform::FileExists(PrivateCopy("latest")));
+    dlg_.SetHistory(nullptr);
+}
+
 TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFrameToExit) {
     REQUIRE_PORT(fast, "fast");
     struct Uninstall {
@@ -266,6 +332,8 @@ TEST_F(DownloadManagerWin, AutomaticModeInstallsTheSignedNextVersionAndAsksTheFr
     EXPECT_TRUE(exitPosted);
     EXPECT_NE(installerPid, 0u);
     EXPECT_TRUE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi"));
+    // Not marked: a zone prompt would stop its silent installer.
+    EXPECT_FALSE(platform::FileExists(platform::UpgradeFolder() + "\\varnel-1.3.1.56.msi:Zone.Identifier"));
     // msiexec runs on its own: the package database reports the new version.
     EXPECT_TRUE(PumpUntil([] { return InstalledVersion() == "1.3.1.56"; }, 180000)) << InstalledVersion();
 }
