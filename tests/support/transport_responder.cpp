@@ -14,7 +14,12 @@
 //   /report-api/rest/v1.0/installed/outOfDateReport?machineId=ID
 //                         canned REST reports chosen by ID (see Reports below);
 //                         an unknown ID is a 404
+//                         (the replies allow caching for an hour, as a service
+//                         might: the agent must ask afresh all the same)
 //   /report-api/hits/ID   200 text/plain: how many report requests named ID
+//   /report-api/uncached-hits/ID
+//                         200 text/plain: how many of them asked past caches
+//                         ("Cache-Control: no-cache")
 //
 // The raw listener, on a second port, reads the first bytes a client sends
 // on each connection and closes it: a TLS client starts with a handshake
@@ -126,24 +131,29 @@ class Reports {
 public:
     void Register(httplib::Server& server) {
         server.Get("/report-api/rest/v1.0/getScanReport", [this](const httplib::Request& req, httplib::Response& res) {
-            Answer(ScanReport(Count(req.get_param_value("scanId"))), res);
+            Answer(ScanReport(Count(req.get_param_value("scanId"), req)), res);
         });
         server.Get("/report-api/rest/v1.0/installed/outOfDateReport",
                    [this](const httplib::Request& req, httplib::Response& res) {
-                       Answer(OutOfDateList(Count(req.get_param_value("machineId"))), res);
+                       Answer(OutOfDateList(Count(req.get_param_value("machineId"), req)), res);
                    });
         server.Get("/report-api/hits/(.*)", [this](const httplib::Request& req, httplib::Response& res) {
             std::lock_guard<std::mutex> lock(mutex_);
             res.set_content(std::to_string(hits_[req.matches[1].str()]), "text/plain");
+        });
+        server.Get("/report-api/uncached-hits/(.*)", [this](const httplib::Request& req, httplib::Response& res) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            res.set_content(std::to_string(uncachedHits_[req.matches[1].str()]), "text/plain");
         });
     }
 
 private:
     static constexpr char kHead[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<ZeltoResponse>";
 
-    const std::string& Count(const std::string& id) {
+    const std::string& Count(const std::string& id, const httplib::Request& req) {
         std::lock_guard<std::mutex> lock(mutex_);
         ++hits_[id];
+        if (req.get_header_value("Cache-Control").find("no-cache") != std::string::npos) ++uncachedHits_[id];
         return id;
     }
     static void Answer(const std::string& body, httplib::Response& res) {
@@ -152,6 +162,7 @@ private:
             res.set_content("no such report\n", "text/plain");
         } else {
             res.set_content(body, "text/xml; charset=UTF-8");
+            res.set_header("Cache-Control", "max-age=3600");
         }
     }
     static std::string ScanReport(const std::string& id) {
@@ -196,6 +207,7 @@ private:
 
     std::mutex mutex_;
     std::map<std::string, int> hits_;
+    std::map<std::string, int> uncachedHits_;
 };
 
 }  // namespace

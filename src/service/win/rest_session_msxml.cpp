@@ -111,6 +111,17 @@ public:
             // time limit of its own.
             const UniqueVariant async = BoolVariant(true), user(MakeBstr(L"")), password(MakeBstr(L""));
             Check(request_->open(method.get(), url.get(), async.get(), user.get(), password.get()));
+            // This request object goes through the system's web cache, which
+            // would answer a repeated address (the same report while it is
+            // polled, the same machine's list every day) from an earlier
+            // reply unless the service forbids it: the reply is asked for
+            // afresh whatever the service says.
+            for (const auto& [name, value] : {std::pair<const wchar_t*, const wchar_t*>{L"Cache-Control", L"no-cache"},
+                                              {L"Pragma", L"no-cache"},
+                                              {L"If-Modified-Since", L"Thu, 01 Jan 1970 00:00:00 GMT"}}) {
+                const UniqueBstr header = MakeBstr(name), text = MakeBstr(value);
+                Check(request_->setRequestHeader(header.get(), text.get()));
+            }
             const UniqueVariant body;
             Check(request_->send(body.get()));
             if (!WaitForReply(*request_.Get(), requestLimit_)) {

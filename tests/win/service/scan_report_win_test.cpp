@@ -44,10 +44,12 @@ protected:
         service.CopyOutOfDateNames(names);
         return names;
     }
-    // How many report requests the responder has seen for `id`.
-    int Hits(const std::string& id) {
+    // How many report requests the responder has seen for `id` (`kind`
+    // "uncached-hits": how many of them asked past every cache).
+    int Hits(const std::string& id, const char* kind = "hits") {
         CTalker talker;
-        if (!talker.SetAddress(Url(port_, "/report-api/hits/" + id)) || !talker.Request(false, "GET", "", false))
+        if (!talker.SetAddress(Url(port_, std::string("/report-api/") + kind + "/" + id)) ||
+            !talker.Request(false, "GET", "", false))
             return -1;
         return std::atoi(std::string(talker.Reply()).c_str());
     }
@@ -67,8 +69,15 @@ TEST_F(ScanReportWin, ScanReportStatusesAndFailures) {
     auto service = Make("none");
     ScanReportStatus status = ScanReportStatus::Failed;
     platform::AppSettings().WriteText(setting::kScanId, "progress");
-    ASSERT_TRUE(service->GetScanReport(status));
-    EXPECT_EQ(status, ScanReportStatus::InProgress);
+    // A report being polled is the same address each time, and the service
+    // allows its replies to be cached: every poll still reaches it.
+    const int before = Hits("progress"), uncachedBefore = Hits("progress", "uncached-hits");
+    for (int poll = 0; poll < 2; ++poll) {
+        ASSERT_TRUE(service->GetScanReport(status));
+        EXPECT_EQ(status, ScanReportStatus::InProgress);
+    }
+    EXPECT_EQ(Hits("progress"), before + 2);
+    EXPECT_EQ(Hits("progress", "uncached-hits"), uncachedBefore + 2);
     EXPECT_FALSE(service->UserReportFlag());
 
     platform::AppSettings().WriteText(setting::kScanId, "complete");
