@@ -7,6 +7,7 @@
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
 #include "platform/win/win.h"
+#include "scanners/win/remote_data.h"
 
 namespace fileid {
 
@@ -22,8 +23,11 @@ CFileMd5::CFileMd5(std::string path, size_t blockSize)
       blockSize_(blockSize == 0 ? kBlockSize : (blockSize > kMaxBlockSize ? kMaxBlockSize : blockSize)) {}
 
 std::string CFileMd5::Digest() const {
-    platform::UniqueFile file(::CreateFileW(platform::Widen(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const std::wstring wide = platform::Widen(path_);
+    // Reading a file whose data is elsewhere would download it.
+    if (IsDataElsewhere(wide)) return std::string();
+    platform::UniqueFile file(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return std::string();
 
     CryptContext provider;

@@ -22,7 +22,8 @@ public:
     explicit CFileMd5(std::string path, size_t blockSize = kBlockSize);
 
     // The file's MD5 as 32 lower-case hexadecimal digits, or an empty text
-    // when the file cannot be opened or read, or the hash cannot be made.
+    // when the file cannot be opened or read, or the hash cannot be made. A
+    // file whose data is not on this computer (remote_data.h) is not read.
     std::string Digest() const;
 
     const std::string& Path() const { return path_; }
