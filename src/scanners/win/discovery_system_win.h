@@ -57,6 +57,7 @@ public:
     std::string SpecialFolderPath(SpecialFolder folder) override;
     LinkResult ResolveShortcut(const std::string& path, ShortcutInfo& info) override;
     std::string ProgramForDocument(const std::string& document) override;
+    bool IsNetworkPath(const std::string& path) override;
     void EnumerateProcesses(const ProcessStep& step) override;
     bool HasVisibleWindow(uint32_t processId) override;
     std::unique_ptr<ThreadScope> EnterSecondThread() override;
