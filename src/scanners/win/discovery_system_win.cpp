@@ -179,19 +179,18 @@ void EnumerateProcessesNt(const ProcessStep& step) {
     using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
     using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
     using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-    using VdmEnumTaskWowExFn = INT(WINAPI*)(DWORD, void*, LPARAM);
 
+    // PSAPI alone lists the processes. VDMDBG.DLL is not needed: the 16-bit
+    // tasks it would add are never seen by a 64-bit agent, and a system
+    // without that library still has its processes listed.
     platform::UniqueLibrary psapi(LoadLibraryA("PSAPI.DLL"));
-    platform::UniqueLibrary vdmdbg(LoadLibraryA("VDMDBG.DLL"));
-    if (!psapi || !vdmdbg) return;
+    if (!psapi) return;
     EnumProcessesFn enumProcesses = nullptr;
     EnumProcessModulesFn enumProcessModules = nullptr;
     GetModuleFileNameExFn getModuleFileNameEx = nullptr;
-    VdmEnumTaskWowExFn vdmEnumTaskWowEx = nullptr;  // only required: a 64-bit agent sees no 16-bit tasks
     if (!Find(psapi.get(), "EnumProcesses", enumProcesses) ||
         !Find(psapi.get(), "EnumProcessModules", enumProcessModules) ||
-        !Find(psapi.get(), "GetModuleFileNameExW", getModuleFileNameEx) ||
-        !Find(vdmdbg.get(), "VDMEnumTaskWOWEx", vdmEnumTaskWowEx))
+        !Find(psapi.get(), "GetModuleFileNameExW", getModuleFileNameEx))
         return;
 
     // Since Vista a process's program can be asked for with the least right
