@@ -22,7 +22,7 @@ namespace {
 
 class NoDigests final : public vnxml::IScanDocumentServices {
 public:
-    std::string FileDigest(const std::string&) override { return std::string(); }
+    std::string FileDigest(const std::string&, const vnxml::StopTest&) override { return std::string(); }
     std::string ProgramDigest() override { return "5d41402abc4b2a76b9719d911017c592"; }
     std::string IconElements(const std::string&, const std::string&) override { return std::string(); }
     std::string LoadText(int id) override { return platform::LoadText(id); }

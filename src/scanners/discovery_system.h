@@ -66,6 +66,11 @@ public:
     // The program registered to open the document (FindExecutable on
     // Windows); empty when there is none.
     virtual std::string ProgramForDocument(const std::string& document) = 0;
+    // Whether the path is on a network place: a UNC path ("\\server\share",
+    // also in its "\\?\UNC\" form) or a path on a drive the system maps to
+    // a network share. Answered from the path and the drive table alone,
+    // without touching the place, which may be out of reach.
+    virtual bool IsNetworkPath(const std::string& path) = 0;
     // Calls `step` with each running process's identifier and program path
     // (empty when it could not be read), until `step` answers false.
     virtual void EnumerateProcesses(const std::function<bool(uint32_t id, const std::string& path)>& step) = 0;

@@ -406,6 +406,14 @@ int VN_ProgramDiscovery::ItemFromFile(const std::string& path, VN_WatchItem& ite
         shortcut = path;
         working = link.target;
     }
+    // A shortcut to a document on a server share or a mapped drive (Recent
+    // holds many) is passed over before anything looks at the document: off
+    // that network every look can block for tens of seconds, and a stop is
+    // heard only between files. A program named directly is read wherever it
+    // is, as before: it is what the inventory is about, and the read-ahead
+    // reads it too.
+    if (!working.empty() && !IsProgramLikeFile(working) && system_.IsNetworkPath(working))
+        return kItemNetworkDocument;
     if (working.empty() || !platform::FileExists(working)) return kItemFileMissing;
     if (platform::IsDirectory(working)) return kItemIsFolder;
     if (!IsProgramLikeFile(working)) {

@@ -44,6 +44,7 @@ enum ItemResult : int {
     kItemExcludedByName = 8,  // by product name or display name
     kItemExcludedByFileName = 9,
     kItemExcludedByPath = 10,
+    kItemNetworkDocument = 11,  // a document on a network place, passed over unread
     kItemFailed = -1,  // the operation failed part way (logged)
 };
 

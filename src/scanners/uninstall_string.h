@@ -94,7 +94,9 @@ inline constexpr uint32_t kStartedProcessesWaitMs = 30 * 60 * 1000;
 // true: an uninstaller may open a browser at its end, which must not hold the
 // caller. `owner` (an HWND, or null) is the window the administrator's
 // consent is asked over: with none, the system's question may only flash in
-// the taskbar.
+// the taskbar. Environment variables in the command line ("%ProgramFiles%",
+// as uninstall entries stored as expandable texts hold them) are expanded
+// for the start only.
 VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done = {},
                                                 void* owner = nullptr);
 // The shell's way, used for those programs (Windows: ShellExecuteEx, which

@@ -228,12 +228,12 @@ std::unique_ptr<IScanDocumentServices> InstallScanDocumentServices(std::unique_p
     return std::exchange(g_services, std::move(services));
 }
 
-void AppendItemXml(std::string& out, VN_WatchItem& item) {
+void AppendItemXml(std::string& out, VN_WatchItem& item, const StopTest& stopped) {
     vnxml::IScanDocumentServices& services = vnxml::ScanDocumentServices();
     vnxml::Start(out, item.GetSequence());
 
     if (!item.targetName.empty()) {
-        const std::string md5 = services.FileDigest(item.targetName);
+        const std::string md5 = services.FileDigest(item.targetName, stopped);
         if (md5.size() == 32) {
             out += "<Md5Id src=\"exe\">";
             out += md5;

@@ -5,6 +5,7 @@
 // (and it has no icons). Tests and vntool install their own answers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ class VN_WatchItem;
 
 namespace vnxml {
 
+// Asked during long work (a file's digest) whether to give it up: true ends it.
+using StopTest = std::function<bool()>;
+
 // The item's `item` element of the scan request. Numbers the item (see
 // VN_GuidItem::GetSequence) and may clear serverNeedsIcon once the icons are
 // written, hence not const. Items of any other kind have none (empty text).
@@ -22,7 +26,9 @@ std::string ItemXml(VN_WatchItem& item);
 std::string ItemXml(VN_DriverItem& item);
 std::string ItemXml(VN_GuidItem& item);
 // The same appended to `out`.
-void AppendItemXml(std::string& out, VN_WatchItem& item);
+// `stopped` is handed to the item's file digest, so that a stop need not wait
+// for a large file to be read to its end (the item then has no digest).
+void AppendItemXml(std::string& out, VN_WatchItem& item, const StopTest& stopped = {});
 void AppendItemXml(std::string& out, VN_DriverItem& item);
 void AppendItemXml(std::string& out, VN_GuidItem& item);
 
@@ -38,8 +44,9 @@ class IScanDocumentServices {
 public:
     virtual ~IScanDocumentServices() = default;
     // The MD5 of the file's bytes as 32 lower-case hexadecimal digits, or an
-    // empty text when the file cannot be read.
-    virtual std::string FileDigest(const std::string& path) = 0;
+    // empty text when the file cannot be read or `stopped` (when given)
+    // answered true while it was read.
+    virtual std::string FileDigest(const std::string& path, const StopTest& stopped) = 0;
     // The digest of the agent's own program file.
     virtual std::string ProgramDigest() = 0;
     // The program's large and small icon elements (each with its line feed),

@@ -98,6 +98,7 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
     Output out(sink);
     out << "<software.scanned revision=\"0\">\n";
     const VN_ListBaseSync* stopSource = watchList ? watchList : driverList;
+    const StopTest stopped = [stopSource] { return stopSource->IsStopRequested(); };
     // One text for every item's element: its storage is reused.
     std::string text;
     text.reserve(4096);
@@ -119,7 +120,7 @@ bool CXMLBuffer::WriteItems(CXMLSink& sink) {
             if (!entry) break;
             if (entry->removed != item_state::kPresent) continue;
             text.clear();
-            if (VN_WatchItem* watch = entry->AsWatchItem()) AppendItemXml(text, *watch);
+            if (VN_WatchItem* watch = entry->AsWatchItem()) AppendItemXml(text, *watch, stopped);
             else if (VN_DriverItem* driver = entry->AsDriverItem()) AppendItemXml(text, *driver);
             else continue;
             out << text;

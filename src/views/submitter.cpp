@@ -48,7 +48,7 @@ void AddItemMembers(const VN_UpdatedItem& item, XmlRpc::XmlRpcValue& members) {
         members["md5Sum"] = digest::StringDigest(program->signature);
         members["signature"] = vnxml::EscapeItemText(program->signature.substr(0, kMaxReportSignature));
     } else if (!program->targetName.empty()) {
-        members["md5Sum"] = vnxml::ScanDocumentServices().FileDigest(program->targetName);
+        members["md5Sum"] = vnxml::ScanDocumentServices().FileDigest(program->targetName, nullptr);
     }
     members["suiteGuid"] = vnxml::EscapeItemText(program->productGuid);
     if (!program->productGuid.empty()) {

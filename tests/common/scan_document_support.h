@@ -29,9 +29,12 @@ public:
     std::vector<std::pair<std::string, std::string>> iconRequests;  // product id, path
     // Called before every file digest (a test uses it to request a stop mid-document).
     std::function<void()> onFileDigest;
+    // Whether each digest was given a stop test, and that test's answer when asked.
+    std::vector<std::optional<bool>> digestStops;
 
-    std::string FileDigest(const std::string& path) override {
+    std::string FileDigest(const std::string& path, const vnxml::StopTest& stopped) override {
         if (onFileDigest) onFileDigest();
+        digestStops.push_back(stopped ? std::optional<bool>(stopped()) : std::nullopt);
         const auto found = digests.find(path);
         return found == digests.end() ? std::string() : found->second;
     }

@@ -76,7 +76,9 @@ const char kHelp[] =
 class ToolServices final : public vnxml::IScanDocumentServices {
 public:
     explicit ToolServices(std::string programDigest) : programDigest_(std::move(programDigest)) {}
-    std::string FileDigest(const std::string& path) override { return digest::FileMd5Hex(path); }
+    std::string FileDigest(const std::string& path, const vnxml::StopTest&) override {
+        return digest::FileMd5Hex(path);
+    }
     std::string ProgramDigest() override { return programDigest_; }
     std::string IconElements(const std::string&, const std::string&) override { return std::string(); }
     std::string LoadText(int id) override { return platform::LoadText(id); }

@@ -1,6 +1,8 @@
 #include "scanners/win/discovery_system_win.h"
 
+#include <cctype>
 #include <exception>
+#include <string_view>
 #include <vector>
 
 #include <msi.h>
@@ -10,6 +12,7 @@
 #include <tlhelp32.h>
 
 #include "platform/log.h"
+#include "platform/text.h"
 #include "platform/win/com.h"
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
@@ -176,19 +179,18 @@ void EnumerateProcessesNt(const ProcessStep& step) {
     using EnumProcessModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
     using GetModuleFileNameExFn = DWORD(WINAPI*)(HANDLE, HMODULE, LPWSTR, DWORD);
     using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
-    using VdmEnumTaskWowExFn = INT(WINAPI*)(DWORD, void*, LPARAM);
 
+    // PSAPI alone lists the processes. VDMDBG.DLL is not needed: the 16-bit
+    // tasks it would add are never seen by a 64-bit agent, and a system
+    // without that library still has its processes listed.
     platform::UniqueLibrary psapi(LoadLibraryA("PSAPI.DLL"));
-    platform::UniqueLibrary vdmdbg(LoadLibraryA("VDMDBG.DLL"));
-    if (!psapi || !vdmdbg) return;
+    if (!psapi) return;
     EnumProcessesFn enumProcesses = nullptr;
     EnumProcessModulesFn enumProcessModules = nullptr;
     GetModuleFileNameExFn getModuleFileNameEx = nullptr;
-    VdmEnumTaskWowExFn vdmEnumTaskWowEx = nullptr;  // only required: a 64-bit agent sees no 16-bit tasks
     if (!Find(psapi.get(), "EnumProcesses", enumProcesses) ||
         !Find(psapi.get(), "EnumProcessModules", enumProcessModules) ||
-        !Find(psapi.get(), "GetModuleFileNameExW", getModuleFileNameEx) ||
-        !Find(vdmdbg.get(), "VDMEnumTaskWOWEx", vdmEnumTaskWowEx))
+        !Find(psapi.get(), "GetModuleFileNameExW", getModuleFileNameEx))
         return;
 
     // Since Vista a process's program can be asked for with the least right
@@ -340,6 +342,22 @@ std::string CWinDiscoverySystem::ProgramForDocument(const std::string& document)
     const HINSTANCE result = FindExecutableW(platform::Widen(document).c_str(), L"", program);
     if (reinterpret_cast<INT_PTR>(result) <= 32) return std::string();
     return PathFromBuffer(program, kPathChars);
+}
+
+bool CWinDiscoverySystem::IsNetworkPath(const std::string& path) {
+    const auto slash = [](char c) { return c == '\\' || c == '/'; };
+    std::string_view rest = path;
+    if (rest.size() >= 4 && slash(rest[0]) && slash(rest[1]) && (rest[2] == '?' || rest[2] == '.') && slash(rest[3])) {
+        // "\\?\UNC\server\share" is a UNC path; "\\?\C:\..." a drive path.
+        rest.remove_prefix(4);
+        if (rest.size() >= 4 && textutil::StartsWithNoCase(rest, "UNC") && slash(rest[3])) return true;
+    } else if (rest.size() >= 2 && slash(rest[0]) && slash(rest[1])) {
+        return true;
+    }
+    if (rest.size() < 2 || rest[1] != ':' || !std::isalpha(static_cast<unsigned char>(rest[0]))) return false;
+    // The drive table answers without reaching the share behind the drive.
+    const wchar_t root[] = {static_cast<wchar_t>(rest[0]), L':', L'\\', L'\0'};
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
 }
 
 void CWinDiscoverySystem::EnumerateProcesses(const ProcessStep& step) {

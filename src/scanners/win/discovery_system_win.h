@@ -29,7 +29,7 @@ LinkResult GetLinkInfo(const std::string& path, ShortcutInfo& info);
 
 // The NT family's enumeration: EnumProcesses into a buffer doubled until it
 // holds every identifier, each process's first module as its path. Nothing
-// when PSAPI.DLL or VDMDBG.DLL lacks one of the entry points.
+// when PSAPI.DLL lacks one of the entry points.
 void EnumerateProcessesNt(const ProcessStep& step);
 // The 95 family's enumeration: a toolhelp process snapshot.
 void EnumerateProcessesToolhelp(const ProcessStep& step);
@@ -57,6 +57,7 @@ public:
     std::string SpecialFolderPath(SpecialFolder folder) override;
     LinkResult ResolveShortcut(const std::string& path, ShortcutInfo& info) override;
     std::string ProgramForDocument(const std::string& document) override;
+    bool IsNetworkPath(const std::string& path) override;
     void EnumerateProcesses(const ProcessStep& step) override;
     bool HasVisibleWindow(uint32_t processId) override;
     std::unique_ptr<ThreadScope> EnterSecondThread() override;

@@ -7,6 +7,7 @@
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
 #include "platform/win/win.h"
+#include "scanners/win/remote_data.h"
 
 namespace fileid {
 
@@ -21,8 +22,14 @@ CFileMd5::CFileMd5(std::string path, size_t blockSize)
     : path_(std::move(path)),
       blockSize_(blockSize == 0 ? kBlockSize : (blockSize > kMaxBlockSize ? kMaxBlockSize : blockSize)) {}
 
-std::string CFileMd5::Digest() const {
-    platform::UniqueFile file(::CreateFileW(platform::Widen(path_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+std::string CFileMd5::Digest(const std::function<bool()>& stopped) const {
+    const std::wstring wide = platform::Widen(path_);
+    // Reading a file whose data is elsewhere would download it.
+    if (IsDataElsewhere(wide)) return std::string();
+    // Every sharing mode: a program the user runs, or one another program is
+    // writing or replacing, is still read as it is at the moment.
+    platform::UniqueFile file(::CreateFileW(wide.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return std::string();
 
@@ -37,6 +44,7 @@ std::string CFileMd5::Digest() const {
     if (!block) return std::string();
     const DWORD want = static_cast<DWORD>(blockSize_);
     for (;;) {
+        if (stopped && stopped()) return std::string();
         DWORD got = 0;
         if (!::ReadFile(file.get(), block.get(), want, &got, nullptr)) return std::string();
         if (got == 0) break;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace fileid {
@@ -22,8 +23,11 @@ public:
     explicit CFileMd5(std::string path, size_t blockSize = kBlockSize);
 
     // The file's MD5 as 32 lower-case hexadecimal digits, or an empty text
-    // when the file cannot be opened or read, or the hash cannot be made.
-    std::string Digest() const;
+    // when the file cannot be opened or read, or the hash cannot be made. A
+    // file whose data is not on this computer (remote_data.h) is not read.
+    // `stopped`, when given, is asked before each block: once it answers
+    // true the read ends and the digest is an empty text.
+    std::string Digest(const std::function<bool()>& stopped = {}) const;
 
     const std::string& Path() const { return path_; }
 

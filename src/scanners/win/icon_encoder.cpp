@@ -18,12 +18,13 @@ using std::min;
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include "platform/log.h"
 #include "platform/folders.h"
+#include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/com.h"
 #include "platform/win/wide.h"
 #include "scanners/base64.h"
+#include "scanners/win/remote_data.h"
 
 namespace fileid {
 
@@ -120,8 +121,10 @@ VN_IconEncoder::VN_IconEncoder(const std::string& path, const std::string& tempF
                 file = std::move(expanded);
             }
         }
+        // A file whose data is elsewhere would be downloaded for its icons.
         HICON large = nullptr, small = nullptr;
-        const UINT extracted = ::ExtractIconExW(file.c_str(), where.index, &large, &small, 1);
+        const UINT extracted =
+            IsDataElsewhere(file) ? 0 : ::ExtractIconExW(file.c_str(), where.index, &large, &small, 1);
         if (extracted != 0 && extracted != UINT_MAX) {
             large_.reset(large);
             small_.reset(small);

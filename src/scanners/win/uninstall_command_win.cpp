@@ -3,6 +3,7 @@
 // administrator, through the shell) and waiting for it to end, and for the
 // processes it started, found in Toolhelp snapshots.
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -112,13 +113,27 @@ void WaitForProcessTree(platform::UniqueHandle started, const UninstallDone& don
     }
 }
 
-}  // namespace
+// The command line with its environment variables expanded: an uninstall
+// entry stored as an expandable text names its program as
+// "%ProgramFiles%\Foo\uninst.exe", which neither CreateProcess nor the
+// shell expands. A variable that is not set stays as it is written.
+std::string ExpandedCommand(const std::string& commandLine) {
+    if (commandLine.find('%') == std::string::npos) return commandLine;
+    const DWORD needed = ExpandEnvironmentStringsA(commandLine.c_str(), nullptr, 0);
+    if (needed == 0) return commandLine;
+    std::string expanded(needed, '\0');
+    const DWORD written = ExpandEnvironmentStringsA(commandLine.c_str(), &expanded[0], needed);
+    if (written == 0 || written > needed) return commandLine;
+    expanded.resize(std::strlen(expanded.c_str()));
+    return expanded;
+}
 
 // A program that asks to run as administrator cannot be started by
 // CreateProcess from an ordinary user's process; the shell starts it after
-// asking the user. Declining counts as not started (ERROR_CANCELLED).
-VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done,
-                                                     void* owner) {
+// asking the user. Declining counts as not started (ERROR_CANCELLED). The
+// command line's variables are expanded.
+VN_UninstallString::RunResult RunExpandedThroughShellAndWait(const std::string& commandLine,
+                                                             const UninstallDone& done, void* owner) {
     VN_UninstallString::RunResult result;
     const CommandParts parts = SplitCommandLine(commandLine, [](const std::string& path) {
         const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -142,17 +157,25 @@ VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandL
     return result;
 }
 
+}  // namespace
+
+VN_UninstallString::RunResult RunThroughShellAndWait(const std::string& commandLine, const UninstallDone& done,
+                                                     void* owner) {
+    return RunExpandedThroughShellAndWait(ExpandedCommand(commandLine), done, owner);
+}
+
 VN_UninstallString::RunResult RunCommandAndWait(const std::string& commandLine, const UninstallDone& done,
                                                 void* owner) {
     VN_UninstallString::RunResult result;
-    std::vector<char> command(commandLine.begin(), commandLine.end());
+    const std::string expanded = ExpandedCommand(commandLine);
+    std::vector<char> command(expanded.begin(), expanded.end());
     command.push_back('\0');  // CreateProcess may write into the command line
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         result.error = GetLastError();
-        if (result.error == kElevationRequired) return RunThroughShellAndWait(commandLine, done, owner);
+        if (result.error == kElevationRequired) return RunExpandedThroughShellAndWait(expanded, done, owner);
         result.errorText = platform::SystemMessageText(result.error).value_or(std::string());
         return result;
     }

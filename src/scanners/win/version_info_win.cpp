@@ -7,6 +7,7 @@
 #include "platform/win/wide.h"
 #include "platform/win/win.h"
 #include "scanners/version_info.h"
+#include "scanners/win/remote_data.h"
 
 namespace fileid {
 
@@ -101,12 +102,19 @@ VersionBytesRead ReadVersionBytes(const std::string& path) {
     // program was removed). Its attributes say so at the cost of one lookup,
     // where the version API loads the path as a module, then tries it as an
     // older image format, before it fails with the same error.
-    if (::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    const DWORD attributes = ScannedFileAttributes(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
             read.result = FromSystemError(error);
             return read;
         }
+    }
+    // A file whose data is elsewhere would be downloaded by the read; it is
+    // reported as not available now, a failure the file cache does not keep.
+    if (IsDataElsewhere(attributes)) {
+        read.result = FromSystemError(ERROR_FILE_OFFLINE);
+        return read;
     }
     DWORD handle = 0;
     const DWORD size = ::GetFileVersionInfoSizeW(wide.c_str(), &handle);

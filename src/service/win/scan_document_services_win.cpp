@@ -13,8 +13,8 @@ namespace {
 
 class WindowsServices final : public IScanDocumentServices {
 public:
-    std::string FileDigest(const std::string& path) override {
-        return fileid::ProcessFileCache().Digest(path, [&] { return fileid::CFileMd5(path).Digest(); });
+    std::string FileDigest(const std::string& path, const StopTest& stopped) override {
+        return fileid::ProcessFileCache().Digest(path, [&] { return fileid::CFileMd5(path).Digest(stopped); });
     }
     std::string ProgramDigest() override { return fileid::CFileMd5(platform::ProgramPath()).Digest(); }
     std::string IconElements(const std::string& productId, const std::string& path) override {

@@ -99,8 +99,15 @@ public:
         return scanners::kLinkOk;
     }
     std::string ProgramForDocument(const std::string& document) override {
+        ++documentsAsked;
         const auto it = associations.find(textutil::ToLowerAscii(textutil::ExtensionOf(document)));
         return it == associations.end() ? std::string() : it->second;
+    }
+    bool IsNetworkPath(const std::string& path) override {
+        for (const std::string& place : networkPlaces) {
+            if (textutil::StartsWithNoCase(path, place)) return true;
+        }
+        return false;
     }
     void EnumerateProcesses(const std::function<bool(uint32_t, const std::string&)>& step) override {
         for (const Process& p : processes) {
@@ -119,6 +126,8 @@ public:
     std::map<SpecialFolder, std::string> folders;
     std::map<std::string, ShortcutInfo> shortcuts;
     std::map<std::string, std::string> associations;  // extension -> program
+    int documentsAsked = 0;
+    std::vector<std::string> networkPlaces;  // paths below these are on the network
     std::vector<Process> processes;
     std::function<void(const std::string&)> onResolve;
 };
@@ -318,6 +327,19 @@ TEST_F(Discovery, ItemsFromProgramsShortcutsAndDocuments) {
     EXPECT_EQ(viaDocument.progName, "Text Editor");
     EXPECT_EQ(viaDocument.shortcutName, "");
     EXPECT_EQ(viaDocument.targetName, system_.associations["txt"]);
+
+    // The same shortcut once its document is on a network place: passed over
+    // before the document is looked at. A program there is still read.
+    system_.networkPlaces.push_back(Win(root_.File("docs")));
+    system_.networkPlaces.push_back(Win(root_.File("apps")));
+    const int asked = system_.documentsAsked;
+    VN_WatchItem networkDocument;
+    EXPECT_EQ(FromFile(Win(root_.File("menu/Read me.lnk")), networkDocument), scanners::kItemNetworkDocument);
+    EXPECT_EQ(system_.documentsAsked, asked);
+    VN_WatchItem networkProgram;
+    EXPECT_EQ(FromFile(Shortcut("menu/Editor.lnk", system_.associations["txt"]), networkProgram),
+              scanners::kItemFilled);
+    EXPECT_EQ(networkProgram.progName, "Editor");
 }
 
 TEST(DisplayName, Rules) {

@@ -83,6 +83,7 @@ public:
         return scanners::kLinkOk;
     }
     std::string ProgramForDocument(const std::string&) override { return std::string(); }
+    bool IsNetworkPath(const std::string&) override { return false; }
     void EnumerateProcesses(const std::function<bool(uint32_t, const std::string&)>&) override {}
     bool HasVisibleWindow(uint32_t) override { return false; }
 

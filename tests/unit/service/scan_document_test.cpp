@@ -374,6 +374,10 @@ TEST_F(CheckDocumentTest, StopDuringTheItemLoopEndsTheDocumentAndReportsFailure)
     EXPECT_NE(text.find("<Sequence>11</Sequence>"), std::string::npos);
     EXPECT_EQ(text.find("<Sequence>12</Sequence>"), std::string::npos);
     EXPECT_EQ(text.find("</meridox>"), std::string::npos);
+    // The digest was handed the list's stop, which it asks between blocks of
+    // a large file: here it already answers that the stop was requested.
+    ASSERT_EQ(env_.services().digestStops.size(), 1u);
+    EXPECT_EQ(env_.services().digestStops[0], std::optional<bool>(true));
 
     // Stopped before the loop starts: no item at all.
     env_.services().onFileDigest = nullptr;

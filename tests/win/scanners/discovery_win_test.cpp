@@ -491,6 +491,20 @@ TEST_F(DiscoveryWin, SpecialFoldersAndDocumentTypes) {
     EXPECT_TRUE(textutil::EqualsNoCase(real.ProgramForDocument(Path("Documents\\readme.vntxt")),
                                        Path("Programs\\editor.exe")));
     EXPECT_EQ(real.ProgramForDocument(Path("Documents\\unknown.vnnone")), "");
+
+    // Network places, told from the path and the drive table.
+    for (const char* path : {"\\\\server\\share\\report.vntxt", "//server/share/report.vntxt",
+                             "\\\\?\\UNC\\server\\share\\report.vntxt"})
+        EXPECT_TRUE(real.IsNetworkPath(path)) << path;
+    for (const std::string& path : {Path("Documents\\readme.vntxt"), "\\\\?\\" + Path("Documents\\readme.vntxt"),
+                                    std::string("Z:\\tmp\\report.vntxt"), std::string("report.vntxt")})
+        EXPECT_FALSE(real.IsNetworkPath(path)) << path;
+
+    // A shortcut to a document on a share is passed over without a look at
+    // the share (its server does not exist; a look would fail as missing).
+    ASSERT_EQ(MakeShortcut(Path("Recent\\report.lnk"), "\\\\varnel-nowhere\\share\\report.vntxt"), S_OK);
+    VN_WatchItem item;
+    EXPECT_EQ(discovery_.ItemFromFile(Path("Recent\\report.lnk"), item, true), scanners::kItemNetworkDocument);
 }
 
 TEST_F(DiscoveryWin, FullPassOverAStartMenuTree) {

@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "common/temp_folder.h"
 #include "fixtures.h"
 #include "platform/win/wide.h"
 #include "platform/win/win.h"
+#include "scanners/file_cache.h"
 #include "scanners/file_identity.h"
 #include "scanners/version_resource.h"
+#include "scanners/win/file_md5.h"
+#include "scanners/win/remote_data.h"
 
 using namespace fileid;
 
@@ -203,4 +208,47 @@ TEST(VersionResourceWin, PortableParserAgreesWithTheVersionApi) {
     // No resource in the program: the file lookup agrees with the API.
     EXPECT_FALSE(FindVersionResource(ReadBytes(FixturePath("no_version.exe"))).has_value());
     EXPECT_NE(ReadVersionInfo(FixturePath("no_version.exe")).result, kOk);
+}
+
+// A program whose data is elsewhere (a cloud placeholder, an offline file) is
+// read neither for its version nor for its digest, since the read would
+// download it; the file cache keeps no answer for it, so once the file is
+// local the next pass reads it.
+TEST(RemoteDataWin, AProgramWhoseDataIsElsewhereIsReadOnlyOnceItIsLocal) {
+    const testing_support::TempFolder folder("varnel-remote-data");
+    const std::string program = folder.Path("placeholder.exe");
+    const std::wstring wide = platform::Widen(program);
+    ASSERT_TRUE(::CopyFileW(platform::Widen(FixturePath("several_tables.exe")).c_str(), wide.c_str(), FALSE));
+    const std::string digest = CFileMd5(FixturePath("several_tables.exe")).Digest();
+    ASSERT_EQ(digest.size(), 32u);
+    const auto cachedDigest = [&] {
+        return ProcessFileCache().Digest(program, [&] { return CFileMd5(program).Digest(); });
+    };
+
+    ProcessFileCache().Open(folder.Path("filecache.db"));
+    ProcessFileCache().BeginPass();
+    {
+        ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_OFFLINE));
+        // Wine keeps only the read-only, hidden and system attributes; the
+        // file is given the one Windows would report.
+        std::optional<ScopedExtraAttributes> offline;
+        if (!(::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_OFFLINE))
+            offline.emplace(wide, FILE_ATTRIBUTE_OFFLINE);
+        EXPECT_EQ(ReadVersionInfo(program).result, FromSystemError(ERROR_FILE_OFFLINE));
+        EXPECT_EQ(cachedDigest(), "");
+    }
+    for (const DWORD recall : {kAttributeRecallOnDataAccess, kAttributeRecallOnOpen}) {
+        const ScopedExtraAttributes placeholder(wide, recall);
+        EXPECT_EQ(ReadVersionInfo(program).result, FromSystemError(ERROR_FILE_OFFLINE)) << recall;
+        EXPECT_EQ(CFileMd5(program).Digest(), "") << recall;
+    }
+
+    // Made local: the attribute goes, the size and time stay.
+    ASSERT_TRUE(::SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_NORMAL));
+    const VersionInfoRead read = ReadVersionInfo(program);
+    EXPECT_EQ(read.result, kOk);
+    ASSERT_NE(read.info, nullptr);
+    EXPECT_TRUE(read.info->Fixed().has_value());
+    EXPECT_EQ(cachedDigest(), digest);
+    ProcessFileCache().Close();
 }

@@ -56,15 +56,41 @@ TEST(FileMd5Win, UnreadableGivesEmpty) {
     EXPECT_EQ(CFileMd5(FixturePath("")).Digest(), "");  // the folder itself
     EXPECT_EQ(CFileMd5("").Digest(), "");
 
-    // Another program writing the file: it is opened with read sharing only.
+    // A program holding the file open without sharing it: it cannot be read.
     const testing_support::TempFolder folder("varnel-md5-locked");
     const std::filesystem::path path = folder.path() / "locked.bin";
-    HANDLE writer = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    HANDLE locker = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(locker, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CFileMd5(path.string()).Digest(), "");
-    ::CloseHandle(writer);
+    ::CloseHandle(locker);
     EXPECT_EQ(CFileMd5(path.string()).Digest(), "d41d8cd98f00b204e9800998ecf8427e");
+}
+
+TEST(FileMd5Win, AFileAnotherProgramWritesOrMayDeleteIsRead) {
+    const testing_support::TempFolder folder("varnel-md5-shared");
+    const std::filesystem::path path = folder.path() / "written.bin";
+    HANDLE writer = ::CreateFileW(path.wstring().c_str(), GENERIC_WRITE | DELETE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, 0,
+                                  nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    ASSERT_TRUE(::WriteFile(writer, "abc", 3, &written, nullptr));
+    EXPECT_EQ(CFileMd5(path.string()).Digest(), "900150983cd24fb0d6963f7d28e17f72");
+    ::CloseHandle(writer);
+}
+
+TEST(FileMd5Win, AStopEndsTheReadBetweenBlocks) {
+    const testing_support::TempFolder folder("varnel-md5-stop");
+    const std::filesystem::path path = folder.path() / "large.bin";
+    const std::string bytes(10 * 4096, 'x');
+    std::ofstream(path, std::ios::binary) << bytes;
+    int asked = 0;
+    // Asked before each block: the stop comes while the third is due.
+    EXPECT_EQ(CFileMd5(path.string(), 4096).Digest([&] { return ++asked == 3; }), "");
+    EXPECT_EQ(asked, 3);
+    asked = 0;
+    EXPECT_EQ(CFileMd5(path.string(), 4096).Digest([&] { return ++asked > 1000; }), digest::Md5Hex(bytes));
+    EXPECT_EQ(asked, 11);  // ten blocks, and the read that finds the end
 }
 
 // The string digest converts through the system's ANSI code page on Windows.

@@ -15,6 +15,7 @@
 #include "platform/win/win.h"
 #include "png_decode.h"
 #include "scanners/win/icon_encoder.h"
+#include "scanners/win/remote_data.h"
 
 #include <shellapi.h>
 
@@ -108,6 +109,11 @@ TEST_F(IconEncoderWin, AnUninstallEntrysIconLocationNamesTheSameIcons) {
         EXPECT_EQ(IconElements("P-17", location), plain) << location;
     SetEnvironmentVariableA("VARNEL_FIXTURES", nullptr);
     EXPECT_EQ(IconElements("P-17", FixturePath("with_icon.exe") + ",1"), "") << "the file has one icon";
+
+    // A file whose data is elsewhere would be downloaded for its icons.
+    const ScopedExtraAttributes placeholder(platform::Widen(FixturePath("with_icon.exe")),
+                                            kAttributeRecallOnDataAccess);
+    EXPECT_EQ(IconElements("P-17", FixturePath("with_icon.exe")), "");
 }
 
 TEST_F(IconEncoderWin, IconElementsLargeFirst) {

@@ -434,6 +434,34 @@ TEST(UninstallCommandWin, TheWaitFollowsTheCopyAnUninstallerHandsOverToUntilTheE
     testing_wine::EndProcessesNamed(L"fake_uninstaller.exe");  // the lingering copy
 }
 
+// An entry stored as an expandable text names its uninstaller through a
+// variable: the command is expanded for the start, and kept as it was written.
+TEST(UninstallCommandWin, VariablesInTheCommandAreExpandedToStartIt) {
+    UninstallEntries entries;
+    const std::string uninstaller = WindowsPathOf(VARNEL_UNINSTALLER_FIXTURE);
+    const std::string folder = uninstaller.substr(0, uninstaller.find_last_of('\\'));
+    ASSERT_TRUE(SetEnvironmentVariableA("VARNEL_UNINSTALLER_HOME", folder.c_str()));
+    VN_WatchList list;
+    VN_WatchItem item;
+    item.SetProgName("Expanded Program");
+    item.keyName = entries.Key("Expanded");
+    item.uninstallString =
+        "\"%VARNEL_UNINSTALLER_HOME%\\fake_uninstaller.exe\" \"" + kUninstallKey + "\\" + item.keyName + "\"";
+    const std::string written = item.uninstallString;
+    entries.Add(kUser, "Expanded", item.progName, item.uninstallString);
+    EXPECT_EQ(scanners::UninstallItem(list, item), scanners::UninstallOutcome::Gone);
+    EXPECT_FALSE(EntryExists(kUser, entries.Key("Expanded")));
+    EXPECT_EQ(item.uninstallString, written);
+
+    // The shell's way too.
+    entries.Add(kUser, "ExpandedShell", "Expanded Shell Program", "x.exe");
+    EXPECT_TRUE(scanners::RunThroughShellAndWait("\"%VARNEL_UNINSTALLER_HOME%\\fake_uninstaller.exe\" \"" +
+                                                 kUninstallKey + "\\" + entries.Key("ExpandedShell") + "\"")
+                    .started);
+    EXPECT_FALSE(EntryExists(kUser, entries.Key("ExpandedShell")));
+    SetEnvironmentVariableA("VARNEL_UNINSTALLER_HOME", nullptr);
+}
+
 TEST(UninstallCommandWin, AFileThatCannotBeOpenedCountsAsZero) {
     char folder[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
