@@ -122,7 +122,7 @@ void CMainViewCreation::ShowView(unsigned id) {
     view->Show(true);
     if (hadFocus) {
         lastFocus_ = nullptr;
-        SetFocus(view->List());
+        SetFocus(view->KeyboardTarget());
     }
     ShowSelection();
 }
@@ -134,8 +134,8 @@ void CMainViewCreation::FocusContent() {
     }
     lastFocus_ = nullptr;
     if (!split_.created) return;
-    if (auto found = views_.find(shownView_); found != views_.end() && found->second && found->second->List())
-        SetFocus(found->second->List());
+    if (auto found = views_.find(shownView_); found != views_.end() && found->second && found->second->KeyboardTarget())
+        SetFocus(found->second->KeyboardTarget());
 }
 
 void CMainViewCreation::ReloadView(unsigned id) {

@@ -45,6 +45,9 @@ public:
     bool CreateWindows(HINSTANCE instance, HWND parent);
     HWND Host() const { return host_; }
     HWND List() const { return list_; }
+    // The child that takes the keyboard when the view is shown: its list,
+    // unless the view has a place where one types first.
+    virtual HWND KeyboardTarget() const { return list_; }
     void Show(bool show);
     void Move(const RECT& area);
 

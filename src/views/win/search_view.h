@@ -33,6 +33,8 @@ public:
     std::string StatusText() const;
     HWND SearchBox() const { return box_; }
     HWND SearchButton() const { return button_; }
+    // The search box: a user who opens the search types the keywords first.
+    HWND KeyboardTarget() const override { return box_ ? box_ : List(); }
 
 protected:
     void OnCreated() override;

@@ -24,6 +24,7 @@
 #include "registry_guard.h"
 #include "resource.h"
 #include "views/preview_page.h"
+#include "views/win/search_view.h"
 
 namespace {
 
@@ -311,6 +312,12 @@ TEST_F(MainWindow, TheKeyboardGoesToTheShownListAndTheTaskPaneSaysItsCounters) {
     EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "the frame passes the keyboard on";
     Command(ID_VIEW_DRIVERS);
     EXPECT_EQ(GetFocus(), frame_->CurrentView()->List()) << "a view shown takes the keyboard";
+    // The search view's keyboard goes to its box, where the keywords are typed.
+    Command(ID_VIEW_SEARCH);
+    const auto* search = dynamic_cast<Views::CSearchView*>(frame_->CurrentView());
+    ASSERT_NE(search, nullptr);
+    EXPECT_EQ(GetFocus(), search->SearchBox());
+    Command(ID_VIEW_DRIVERS);
     // After another window had the keyboard, activation brings it back.
     app::CErrorDlg::Show(GetModuleHandleA(nullptr), w, "Text");
     Pump(3);
