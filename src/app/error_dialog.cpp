@@ -43,11 +43,7 @@ std::string TextOf(HWND edit, CHARRANGE range) {
     TEXTRANGEW wide{range, text.data()};
     const LRESULT got = SendMessageW(edit, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&wide));
     text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(size > 0 ? size - 1 : 0, '\0');
-    if (size > 1) WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, ansi.data(), size, nullptr, nullptr);
-    return ansi;
+    return platform::Narrow(text);
 }
 
 // Opens a link's text when it is a web address (auto-detection also marks

@@ -6,6 +6,7 @@
 
 #include "dlmgr/zone_identifier.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "platform/win/handles.h"
 #include "platform/win/wide.h"
 
@@ -15,11 +16,7 @@ namespace {
 // Ours: the attachment services keep per-client settings under it.
 constexpr GUID kAttachmentClient = {0x88463b15, 0xa0a8, 0x4e9c, {0x98, 0x3a, 0x10, 0xb9, 0xe5, 0x87, 0x22, 0xef}};
 
-std::string HresultCode(HRESULT hr) {
-    char code[16];
-    wsprintfA(code, "0x%08lX", static_cast<unsigned long>(hr));
-    return code;
-}
+std::string HresultCode(HRESULT hr) { return textutil::Format("0x%08lX", static_cast<unsigned long>(hr)); }
 
 // Through IAttachmentExecute; the empty text on success, else what failed.
 std::string SaveThroughAttachmentServices(const std::string& path, const std::string& url) {
